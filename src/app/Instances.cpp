@@ -1,0 +1,5 @@
+#include "app/Instances.h"
+
+TrayWidget *trayWidget = nullptr;
+VPNConnection *vpnConnection = nullptr;
+LoginDlg *loginDlg = nullptr;

@@ -1,0 +1,90 @@
+// Entry of the client: the single-instance guard, the application set-up,
+// the three process-wide objects, the event loop and the ordered shut-down.
+// The program takes no options of its own; the arguments go to QApplication.
+
+#include "app/AlreadyRunning.h"
+#include "app/Deployment.h"
+#include "app/Instances.h"
+#include "app/TrayWidget.h"
+#include "platform/SingleInstanceLock.h"
+#include "platform/TerminationSignals.h"
+#include "ui/login/LoginDlg.h"
+#include "vpn/AdapterControl.h"
+#include "vpn/VPNConnection.h"
+
+#include <QApplication>
+#include <QResource>
+#include <QTranslator>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    SingleInstanceLock instanceLock;
+    switch (instanceLock.tryAcquire()) {
+    case SingleInstanceLock::Acquired:
+        break;
+    case SingleInstanceLock::HeldElsewhere:
+        showAlreadyRunning(argc, argv);
+        return 0;
+    case SingleInstanceLock::Unavailable:
+        // A broken lock folder must not keep the user from the service.
+        std::fprintf(stderr, "quillnet: cannot guard against a second copy: %s\n",
+                     qPrintable(instanceLock.errorString()));
+        break;
+    }
+
+    QApplication app(argc, argv);
+
+    // Pictures live outside the binary; a missing file only loses pictures.
+    QResource::registerResource(QStringLiteral("graphics.rcc"));
+
+    // Both catalogues are always installed: the Czech text is shown wherever
+    // the catalogue has one.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral(":/data/qt_cz")))
+        app.installTranslator(&qtTranslator);
+    QTranslator appTranslator;
+    if (appTranslator.load(QStringLiteral(":/data/quillnet_cz")))
+        app.installTranslator(&appTranslator);
+
+    // Closing every window leaves the program in the tray; only an explicit
+    // quit ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A termination signal ends the program like the tray's Quit, without
+    // the question: the shut-down below still stops the tunnel.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
+                     &QCoreApplication::quit);
+
+    trayWidget = new TrayWidget;
+
+    // These decide where the settings live, so they come before anything
+    // that reads a setting.
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvex"));
+    QCoreApplication::setOrganizationDomain(Deployment::current().organizationDomain);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillnet"));
+
+    vpnConnection = new VPNConnection;
+
+    loginDlg = new LoginDlg;
+    loginDlg->setVisible(true);
+
+    const int result = app.exec();
+
+    delete loginDlg;
+    loginDlg = nullptr;
+
+    if (vpnConnection->getStatus() != Disconnected)
+        vpnConnection->stop(false);
+    delete vpnConnection;
+    vpnConnection = nullptr;
+
+    disableAdapter();
+
+    delete trayWidget;
+    trayWidget = nullptr;
+
+    instanceLock.release();
+    return result;
+}
