@@ -3,7 +3,7 @@
 // The program takes no options of its own; the arguments go to QApplication.
 
 #include "app/AlreadyRunning.h"
-#include "app/Deployment.h"
+#include "app/ApplicationNames.h"
 #include "app/Instances.h"
 #include "app/TrayWidget.h"
 #include "platform/SingleInstanceLock.h"
@@ -59,11 +59,7 @@ int main(int argc, char *argv[])
 
     trayWidget = new TrayWidget;
 
-    // These decide where the settings live, so they come before anything
-    // that reads a setting.
-    QCoreApplication::setOrganizationName(QStringLiteral("Korvex"));
-    QCoreApplication::setOrganizationDomain(Deployment::current().organizationDomain);
-    QCoreApplication::setApplicationName(QStringLiteral("Quillnet"));
+    setApplicationNames();
 
     vpnConnection = new VPNConnection;
 

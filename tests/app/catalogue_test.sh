@@ -1,0 +1,28 @@
+#!/bin/sh
+# Every text the code passes through tr() has its Czech translation, and the
+# committed catalogue is what the translation tool makes of the code today.
+set -u
+src=${QUILLNET_SOURCE_DIR:?}
+lupdate=/usr/lib/qt6/bin/lupdate
+[ -x "$lupdate" ] || { echo "SKIP: lupdate missing"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+committed=$src/resources/translations/quillnet_cz.ts
+cp "$committed" "$work/quillnet_cz.ts"
+(cd "$src" && "$lupdate" -silent -no-obsolete -locations none -extensions cpp,h,ui \
+    src resources/forms -target-language cs_CZ -ts "$work/quillnet_cz.ts") || exit 1
+
+failed=0
+if ! diff -u "$committed" "$work/quillnet_cz.ts"; then
+    echo "FAIL: the catalogue is out of date: run scripts/update-translations"
+    failed=1
+fi
+untranslated=$(grep -c 'type="unfinished"' "$work/quillnet_cz.ts")
+if [ "$untranslated" -ne 0 ]; then
+    echo "FAIL: $untranslated texts have no Czech translation:"
+    grep -B2 'type="unfinished"' "$work/quillnet_cz.ts" | grep '<source>'
+    failed=1
+fi
+[ $failed -eq 0 ] && echo "PASS: catalogue complete and in sync"
+exit $failed
