@@ -13,6 +13,21 @@
     </message>
 </context>
 <context>
+    <name>ResponseCheck</name>
+    <message>
+        <source>Invalid server response.</source>
+        <translation>Neplatná odpověď serveru.</translation>
+    </message>
+    <message>
+        <source>Server response timeout.</source>
+        <translation>Server neodpověděl včas.</translation>
+    </message>
+    <message>
+        <source>Unknown server error occurred.</source>
+        <translation>Došlo k neznámé chybě serveru.</translation>
+    </message>
+</context>
+<context>
     <name>TrayWidget</name>
     <message>
         <source>&amp;Quit</source>

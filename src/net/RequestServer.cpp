@@ -1,0 +1,353 @@
+#include "net/RequestServer.h"
+
+#include "app/Deployment.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QTimer>
+
+namespace {
+
+// Values typed by the user (addresses, aliases, passwords) are percent-encoded
+// so that "&", "+", "#", "%" or a space cannot end or add a query field. A
+// server that decodes its query sees exactly the typed value. "@" is legal in
+// a query and stays readable.
+QString encode(const QString &value)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(value, "@"));
+}
+
+// The wire form of a record with each half encoded on its own, so that the
+// separating comma stays the only structural one.
+QString encode(const MailRedir &redir)
+{
+    return encode(redir.alias) + QLatin1Char(',') + encode(redir.forward);
+}
+
+QSslCertificate loadPinnedCertificate()
+{
+    QFile file(Deployment::current().serverCertPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QSslCertificate();
+    return QSslCertificate(&file, QSsl::Pem);
+}
+
+// An answer that arrived is judged by its body alone, whatever its HTTP
+// status; only a failure to get an answer at all is a transport failure.
+bool answerArrived(const QNetworkReply *reply)
+{
+    if (reply->error() == QNetworkReply::NoError)
+        return true;
+    const bool hasStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    return hasStatus && reply->error() >= QNetworkReply::ContentAccessDenied;
+}
+
+} // namespace
+
+RequestServer::RequestServer(const QString &host, QObject *parent)
+    : QObject(parent), host(host), http(new QNetworkAccessManager(this)), timer(new QTimer(this))
+{
+    qRegisterMetaType<MailRedir>("MailRedir");
+    http->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    timer->setSingleShot(true);
+    timer->setInterval(RequestTimeoutMs);
+    connect(timer, &QTimer::timeout, this, &RequestServer::requestTimeout);
+}
+
+RequestServer::~RequestServer()
+{
+    if (reply) {
+        reply->disconnect(this);
+        reply->abort();
+        delete reply;
+    }
+}
+
+void RequestServer::setUser(const QString &user, const QString &password)
+{
+    this->user = user;
+    this->password = password;
+    loginQuery = QStringLiteral("login=") + encode(user) + QStringLiteral("&heslo=") + encode(password);
+    apiPath = QStringLiteral("/server/api.php?") + loginQuery;
+}
+
+void RequestServer::setProxy(const QNetworkProxy &proxy)
+{
+    http->setProxy(proxy);
+}
+
+bool RequestServer::getConfig()
+{
+    return start(GetConfig, serviceUrl(true, QStringLiteral("/server/config.php?") + loginQuery),
+                 RequestTimeoutMs);
+}
+
+bool RequestServer::getContact()
+{
+    return startApi(GetContact, QStringLiteral("&akce=GetEmail"));
+}
+
+bool RequestServer::changeContact(const QString &email)
+{
+    return startApi(ChangeContact, QStringLiteral("&akce=SetEmail&email=") + encode(email));
+}
+
+bool RequestServer::changePassword(const QString &password)
+{
+    return startApi(ChangePassword, QStringLiteral("&akce=SetHeslo&noveheslo=") + encode(password));
+}
+
+bool RequestServer::getAliases()
+{
+    return startApi(GetAliases, QStringLiteral("&akce=GetAliases"));
+}
+
+bool RequestServer::addAlias(const MailRedir &redir, bool junk)
+{
+    if (isBusy())
+        return false;
+    pendingRedir = redir;
+    return startApi(junk ? AddJunk : AddAlias, QStringLiteral("&akce=AddAlias&email=") + encode(redir));
+}
+
+bool RequestServer::deleteAlias(const MailRedir &redir)
+{
+    if (isBusy())
+        return false;
+    pendingRedir = redir;
+    return startApi(DeleteAlias, QStringLiteral("&akce=DeleteAlias&email=") + encode(redir));
+}
+
+bool RequestServer::changeAlias(const MailRedir &oldRedir, const MailRedir &newRedir)
+{
+    if (isBusy())
+        return false;
+    pendingRedir = oldRedir;
+    pendingNewRedir = newRedir;
+    return startApi(ChangeAlias, QStringLiteral("&akce=ChangeAlias&oldemail=") + encode(oldRedir) +
+                                     QStringLiteral("&email=") + encode(newRedir));
+}
+
+bool RequestServer::checkUpdate()
+{
+    return start(CheckUpdate,
+                 serviceUrl(true, QStringLiteral("/server/update.php?verze=") +
+                                      QLatin1String(ClientVersion)),
+                 RequestTimeoutMs);
+}
+
+bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
+{
+    if (isBusy())
+        return false;
+    delete downloadFile;
+    downloadFile = new QFile(fileName, this);
+    if (!downloadFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        delete downloadFile;
+        downloadFile = nullptr;
+        return false;
+    }
+    // An update is only ever fetched over an encrypted connection, judged
+    // by the same pinned certificate as the service itself.
+    QUrl secureUrl = url;
+    secureUrl.setScheme(QStringLiteral("https"));
+    secureUrl.setPort(url.port(443));
+    return start(DownloadUpdate, secureUrl, DownloadIdleTimeoutMs);
+}
+
+bool RequestServer::getReceiving()
+{
+    return startApi(GetReceiving, QStringLiteral("&akce=GetForwarding"));
+}
+
+bool RequestServer::setReceiving(bool state)
+{
+    if (isBusy())
+        return false;
+    pendingReceivingState = state;
+    return startApi(SetReceiving, QStringLiteral("&akce=SetForwarding&forwarding=") +
+                                      (state ? QLatin1Char('1') : QLatin1Char('0')));
+}
+
+bool RequestServer::startApi(Kind requestKind, const QString &query)
+{
+    return start(requestKind, serviceUrl(false, apiPath + query), RequestTimeoutMs);
+}
+
+QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
+{
+    const Deployment &deployment = Deployment::current();
+    const int queryStart = pathAndQuery.indexOf(QLatin1Char('?'));
+    QUrl url;
+    url.setScheme(https ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setHost(host);
+    url.setPort(https ? deployment.serviceHttpsPort : deployment.serviceHttpPort);
+    url.setPath(pathAndQuery.left(queryStart));
+    if (queryStart >= 0)
+        url.setQuery(pathAndQuery.mid(queryStart + 1), QUrl::StrictMode);
+    return url;
+}
+
+bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs)
+{
+    if (isBusy())
+        return false;
+    emit requestServerBusy();
+    kind = requestKind;
+
+    QNetworkRequest request(url);
+    // The old client followed no redirects and cached nothing: the body of
+    // whatever answered is what gets judged.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // A kept-alive connection would be reused without a new certificate
+    // check; every request is judged on a fresh connection.
+    http->clearConnectionCache();
+
+    reply = http->get(request);
+    connect(reply, &QNetworkReply::finished, this, &RequestServer::httpRequestDone);
+    connect(reply, &QNetworkReply::sslErrors, this, &RequestServer::sslErr);
+    if (kind == DownloadUpdate) {
+        connect(reply, &QNetworkReply::readyRead, this, &RequestServer::writeDownloadedData);
+        connect(reply, &QNetworkReply::downloadProgress, this, &RequestServer::dataReadProgress);
+    }
+    timer->start(timeoutMs);
+    return true;
+}
+
+void RequestServer::writeDownloadedData()
+{
+    if (!reply || !downloadFile)
+        return;
+    downloadFile->write(reply->readAll());
+    // The limit is on silence, not on the whole download.
+    timer->start(DownloadIdleTimeoutMs);
+}
+
+void RequestServer::dataReadProgress(qint64 done, qint64 total)
+{
+    if (kind != DownloadUpdate)
+        return;
+    timer->start(DownloadIdleTimeoutMs);
+    emit updateProgress(int(done), int(total));
+    if (total > 0 && done == total) {
+        // Everything announced has arrived: end the transfer now rather than
+        // wait for the server to close a kept-alive connection.
+        downloadComplete = true;
+        timer->start(0);
+    }
+}
+
+void RequestServer::requestTimeout()
+{
+    if (!reply)
+        return;
+    timedOut = true;
+    if (kind == DownloadUpdate)
+        writeDownloadedData();
+    // Completes the reply at once; httpRequestDone reports it.
+    reply->abort();
+}
+
+void RequestServer::sslErr(const QList<QSslError> &errors)
+{
+    Q_UNUSED(errors) // the peer is judged by its certificate alone
+    const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
+    const QSslCertificate pinned = loadPinnedCertificate();
+    if (peer.isNull() || pinned.isNull())
+        errorText = CertLoadText;
+    else if (peer == pinned)
+        reply->ignoreSslErrors();
+    else
+        errorText = CertMismatchText;
+}
+
+void RequestServer::httpRequestDone()
+{
+    QNetworkReply *finished = reply;
+    if (!finished || sender() != finished)
+        return;
+    timer->stop();
+    finished->disconnect(this);
+
+    bool ok = answerArrived(finished);
+    if (kind == DownloadUpdate && downloadFile) {
+        downloadFile->write(finished->readAll());
+        downloadFile->flush();
+        downloadFile->close();
+    }
+    QByteArray response = finished->readAll().trimmed();
+    reply = nullptr;
+    finished->deleteLater(); // never inside its own signal
+
+    if (timedOut) {
+        // A complete download ended by ourselves is a success; anything
+        // else stopped by the timer is a time-out.
+        ok = downloadComplete;
+        if (!downloadComplete)
+            response = TimeoutText;
+    }
+    if (!errorText.isEmpty()) {
+        response = errorText;
+        ok = false;
+    }
+    errorText.clear();
+    timedOut = false;
+    downloadComplete = false;
+
+    emitDone(kind, response, ok);
+    emit requestServerFree();
+}
+
+void RequestServer::emitDone(Kind doneKind, const QByteArray &response, bool ok)
+{
+    const MailRedir redir = std::exchange(pendingRedir, MailRedir());
+    const MailRedir newRedir = std::exchange(pendingNewRedir, MailRedir());
+    switch (doneKind) {
+    case NoKind:
+        break;
+    case GetConfig:
+        emit getConfigDone(response, ok);
+        break;
+    case GetContact:
+        emit getContactDone(response, ok);
+        break;
+    case ChangeContact:
+        emit changeContactDone(response, ok);
+        break;
+    case ChangePassword:
+        emit changePasswordDone(response, ok);
+        break;
+    case GetAliases:
+        emit getAliasesDone(response, ok);
+        break;
+    case AddAlias:
+        emit addAliasDone(redir, response, ok);
+        break;
+    case DeleteAlias:
+        emit deleteAliasDone(redir, response, ok);
+        break;
+    case ChangeAlias:
+        emit changeAliasDone(redir, newRedir, response, ok);
+        break;
+    case AddJunk:
+        emit addJunkDone(redir, response, ok);
+        break;
+    case CheckUpdate:
+        emit checkUpdateDone(response, ok);
+        break;
+    case DownloadUpdate:
+        emit downloadUpdateDone(response, ok);
+        break;
+    case GetReceiving:
+        emit getReceivingDone(response, ok);
+        break;
+    case SetReceiving:
+        emit setReceivingDone(pendingReceivingState, response, ok);
+        break;
+    }
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "net/MailRedir.h"
+
+#include <QByteArray>
+#include <QNetworkProxy>
+#include <QObject>
+#include <QSslError>
+#include <QString>
+#include <QUrl>
+
+class QFile;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+// The client of the service's web server. It sends one request at a time (a
+// second one is refused, never queued), limits how long an answer may take,
+// accepts an encrypted peer only with the certificate compiled into the
+// program, and reports every request through the signal named after it,
+// with the trimmed answer body and whether the transport succeeded.
+class RequestServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Texts that replace the body when the transport failed.
+    static constexpr char TimeoutText[] = "Connection timeout.";
+    static constexpr char CertLoadText[] = "Unable to load server certificate.";
+    static constexpr char CertMismatchText[] = "Unable to autenticate server certificate.";
+
+    static constexpr int RequestTimeoutMs = 10000;
+    static constexpr int DownloadIdleTimeoutMs = 30000;
+
+    // The version this client reports to the update check.
+    static constexpr char ClientVersion[] = "2002";
+
+    RequestServer(const QString &host, QObject *parent);
+    ~RequestServer() override;
+
+    void setUser(const QString &user, const QString &password);
+    void setProxy(const QNetworkProxy &proxy);
+
+    bool isBusy() const { return reply != nullptr; }
+
+    // Each returns false when a request is pending; then nothing is sent and
+    // no signal follows.
+    bool getConfig();
+    bool getContact();
+    bool changeContact(const QString &email);
+    bool changePassword(const QString &password);
+    bool getAliases();
+    bool addAlias(const MailRedir &redir, bool junk);
+    bool deleteAlias(const MailRedir &redir);
+    bool changeAlias(const MailRedir &oldRedir, const MailRedir &newRedir);
+    bool checkUpdate();
+    // Also false when `fileName` cannot be opened for writing.
+    bool downloadUpdate(const QUrl &url, const QString &fileName);
+    bool getReceiving();
+    bool setReceiving(bool state);
+
+signals:
+    void getConfigDone(QByteArray response, bool ok);
+    void getContactDone(QByteArray response, bool ok);
+    void changeContactDone(QByteArray response, bool ok);
+    void changePasswordDone(QByteArray response, bool ok);
+    void getAliasesDone(QByteArray response, bool ok);
+    void addJunkDone(MailRedir redir, QByteArray response, bool ok);
+    void addAliasDone(MailRedir redir, QByteArray response, bool ok);
+    void deleteAliasDone(MailRedir redir, QByteArray response, bool ok);
+    void changeAliasDone(MailRedir oldRedir, MailRedir newRedir, QByteArray response, bool ok);
+    void checkUpdateDone(QByteArray response, bool ok);
+    void downloadUpdateDone(QByteArray response, bool ok);
+    void getReceivingDone(QByteArray response, bool ok);
+    void setReceivingDone(bool state, QByteArray response, bool ok);
+    void requestServerBusy();
+    void requestServerFree();
+    void updateProgress(int done, int total);
+
+private slots:
+    void httpRequestDone();
+    void requestTimeout();
+    void sslErr(const QList<QSslError> &errors);
+    void dataReadProgress(qint64 done, qint64 total);
+
+private:
+    // Request kinds; each selects the completion signal.
+    enum Kind {
+        NoKind = 0,
+        GetConfig = 1,
+        GetContact = 2,
+        ChangeContact = 3,
+        ChangePassword = 4,
+        GetAliases = 5,
+        AddAlias = 6,
+        DeleteAlias = 7,
+        ChangeAlias = 8,
+        AddJunk = 9,
+        CheckUpdate = 10,
+        DownloadUpdate = 11,
+        GetReceiving = 12,
+        SetReceiving = 13
+    };
+
+    bool startApi(Kind requestKind, const QString &query);
+    bool start(Kind requestKind, const QUrl &url, int timeoutMs);
+    QUrl serviceUrl(bool https, const QString &pathAndQuery) const;
+    void writeDownloadedData();
+    void emitDone(Kind doneKind, const QByteArray &response, bool ok);
+
+    QString host;
+    QString loginQuery;
+    QString apiPath;
+    QString user;
+    QString password;
+    Kind kind = NoKind;
+    MailRedir pendingRedir;
+    MailRedir pendingNewRedir;
+    bool pendingReceivingState = false;
+    QNetworkAccessManager *http;
+    QNetworkReply *reply = nullptr;
+    QTimer *timer;
+    bool timedOut = false;
+    bool downloadComplete = false;
+    QByteArray errorText;
+    QFile *downloadFile = nullptr;
+};

@@ -1,0 +1,94 @@
+// The alias record's wire form and orderings, and how answers are judged.
+#include "net/MailRedir.h"
+#include "net/ResponseCheck.h"
+
+#include <QTest>
+#include <algorithm>
+
+class TestAnswers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wireFormRoundTrips_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("forward");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("alias and forward") << "joe,joe@mail.example" << "joe" << "joe@mail.example"
+                                           << "joe,joe@mail.example";
+        QTest::newRow("no forward keeps the comma") << "joe," << "joe" << "" << "joe,";
+        QTest::newRow("no comma at all") << "joe" << "joe" << "" << "joe,";
+        QTest::newRow("extra parts ignored") << "a,b,c" << "a" << "b" << "a,b";
+        QTest::newRow("empty alias") << ",b" << "" << "b" << ",b";
+    }
+
+    void wireFormRoundTrips()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, alias);
+        QFETCH(QString, forward);
+        QFETCH(QString, written);
+        const MailRedir redir = MailRedir::fromString(text);
+        QCOMPARE(redir.alias, alias);
+        QCOMPARE(redir.forward, forward);
+        QCOMPARE(redir.toString(), written);
+    }
+
+    void fourOrderings()
+    {
+        const QList<MailRedir> records = {{"b", "x"}, {"a", "y"}, {"b", "a"}, {"a", "x"}};
+        auto sorted = [&](bool (*lessThan)(const MailRedir &, const MailRedir &)) {
+            QList<MailRedir> list = records;
+            std::sort(list.begin(), list.end(), lessThan);
+            QStringList out;
+            for (const MailRedir &r : list)
+                out << r.toString();
+            return out.join(QLatin1Char(' '));
+        };
+        QCOMPARE(sorted(MailRedir::aliasLessThan), QStringLiteral("a,x a,y b,a b,x"));
+        QCOMPARE(sorted(MailRedir::aliasGreaterThan), QStringLiteral("b,x b,a a,y a,x"));
+        QCOMPARE(sorted(MailRedir::forwardLessThan), QStringLiteral("b,a a,x b,x a,y"));
+        QCOMPARE(sorted(MailRedir::forwardGreaterThan), QStringLiteral("a,y b,x a,x b,a"));
+    }
+
+    void judging_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("anyData");
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<QString>("accountChecked");
+        const QString invalid = QStringLiteral("Invalid server response.");
+        const QString unknown = QStringLiteral("Unknown server error occurred.");
+        const QString timeout = QStringLiteral("Server response timeout.");
+        QTest::newRow("done") << QByteArray("1") << true << false << "" << "";
+        QTest::newRow("refused") << QByteArray("0") << true << false << "0" << "";
+        QTest::newRow("refused is not data") << QByteArray("0") << true << true << "0" << "";
+        QTest::newRow("data accepted") << QByteArray("a,b;c,") << true << true << "" << "";
+        QTest::newRow("data where a status is due") << QByteArray("<html>") << true << false << invalid << "";
+        QTest::newRow("empty body where a status is due") << QByteArray() << true << false << invalid << "";
+        QTest::newRow("failed: old time-out word") << QByteArray("timeout") << false << true << timeout << timeout;
+        QTest::newRow("failed: the client's time-out") << QByteArray("Connection timeout.") << false << false
+                                                      << timeout << timeout;
+        QTest::newRow("failed: certificate") << QByteArray("Unable to autenticate server certificate.")
+                                             << false << false << unknown << unknown;
+        QTest::newRow("failed: nothing read") << QByteArray() << false << true << unknown << unknown;
+        QTest::newRow("failed even with a 1 body") << QByteArray("1") << false << false << unknown << unknown;
+    }
+
+    void judging()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, ok);
+        QFETCH(bool, anyData);
+        QFETCH(QString, checked);
+        QFETCH(QString, accountChecked);
+        QCOMPARE(ResponseCheck::checkResponse(body, ok, anyData), checked);
+        QCOMPARE(ResponseCheck::checkAccountResponse(body, ok), accountChecked);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnswers)
+#include "tst_answers.moc"
