@@ -1,10 +1,13 @@
 // The request client against the local test service over real sockets:
 // exact request lines, one request at a time, time-outs, trimmed bodies,
 // certificate pinning, value encoding and downloads.
+#include "HttpProxyPeer.h"
 #include "ServicePeer.h"
 #include "net/RequestServer.h"
+#include "net/ResponseCheck.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -312,6 +315,57 @@ private slots:
         QVERIFY(done.wait(RequestServer::DownloadIdleTimeoutMs + 10000));
         QCOMPARE(done.first().at(0).toByteArray(), QByteArray("Connection timeout."));
         QCOMPARE(done.first().at(1).toBool(), false);
+    }
+
+    void requestsGoThroughTheGivenProxy_data()
+    {
+        QTest::addColumn<QString>("proxyUser");
+        QTest::addColumn<QString>("clientUser");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("open proxy") << "" << "" << true;
+        QTest::newRow("proxy with credentials") << "proxyuser" << "proxyuser" << true;
+        QTest::newRow("wrong proxy credentials") << "proxyuser" << "intruder" << false;
+    }
+
+    void requestsGoThroughTheGivenProxy()
+    {
+        QFETCH(QString, proxyUser);
+        QFETCH(QString, clientUser);
+        QFETCH(bool, ok);
+        if (!HttpProxyPeer::isAvailable())
+            QSKIP("tinyproxy is not installed");
+        HttpProxyPeer proxy;
+        QVERIFY2(proxy.start(proxyUser, QStringLiteral("pw1")), qPrintable(proxy.errorString()));
+
+        auto client = newClient();
+        client->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
+                                       proxy.port(), clientUser, QStringLiteral("pw1")));
+        // Plain HTTP is forwarded, HTTPS tunnelled; the pin still holds
+        // behind the proxy.
+        QSignalSpy aliases(client.get(), &RequestServer::getAliasesDone);
+        QVERIFY(client->getAliases());
+        QVERIFY(aliases.wait(15000));
+        QSignalSpy config(client.get(), &RequestServer::getConfigDone);
+        QVERIFY(client->getConfig());
+        QVERIFY(config.wait(15000));
+        QCOMPARE(config.first().at(1).toBool(), ok);
+        if (!ok) {
+            // Nothing reaches the service, and whatever the proxy answered
+            // in its place is not taken for a success.
+            QVERIFY(service.takeRequests().isEmpty());
+            QVERIFY(!ResponseCheck::checkResponse(aliases.first().at(0).toByteArray(),
+                                                  aliases.first().at(1).toBool(), false)
+                         .isEmpty());
+            return;
+        }
+        QCOMPARE(aliases.first().at(1).toBool(), true);
+        QVERIFY2(proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(service.httpsPort())),
+                 qPrintable(proxy.log()));
+        const QJsonArray requests = service.takeRequests();
+        QCOMPARE(requests.size(), 2);
+        const QString headers = QString::fromUtf8(
+            QJsonDocument(requests.first().toObject().value(QStringLiteral("headers")).toArray()).toJson());
+        QVERIFY2(headers.contains(QStringLiteral("tinyproxy")), qPrintable(headers));
     }
 
     void refusedConnectionIsATransportFailure()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "PictureGroup.h"
+
+#include <QImage>
+
+// The web page's filter switch, one picture per state; same size as the
+// button it is shown on (25,55 to 336,108).
+class WebFilterButtons : public PictureGroup
+{
+public:
+    static constexpr int width = 312;
+    static constexpr int height = 54;
+
+    void addTo(PictureCatalogue &catalogue) const override;
+
+private:
+    static QImage button(bool on);
+    static void paintSwitch(QPainter &painter, const QRectF &track, bool on);
+};
