@@ -10,8 +10,11 @@ trap 'rm -rf "$work"' EXIT
 
 committed=$src/resources/translations/quillnet_cz.ts
 cp "$committed" "$work/quillnet_cz.ts"
+sources=src
+[ -d "$src/resources/forms" ] && sources="$sources resources/forms"
+# shellcheck disable=SC2086
 (cd "$src" && "$lupdate" -silent -no-obsolete -locations none -extensions cpp,h,ui \
-    src resources/forms -target-language cs_CZ -ts "$work/quillnet_cz.ts") || exit 1
+    $sources -target-language cs_CZ -ts "$work/quillnet_cz.ts") || exit 1
 
 failed=0
 if ! diff -u "$committed" "$work/quillnet_cz.ts"; then
