@@ -7,13 +7,6 @@
 
 namespace {
 const QByteArray mngSignature("\x8aMNG\r\n\x1a\n", 8);
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
 } // namespace
 
 QByteArray MngWriter::encode() const
@@ -35,8 +28,10 @@ QByteArray MngWriter::encode() const
 // count, frame count, play time and simplicity profile, all left unspecified.
 QByteArray MngWriter::header(const QSize &size) const
 {
-    QByteArray data = bigEndian(size.width()) + bigEndian(size.height()) + bigEndian(1000);
-    data += bigEndian(0) + bigEndian(0) + bigEndian(0) + bigEndian(0);
+    QByteArray data = PngChunk::bigEndian(size.width()) + PngChunk::bigEndian(size.height()) +
+                      PngChunk::bigEndian(1000);
+    data += PngChunk::bigEndian(0) + PngChunk::bigEndian(0) + PngChunk::bigEndian(0) +
+            PngChunk::bigEndian(0);
     return PngChunk("MHDR", data).encoded();
 }
 
@@ -47,7 +42,7 @@ QByteArray MngWriter::loopForever() const
     QByteArray data;
     data.append(char(3)); // repeat the sequence following TERM
     data.append(char(0)); // after the last iteration: show the last frame
-    data += bigEndian(0) + bigEndian(0x7fffffff);
+    data += PngChunk::bigEndian(0) + PngChunk::bigEndian(0x7fffffff);
     return PngChunk("TERM", data).encoded();
 }
 
@@ -62,7 +57,7 @@ QByteArray MngWriter::framing() const
     data.append(char(0)); // timeout unchanged
     data.append(char(0)); // clipping unchanged
     data.append(char(0)); // sync ids unchanged
-    data += bigEndian(quint32(delayMs));
+    data += PngChunk::bigEndian(quint32(delayMs));
     return PngChunk("FRAM", data).encoded();
 }
 

@@ -5,14 +5,14 @@
 
 namespace {
 const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
+} // namespace
 
-QByteArray bigEndian(quint32 value)
+QByteArray PngChunk::bigEndian(quint32 value)
 {
     QByteArray bytes(4, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
 }
-} // namespace
 
 QByteArray PngChunk::encoded() const
 {

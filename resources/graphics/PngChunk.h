@@ -18,6 +18,8 @@ public:
     // length or CRC is wrong.
     static QList<PngChunk> parsePng(const QByteArray &file);
     static quint32 crc32(const QByteArray &bytes);
+    // The four-byte network order every length and field of the family uses.
+    static QByteArray bigEndian(quint32 value);
 
 private:
     QByteArray chunkType;

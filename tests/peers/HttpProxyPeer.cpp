@@ -1,5 +1,7 @@
 #include "HttpProxyPeer.h"
 
+#include "ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -77,13 +79,7 @@ bool HttpProxyPeer::start(const QString &user, const QString &password)
 
 void HttpProxyPeer::stop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished();
-    }
+    stopChildProcess(process);
 }
 
 QString HttpProxyPeer::log() const

@@ -1,5 +1,7 @@
 #include "ServicePeer.h"
 
+#include "ChildProcess.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -65,13 +67,7 @@ bool ServicePeer::start(const QStringList &extraArguments)
 
 void ServicePeer::stop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished();
-    }
+    stopChildProcess(process);
 }
 
 QByteArray ServicePeer::control(const QString &pathAndQuery)
