@@ -3,7 +3,6 @@
 #include "PngChunk.h"
 
 #include <QBuffer>
-#include <QtEndian>
 
 namespace {
 const QByteArray mngSignature("\x8aMNG\r\n\x1a\n", 8);
