@@ -6,6 +6,7 @@
 #include "app/ApplicationNames.h"
 #include "app/Instances.h"
 #include "app/TrayWidget.h"
+#include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
 #include "ui/login/LoginDlg.h"
@@ -62,6 +63,13 @@ int main(int argc, char *argv[])
     setApplicationNames();
 
     vpnConnection = new VPNConnection;
+
+    // Sleep closes the tunnel first; waking up opens it again.
+    PowerEvents powerEvents;
+    QObject::connect(&powerEvents, &PowerEvents::suspending, vpnConnection,
+                     &VPNConnection::systemSuspending);
+    QObject::connect(&powerEvents, &PowerEvents::resumed, vpnConnection,
+                     &VPNConnection::systemResumed);
 
     loginDlg = new LoginDlg;
     loginDlg->setVisible(true);

@@ -1,17 +1,66 @@
 #include "vpn/AdapterControl.h"
 
+#include "platform/AdapterFlagRegister.h"
+
+#include <QProcess>
+
 namespace {
+
+const char HardwareId[] = "tap0901_korvex";
+const int InstallerTimeoutMs = 30000;
+
 int adapterEnabled = 0;
+
+int runInstaller(const char *command)
+{
+    QProcess installer;
+    installer.start(QStringLiteral("adapter/tapinstall"),
+                    {QLatin1String(command), QLatin1String(HardwareId)}, QIODevice::ReadWrite);
+    installer.waitForFinished(InstallerTimeoutMs);
+    return installer.exitCode();
 }
+
+} // namespace
 
 int enableAdapter()
 {
+    if (adapterEnabled == 1)
+        return 0;
+    const int code = runInstaller("enable");
     adapterEnabled = 1;
-    return 0;
+    return code;
 }
 
 int disableAdapter()
 {
+    if (adapterEnabled == 0)
+        return 0;
+    const int code = runInstaller("disable");
     adapterEnabled = 0;
-    return 0;
+    return code;
+}
+
+int restartAdapter()
+{
+    return runInstaller("restart");
+}
+
+quint8 getAdapterFlags(const QString &adapter)
+{
+    return quint8(AdapterFlagRegister::read(adapter));
+}
+
+bool setAdapterFlags(const QString &adapter, quint8 value)
+{
+    return AdapterFlagRegister::write(adapter, value);
+}
+
+bool setAdapterFlag(const QString &adapter, quint8 bit)
+{
+    return setAdapterFlags(adapter, getAdapterFlags(adapter) | bit);
+}
+
+bool clearAdapterFlag(const QString &adapter, quint8 bit)
+{
+    return setAdapterFlags(adapter, getAdapterFlags(adapter) & ~bit);
 }

@@ -1,7 +1,21 @@
 #pragma once
 
-// Switching the tunnel's virtual network adapter. The adapter is switched
-// off again at log-out and at shut-down only when this process switched it
-// on, so a tunnel set up by someone else is left alone.
+#include <QString>
+
+// The tunnel's virtual network adapter: switching it with the installer
+// tool "adapter/tapinstall" of the app folder, and its register of service
+// flags (bit 1: the web filter runs, bit 2: the mail proxy runs).
+//
+// The adapter is switched off at log-out and at shut-down only when this
+// process switched it on. Each installer run blocks for up to 30 s; the
+// exit codes are returned but nobody needs them: a missing adapter shows
+// up in OpenVPN's own output.
 int enableAdapter();
 int disableAdapter();
+int restartAdapter();
+
+// The flag byte of the adapter, 0xFF when it cannot be reached.
+quint8 getAdapterFlags(const QString &adapter);
+bool setAdapterFlags(const QString &adapter, quint8 value);
+bool setAdapterFlag(const QString &adapter, quint8 bit);
+bool clearAdapterFlag(const QString &adapter, quint8 bit);

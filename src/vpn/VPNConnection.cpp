@@ -1,17 +1,262 @@
 #include "vpn/VPNConnection.h"
 
-VPNConnection::VPNConnection(QObject *parent) : QObject(parent)
+#include "app/SettingsKeys.h"
+#include "platform/ConsoleProcess.h"
+#include "vpn/ConsolePrompt.h"
+#include "vpn/OpenVpnLineRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+
+const char LogName[] = "log.txt";
+const char OldLogName[] = "log.old";
+const char DefaultProgram[] = "openvpn";
+
+// The log starts afresh every fifth start, so a long session's log stays
+// readable; counted over the life of the process.
+int startCount = 0;
+
+// A password prompt waits for the terminal to switch echo off; look again
+// this often until it has.
+const int EchoPollMs = 5;
+
+} // namespace
+
+VPNConnection::VPNConnection(QObject *parent)
+    : QObject(parent), process(new ConsoleProcess(this)), logFile(new QFile(QLatin1String(LogName)))
 {
     qRegisterMetaType<CnnStatus>("CnnStatus");
+    rotateLog();
+    logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+    connect(process, &ConsoleProcess::readyRead, this, &VPNConnection::checkLine);
+    connect(process, &ConsoleProcess::finished, this, &VPNConnection::finished);
 }
 
-VPNConnection::~VPNConnection() = default;
+VPNConnection::~VPNConnection()
+{
+    if (process->isRunning()) {
+        process->disconnect(this);
+        askToExit();
+        if (!process->waitForFinished(ExitWaitMs)) {
+            process->kill();
+            process->waitForFinished(ExitWaitMs);
+        }
+    }
+    logFile->close();
+    delete logFile;
+}
+
+void VPNConnection::rotateLog()
+{
+    QFile current{QLatin1String(LogName)};
+    if (current.open(QIODevice::ReadOnly) && current.size() > 0) {
+        current.close();
+        QFile::remove(QLatin1String(OldLogName));
+        QFile::rename(QLatin1String(LogName), QLatin1String(OldLogName));
+    }
+}
+
+void VPNConnection::setConfig(const QString &path)
+{
+    configPath = path;
+}
+
+void VPNConnection::setCredentials(const QString &user, const QString &password)
+{
+    this->user = user;
+    this->password = password;
+}
+
+void VPNConnection::setProxy(const QNetworkProxy &proxy)
+{
+    proxyHost = proxy.hostName();
+    proxyPort = proxy.port();
+    proxyUser = proxy.user();
+    proxyPassword = proxy.password();
+}
+
+void VPNConnection::start()
+{
+    if (status == Connecting || status == Connected)
+        return;
+    ip.clear();
+    if (status != Reconnecting)
+        status = Connecting;
+    emit statusChanged(status, tr("Initializing"));
+
+    // Linux has no exit event to pass: OpenVPN is asked to end with SIGTERM.
+    QStringList arguments = {QStringLiteral("--config"), configPath};
+    if (!proxyHost.isEmpty()) {
+        arguments << QStringLiteral("--http-proxy") << proxyHost << QString::number(proxyPort);
+        if (!proxyUser.isEmpty())
+            arguments << QStringLiteral("stdin"); // the proxy credentials are asked for
+    }
+    QString program = QSettings().value(QLatin1String(SettingsKey::OpenvpnExe), QVariant()).toString();
+    if (program.isEmpty())
+        program = QLatin1String(DefaultProgram);
+
+    if (startCount > 4) {
+        logFile->close();
+        rotateLog();
+        logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        startCount = 0;
+    }
+    ++startCount;
+
+    // Relative paths in the configuration ("ca cert.crt") are OpenVPN's
+    // working directory's.
+    process->setWorkingDirectory(QDir::currentPath());
+    if (!process->start(program, arguments))
+        failedToStart(program);
+}
+
+void VPNConnection::failedToStart(const QString &program)
+{
+    // Without this the tunnel would say "Initializing" for ever.
+    logFile->write(QStringLiteral("%1: %2\n").arg(program, process->errorString()).toLocal8Bit());
+    logFile->flush();
+    status = Disconnected;
+    emit error(tr("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
+    emit statusChanged(Disconnected, QString());
+}
+
+void VPNConnection::askToExit()
+{
+    if (process->isRunning())
+        process->terminate();
+}
 
 void VPNConnection::stop(bool silent)
 {
+    askToExit();
     if (status == Disconnected)
         return;
+    if (status != Reconnecting)
+        status = Disconnecting;
+    emit statusChanged(status, silent ? QString() : tr("Disconnecting"));
+}
+
+void VPNConnection::reconnect()
+{
+    status = Reconnecting;
+    stop(false);
+    // Nothing left to end: the restart does not wait for a process end.
+    if (!process->isRunning())
+        QTimer::singleShot(0, this, [this] {
+            if (status == Reconnecting && !process->isRunning())
+                finished();
+        });
+}
+
+void VPNConnection::finished()
+{
+    ip.clear();
+    if (status == Suspending)
+        return;
+    if (status == Reconnecting) {
+        start();
+        return;
+    }
     status = Disconnected;
-    if (!silent)
-        emit statusChanged(status, QString());
+    emit statusChanged(Disconnected, QString());
+}
+
+void VPNConnection::suspend()
+{
+    status = Suspending;
+    askToExit();
+    if (process->isRunning() && !process->waitForFinished(ExitWaitMs)) {
+        process->kill();
+        process->waitForFinished(ExitWaitMs);
+        status = Disconnected;
+        ip.clear();
+        return;
+    }
+    status = Suspended;
+}
+
+void VPNConnection::systemSuspending()
+{
+    if (status != Disconnecting && status != Disconnected)
+        suspend();
+}
+
+void VPNConnection::systemResumed()
+{
+    if (status == Suspended)
+        start();
+}
+
+void VPNConnection::checkLine()
+{
+    while (process->canReadLine()) {
+        QByteArray raw = process->readLine();
+        const int zero = raw.indexOf('\0');
+        if (zero >= 0)
+            raw.truncate(zero);
+        // A terminal ends lines with "\r\n"; the log keeps plain lines.
+        while (raw.endsWith('\n') || raw.endsWith('\r'))
+            raw.chop(1);
+        logFile->write(raw + '\n');
+        logFile->flush();
+        applyLine(QString::fromLatin1(raw));
+    }
+    answerPrompt();
+}
+
+void VPNConnection::applyLine(const QString &line)
+{
+    const OpenVpnLineRules::Effects effects = OpenVpnLineRules::apply(line, !ip.isEmpty());
+    if (!effects.ip.isEmpty())
+        ip = effects.ip;
+    if (!effects.adapter.isEmpty())
+        adapterGuid = effects.adapter;
+    if (!effects.progress.isEmpty())
+        emit statusChanged(status, effects.progress);
+    if (effects.connected) {
+        connectedSince = QTime::currentTime();
+        status = Connected;
+        emit statusChanged(Connected, tr("Connected"));
+    }
+    if (!effects.error.isEmpty()) {
+        emit error(effects.error);
+        stop(true);
+    }
+}
+
+bool VPNConnection::answerPrompt()
+{
+    const PromptMatch match = promptAt(process->peek(64));
+    if (match.prompt == ConsolePrompt::None)
+        return false;
+    if (isSecret(match.prompt) && !process->isEchoOff()) {
+        // The terminal flushes its input when it switches echo off: an
+        // answer written before that would be lost.
+        QTimer::singleShot(EchoPollMs, this, &VPNConnection::checkLine);
+        return false;
+    }
+    process->read(match.length);
+    QString answer;
+    switch (match.prompt) {
+    case ConsolePrompt::AuthUsername:
+        answer = user;
+        break;
+    case ConsolePrompt::AuthPassword:
+        answer = password;
+        break;
+    case ConsolePrompt::ProxyUsername:
+        answer = proxyUser;
+        break;
+    case ConsolePrompt::ProxyPassword:
+        answer = proxyPassword;
+        break;
+    case ConsolePrompt::None:
+        break;
+    }
+    process->write(answer.toLatin1() + '\n');
+    return true;
 }

@@ -2,28 +2,74 @@
 
 #include "vpn/CnnStatus.h"
 
+#include <QNetworkProxy>
 #include <QObject>
 #include <QString>
+#include <QTime>
 
-// The tunnel controller: owns the OpenVPN child process and reports the
-// tunnel's state. One instance per process, created at start-up.
+class ConsoleProcess;
+class QFile;
+
+// The tunnel controller: owns the OpenVPN child process, answers its
+// credential prompts, copies its output into "log.txt" and turns that
+// output into the tunnel's state and into texts for the user. It knows
+// nothing of the service or the windows; the login dialog drives it.
 class VPNConnection : public QObject
 {
     Q_OBJECT
 
 public:
+    // Stopping the process waits this long before it is killed.
+    static constexpr int ExitWaitMs = 5000;
+
     explicit VPNConnection(QObject *parent = nullptr);
     ~VPNConnection() override;
 
-    CnnStatus getStatus() const { return status; }
-
-    // Ends a running tunnel; `silent` suppresses the status report.
+    void start();
     void stop(bool silent);
+    void reconnect();
+    void suspend();
+
+    void setConfig(const QString &path);
+    void setCredentials(const QString &user, const QString &password);
+    // A proxy without host name means none.
+    void setProxy(const QNetworkProxy &proxy);
+
+    CnnStatus getStatus() const { return status; }
+    QString getIp() const { return ip; }
+    // The tunnel device of the last run (Windows: the adapter's GUID).
+    QString getAdapterGuid() const { return adapterGuid; }
+    QTime getConnectedSince() const { return connectedSince; }
 
 signals:
     void statusChanged(CnnStatus status, QString text);
     void error(QString text);
 
+public slots:
+    void checkLine();
+    void finished();
+    // The machine is about to sleep / has woken up.
+    void systemSuspending();
+    void systemResumed();
+
 private:
+    void applyLine(const QString &line);
+    bool answerPrompt();
+    void rotateLog();
+    void askToExit();
+    void failedToStart(const QString &program);
+
     CnnStatus status = Disconnected;
+    QString ip;
+    QString adapterGuid;
+    QTime connectedSince = QTime(0, 0);
+    ConsoleProcess *process;
+    QFile *logFile;
+    QString configPath;
+    QString user;
+    QString password;
+    QString proxyHost;
+    quint16 proxyPort = 0;
+    QString proxyUser;
+    QString proxyPassword;
 };

@@ -1,0 +1,57 @@
+#include "platform/AdapterFlagRegister.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// Device names only: a name must not lead the file out of the folder.
+bool isAdapterName(const QString &adapter)
+{
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9_.{}\\-]{1,64}$"));
+    return name.match(adapter).hasMatch() && adapter != QLatin1String(".") &&
+           adapter != QLatin1String("..");
+}
+
+} // namespace
+
+QString AdapterFlagRegister::path(const QString &adapter)
+{
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime + QStringLiteral("/quillnet/") + adapter + QStringLiteral(".flags");
+}
+
+int AdapterFlagRegister::read(const QString &adapter)
+{
+    if (!isAdapterName(adapter))
+        return Unreachable;
+    QFile file(path(adapter));
+    if (!file.exists()) {
+        // Nothing stored yet: cleared, as long as it could be stored.
+        return QDir().mkpath(QFileInfo(file).path()) ? 0 : Unreachable;
+    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Unreachable;
+    const QByteArray byte = file.read(2);
+    return byte.size() == 1 ? quint8(byte.at(0)) : Unreachable;
+}
+
+bool AdapterFlagRegister::write(const QString &adapter, quint8 value)
+{
+    if (!isAdapterName(adapter))
+        return false;
+    const QString file = path(adapter);
+    if (!QDir().mkpath(QFileInfo(file).path()))
+        return false;
+    // Readers never see a half-written register.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.write(QByteArray(1, char(value)));
+    return out.commit();
+}

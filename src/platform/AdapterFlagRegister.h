@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The one-byte register of service flags kept per tunnel adapter. On
+// Windows the adapter's driver keeps it behind a control device; Linux has
+// no such driver, so the byte lives in a file of the user's runtime folder
+// ($XDG_RUNTIME_DIR/quillnet/<adapter>.flags), where other programs and the
+// tests can observe it.
+class AdapterFlagRegister
+{
+public:
+    static constexpr int Unreachable = 0xFF;
+
+    // The flag byte; Unreachable when no adapter is known or the register
+    // cannot be used. A register never written reads as 0.
+    static int read(const QString &adapter);
+    // True when the byte was stored.
+    static bool write(const QString &adapter, quint8 value);
+
+    static QString path(const QString &adapter);
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+// What one line of OpenVPN's console output means for the tunnel. The
+// rules accept the lines of the OpenVPN build this client runs today
+// (2.6: "[AF_INET]" before addresses, TUN/TAP devices, the newer
+// authentication wording) as well as the older forms.
+class OpenVpnLineRules
+{
+    // The user sees these texts as the tunnel's own.
+    Q_DECLARE_TR_FUNCTIONS(VPNConnection)
+
+public:
+    struct Effects
+    {
+        QString ip;          // the server's address, when the line names it
+        QString adapter;     // the tunnel device the line reports as opened
+        QString progress;    // a status text; the state does not change
+        bool connected = false;
+        QString error;       // a failure: "first line\nsecond line"
+    };
+
+    // Several rules may fire for one line. The server address is looked
+    // for only while it is not yet known (`ipKnown` false): the first
+    // matching line of a run wins.
+    static Effects apply(const QString &line, bool ipKnown);
+};

@@ -1,0 +1,100 @@
+// The adapter tool runs only when it has something to switch, and the flag
+// register keeps its byte per adapter.
+#include "platform/AdapterFlagRegister.h"
+#include "vpn/AdapterControl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAdapterControl : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir runtime;
+
+    // The commands the tool received so far, one per line.
+    QStringList toolRuns() const
+    {
+        QFile log(QStringLiteral("tool-runs.txt"));
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A stand-in tool in the working directory records how it was run.
+        QDir().mkdir(QStringLiteral("adapter"));
+        QFile tool(QStringLiteral("adapter/tapinstall"));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\necho \"$*\" >> tool-runs.txt\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+        QFile::remove(QStringLiteral("tool-runs.txt"));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    }
+
+    void switchesOnlyWhatThisProcessSwitched()
+    {
+        disableAdapter(); // never enabled: nothing to undo
+        QCOMPARE(toolRuns(), QStringList());
+        enableAdapter();
+        enableAdapter(); // already on
+        restartAdapter();
+        restartAdapter(); // always runs
+        disableAdapter();
+        disableAdapter();
+        QCOMPARE(toolRuns(), (QStringList{"enable tap0901_korvex", "restart tap0901_korvex",
+                                          "restart tap0901_korvex", "disable tap0901_korvex"}));
+    }
+
+    void flagBitsPerAdapter()
+    {
+        QCOMPARE(int(getAdapterFlags(QStringLiteral("tun0"))), 0); // never written
+        QVERIFY(setAdapterFlags(QStringLiteral("tun0"), 0));
+        QVERIFY(setAdapterFlag(QStringLiteral("tun0"), 1));
+        QVERIFY(setAdapterFlag(QStringLiteral("tun0"), 2));
+        QVERIFY(clearAdapterFlag(QStringLiteral("tun0"), 1));
+        QCOMPARE(int(getAdapterFlags(QStringLiteral("tun0"))), 2);
+        QCOMPARE(int(getAdapterFlags(QStringLiteral("tun1"))), 0);
+        // Observable by other programs as one byte.
+        QFile file(runtime.filePath(QStringLiteral("quillnet/tun0.flags")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(1, '\x02'));
+        QVERIFY(setAdapterFlags(QStringLiteral("tun0"), 0));
+    }
+
+    void unknownAdapterIsUnreachable_data()
+    {
+        QTest::addColumn<QString>("adapter");
+        QTest::newRow("no tunnel run yet") << QString();
+        QTest::newRow("path in the name") << QStringLiteral("../../etc/x");
+        QTest::newRow("parent folder") << QStringLiteral("..");
+    }
+
+    void unknownAdapterIsUnreachable()
+    {
+        QFETCH(QString, adapter);
+        QCOMPARE(int(getAdapterFlags(adapter)), 0xFF);
+        QVERIFY(!setAdapterFlags(adapter, 0));
+        QVERIFY(!setAdapterFlag(adapter, 2)); // tries 0xFF | 2 and fails
+    }
+
+    void unusableRegisterFolderIsUnreachable()
+    {
+        QFile blocker(runtime.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        // The register folder's place is taken by a file.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.filePath(QStringLiteral("blocked"))));
+        QCOMPARE(int(getAdapterFlags(QStringLiteral("tun0"))), 0xFF);
+        QVERIFY(!setAdapterFlag(QStringLiteral("tun0"), 1));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdapterControl)
+#include "tst_adaptercontrol.moc"
