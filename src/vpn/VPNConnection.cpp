@@ -84,6 +84,7 @@ void VPNConnection::start()
     if (status == Connecting || status == Connected)
         return;
     ip.clear();
+    runError.clear();
     if (status != Reconnecting)
         status = Connecting;
     emit statusChanged(status, tr("Initializing"));
@@ -222,7 +223,10 @@ void VPNConnection::applyLine(const QString &line)
         status = Connected;
         emit statusChanged(Connected, tr("Connected"));
     }
-    if (!effects.error.isEmpty()) {
+    // OpenVPN 2.6 prints some failures twice in one attempt; the user
+    // hears of each failure of a run once.
+    if (!effects.error.isEmpty() && effects.error != runError) {
+        runError = effects.error;
         emit error(effects.error);
         stop(true);
     }

@@ -72,4 +72,5 @@ private:
     quint16 proxyPort = 0;
     QString proxyUser;
     QString proxyPassword;
+    QString runError; // the failure already reported for this run
 };

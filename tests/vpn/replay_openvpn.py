@@ -5,7 +5,8 @@ Started by the tunnel under test in OpenVPN's place (the settings key
 "openvpn_exe"), on the terminal the tunnel gives it. Environment:
   QUILLNET_REPLAY         the recording (raw bytes as read from a pty)
   QUILLNET_REPLAY_ANSWERS file that receives the arguments ("ARGS=...") and
-                          each answer, one per line, as "<prompt>=<answer>"
+                          each answer, one per line, as "<prompt>=<answer>";
+                          the process id goes to the same name + ".pid"
   QUILLNET_REPLAY_HOLD    optional text: after the line containing it, wait
                           for SIGTERM before playing the rest (elsewhere
                           SIGTERM ends the playback at once)
@@ -96,6 +97,8 @@ def main():
     answers = open(os.environ["QUILLNET_REPLAY_ANSWERS"], "ab")
     answers.write(b"ARGS=" + " ".join(sys.argv[1:]).encode() + b"\n")
     answers.flush()
+    with open(os.environ["QUILLNET_REPLAY_ANSWERS"] + ".pid", "w") as pid:
+        pid.write(str(os.getpid()))
     position = 0
     for match in PROMPT.finditer(recording):
         if match.start() < position:

@@ -1,0 +1,311 @@
+// The tunnel controller driving a stand-in for OpenVPN that plays back
+// what the real program printed on its terminal (tests/vpn/data), in
+// uneven pieces and with its prompts split, and that reads the answers
+// from the terminal exactly as OpenVPN does.
+#include "app/ApplicationNames.h"
+#include "app/SettingsKeys.h"
+#include "vpn/VPNConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QString dataFile(const char *name)
+{
+    return qEnvironmentVariable("QUILLNET_SOURCE_DIR") + QStringLiteral("/tests/vpn/data/") +
+           QLatin1String(name);
+}
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+// "state:text" for each status report, in order.
+QStringList reports(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << QStringLiteral("%1:%2").arg(args.at(0).toInt()).arg(args.at(1).toString());
+    return out;
+}
+
+QString report(CnnStatus status, const char *text = "")
+{
+    return QStringLiteral("%1:%2").arg(int(status)).arg(QLatin1String(text));
+}
+
+} // namespace
+
+class TestVPNConnection : public QObject
+{
+    Q_OBJECT
+
+    const QString answers = QStringLiteral("answers.txt");
+
+    void play(const char *recording, const QString &hold = QString())
+    {
+        qputenv("QUILLNET_REPLAY", QFile::encodeName(dataFile(recording)));
+        qputenv("QUILLNET_REPLAY_HOLD", hold.toUtf8());
+        QFile::remove(answers);
+    }
+
+    static bool waitFor(QSignalSpy &spy, CnnStatus status, int ms = 15000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return std::any_of(spy.cbegin(), spy.cend(),
+                                   [&](const QList<QVariant> &a) { return a.at(0).toInt() == status; });
+            },
+            ms);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setApplicationNames();
+        QSettings().setValue(QLatin1String(SettingsKey::OpenvpnExe),
+                             qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+                                 QStringLiteral("/tests/vpn/replay_openvpn.py"));
+        qputenv("QUILLNET_REPLAY_ANSWERS", QFile::encodeName(QDir::current().filePath(answers)));
+        QFile::remove(QStringLiteral("log.txt"));
+        QFile::remove(QStringLiteral("log.old"));
+    }
+
+    // First: the start count is kept over the whole life of the process.
+    void logRotatesAtTheSixthStart()
+    {
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        auto runOnce = [&] {
+            play("auth-failed.pty");
+            status.clear();
+            vpn.start();
+            return waitFor(status, Disconnected);
+        };
+        for (int run = 1; run <= 5; ++run)
+            QVERIFY(runOnce());
+        QVERIFY(!QFile::exists(QStringLiteral("log.old")));
+        QCOMPARE(readAll(QStringLiteral("log.txt")).count(QStringLiteral("AUTH_FAILED")), 5);
+        QVERIFY(runOnce());
+        QCOMPARE(readAll(QStringLiteral("log.old")).count(QStringLiteral("AUTH_FAILED")), 5);
+        QCOMPARE(readAll(QStringLiteral("log.txt")).count(QStringLiteral("AUTH_FAILED")), 1);
+    }
+
+    void constructionMovesTheLastLogAside()
+    {
+        QVERIFY(readAll(QStringLiteral("log.txt")).contains(QStringLiteral("AUTH_FAILED")));
+        VPNConnection vpn;
+        QCOMPARE(readAll(QStringLiteral("log.old")).count(QStringLiteral("AUTH_FAILED")), 1);
+        QCOMPARE(QFileInfo(QStringLiteral("log.txt")).size(), 0);
+        // An empty log is not worth keeping: the old one stays.
+        VPNConnection again;
+        QCOMPARE(readAll(QStringLiteral("log.old")).count(QStringLiteral("AUTH_FAILED")), 1);
+    }
+
+    void connectsThenStops()
+    {
+        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.setConfig(QStringLiteral("quillnet.ovpn"));
+        const QTime before = QTime::currentTime();
+        vpn.start();
+        QVERIFY(waitFor(status, Connected));
+        QCOMPARE(reports(status),
+                 (QStringList{report(Connecting, "Initializing"), report(Connecting, "Connecting to server"),
+                              report(Connecting, "Creating VPN tunnel"), report(Connected, "Connected")}));
+        QCOMPARE(vpn.getStatus(), Connected);
+        QCOMPARE(vpn.getIp(), QStringLiteral("10.99.127.2"));
+        QCOMPARE(vpn.getAdapterGuid(), QStringLiteral("tun0"));
+        QVERIFY(vpn.getConnectedSince() >= before);
+        // Each prompt answered once, the password only after echo was off
+        // (otherwise the terminal would have thrown it away and we would
+        // still be waiting).
+        QCOMPARE(readAll(answers), QStringLiteral("ARGS=--config quillnet.ovpn\n"
+                                                  "Enter Auth Username:=alice\n"
+                                                  "Enter Auth Password:=secret1\n"));
+
+        status.clear();
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
+        QCOMPARE(reports(status), (QStringList{report(Disconnecting, "Disconnecting"), report(Disconnected)}));
+        QVERIFY(errors.isEmpty());
+        QVERIFY(vpn.getIp().isEmpty());
+
+        // Every line is in the log, without the terminal's carriage returns.
+        const QString log = readAll(QStringLiteral("log.txt"));
+        QVERIFY(log.contains(QStringLiteral("Initialization Sequence Completed\n")));
+        QVERIFY(log.contains(QStringLiteral("SIGTERM[hard,] received, process exiting\n")));
+        QVERIFY(!log.contains(QLatin1Char('\r')));
+    }
+
+    void failuresAreReportedAndEndTheRun_data()
+    {
+        QTest::addColumn<QString>("recording");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("wrong password") << "auth-failed.pty"
+                                        << "Authentication failed.\nCheck your VPN access subscription, please.";
+        QTest::newRow("refused") << "refused.pty" << "Connection to server failed,\nwill try again in 5 seconds.";
+        QTest::newRow("unresolvable") << "unresolvable.pty"
+                                      << "Server connection failure.\nCannot resolve host address.";
+        QTest::newRow("no tunnel rights") << "tun-denied.pty"
+                                          << "Creating VPN tunnel failed.\nQuillnet is not allowed to create "
+                                             "network tunnels on this system.";
+    }
+
+    void failuresAreReportedAndEndTheRun()
+    {
+        QFETCH(QString, recording);
+        QFETCH(QString, error);
+        play(recording.toLatin1().constData());
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("wrong"));
+        vpn.start();
+        QVERIFY(waitFor(status, Disconnected));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), error);
+        QCOMPARE(reports(status).last(), report(Disconnected));
+        // The failure stops the run quietly: no "Disconnecting" text.
+        QVERIFY(!reports(status).contains(report(Disconnecting, "Disconnecting")));
+        QCOMPARE(vpn.getStatus(), Disconnected);
+    }
+
+    void proxyCredentialsAndTheServerBehindTheProxy()
+    {
+        play("proxy.pty", QStringLiteral("Initialization Sequence Completed"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.setConfig(QStringLiteral("quillnet.ovpn"));
+        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 3128,
+                                   QStringLiteral("proxyuser"), QStringLiteral("proxypw")));
+        vpn.start();
+        QVERIFY(waitFor(status, Connected));
+        QCOMPARE(readAll(answers),
+                 QStringLiteral("ARGS=--config quillnet.ovpn --http-proxy 127.0.0.1 3128 stdin\n"
+                                "Enter Auth Username:=alice\nEnter Auth Password:=secret1\n"
+                                "Enter HTTP Proxy Username:=proxyuser\nEnter HTTP Proxy Password:=proxypw\n"));
+        // The CONNECT names the server; the peer line names the proxy.
+        QCOMPARE(vpn.getIp(), QStringLiteral("10.99.127.2"));
+        vpn.stop(true);
+        QVERIFY(waitFor(status, Disconnected));
+    }
+
+    void proxyWithoutUserAsksForNothing()
+    {
+        play("auth-failed.pty");
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        vpn.setConfig(QStringLiteral("quillnet.ovpn"));
+        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), 8080));
+        vpn.start();
+        QVERIFY(waitFor(status, Disconnected));
+        QVERIFY(readAll(answers).startsWith(
+            QStringLiteral("ARGS=--config quillnet.ovpn --http-proxy proxy.example 8080\n")));
+    }
+
+    void reconnectKeepsReconnectingUntilConnected()
+    {
+        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.start();
+        QVERIFY(waitFor(status, Connected));
+        status.clear();
+        vpn.reconnect();
+        QVERIFY(waitFor(status, Connected));
+        QCOMPARE(reports(status),
+                 (QStringList{report(Reconnecting, "Disconnecting"), report(Reconnecting, "Initializing"),
+                              report(Reconnecting, "Connecting to server"),
+                              report(Reconnecting, "Creating VPN tunnel"), report(Connected, "Connected")}));
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
+    }
+
+    void failureWhileReconnectingStartsAgain()
+    {
+        play("refused.pty");
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        vpn.start();
+        QVERIFY(QTest::qWaitFor([&] { return errors.count() == 1; }, 15000));
+        vpn.reconnect();
+        status.clear();
+        // Each failure while reconnecting leads straight to the next start;
+        // the tunnel never reports itself disconnected in between.
+        QVERIFY(QTest::qWaitFor([&] { return errors.count() >= 3; }, 15000));
+        QCOMPARE(vpn.getStatus(), Reconnecting);
+        QVERIFY(reports(status).contains(report(Reconnecting, "Initializing")));
+        QVERIFY(!reports(status).contains(report(Disconnected)));
+    }
+
+    void sleepEndsTheRunAndWakingRestartsIt()
+    {
+        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.start();
+        QVERIFY(waitFor(status, Connected));
+        status.clear();
+        vpn.systemSuspending();
+        QCOMPARE(vpn.getStatus(), Suspended);
+        QVERIFY(status.isEmpty()); // sleeping says nothing
+        QTest::qWait(100);
+        QCOMPARE(vpn.getStatus(), Suspended); // the process end changes nothing
+        vpn.systemResumed();
+        QVERIFY(waitFor(status, Connected));
+        QCOMPARE(reports(status).first(), report(Connecting, "Initializing"));
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
+        // Asleep while disconnected: nothing to do.
+        vpn.systemSuspending();
+        QCOMPARE(vpn.getStatus(), Disconnected);
+    }
+
+    void programThatCannotStartEndsInDisconnected()
+    {
+        QSettings settings;
+        const QVariant program = settings.value(QLatin1String(SettingsKey::OpenvpnExe));
+        settings.setValue(QLatin1String(SettingsKey::OpenvpnExe), QStringLiteral("/nonexistent/openvpn"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        vpn.start();
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
+        QCOMPARE(reports(status), (QStringList{report(Connecting, "Initializing"), report(Disconnected)}));
+        settings.setValue(QLatin1String(SettingsKey::OpenvpnExe), program);
+    }
+
+    void destructionEndsTheProcess()
+    {
+        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
+        auto vpn = std::make_unique<VPNConnection>();
+        QSignalSpy status(vpn.get(), &VPNConnection::statusChanged);
+        vpn->setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn->start();
+        QVERIFY(waitFor(status, Connected));
+        const QString pid = readAll(answers + QStringLiteral(".pid"));
+        QVERIFY(QFile::exists(QStringLiteral("/proc/") + pid));
+        vpn.reset();
+        QVERIFY(!QFile::exists(QStringLiteral("/proc/") + pid));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVPNConnection)
+#include "tst_vpnconnection.moc"
