@@ -1,0 +1,214 @@
+// The tunnel through the client's own classes against a real OpenVPN
+// server in a network namespace: the files from the service's answer, the
+// real openvpn on a terminal, sleep announced by (a stand-in for) logind.
+// Runs without DNS (without_dns.sh), so a name that cannot be resolved
+// never leaves the machine.
+#include "HttpProxyPeer.h"
+#include "LogindPeer.h"
+#include "OpenVpnServerPeer.h"
+#include "app/ApplicationNames.h"
+#include "platform/PowerEvents.h"
+#include "vpn/TunnelFiles.h"
+#include "vpn/VPNConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+
+namespace {
+
+bool deviceExists(const QString &device)
+{
+    return !device.isEmpty() && QFile::exists(QStringLiteral("/sys/class/net/") + device);
+}
+
+bool reaches(QSignalSpy &spy, CnnStatus status, int ms = 30000)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return std::any_of(spy.cbegin(), spy.cend(),
+                               [&](const QList<QVariant> &a) { return a.at(0).toInt() == status; });
+        },
+        ms);
+}
+
+} // namespace
+
+class TestVpnTunnel : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir serverDir;
+    OpenVpnServerPeer server;
+    QTranslator czech;
+    QString configuration;
+
+    // The configuration with its remote line pointed elsewhere.
+    void writeConfig(const QString &remote)
+    {
+        QString text = configuration;
+        text.replace(QStringLiteral("remote %1 %2").arg(server.serverAddress()).arg(server.port()),
+                     QStringLiteral("remote ") + remote);
+        QFile file(QLatin1String(TunnelFiles::ConfigFile));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+    }
+
+    static void connectAs(VPNConnection &vpn, const char *password)
+    {
+        vpn.setCredentials(QStringLiteral("alice"), QLatin1String(password));
+        vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!OpenVpnServerPeer::isAvailable())
+            QSKIP("needs root, network namespaces and openvpn");
+        QVERIFY2(server.start(serverDir.path()), qPrintable(server.errorString()));
+        setApplicationNames();
+        QVERIFY(czech.load(QStringLiteral(":/data/quillnet_cz")));
+        QCoreApplication::installTranslator(&czech);
+
+        // The files as the login writes them from the service's answer.
+        QString location;
+        QVERIFY(TunnelFiles::write(server.configBody(), QDir::currentPath(), &location));
+        QCOMPARE(location, QStringLiteral("Test Lab"));
+        QFile config(QLatin1String(TunnelFiles::ConfigFile));
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        configuration = QString::fromUtf8(config.readAll());
+        QVERIFY(configuration.contains(QStringLiteral("ca cert.crt")));
+    }
+
+    void init()
+    {
+        writeConfig(QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.port()));
+    }
+
+    void cleanupTestCase()
+    {
+        QCoreApplication::removeTranslator(&czech);
+    }
+
+    void upAndDown()
+    {
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        connectAs(vpn, "secret1");
+        vpn.start();
+        QVERIFY2(reaches(status, Connected), qPrintable(server.serverLog()));
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(vpn.getIp(), server.serverAddress());
+        const QString device = vpn.getAdapterGuid();
+        QVERIFY2(deviceExists(device), qPrintable(device));
+
+        vpn.stop(false);
+        QVERIFY(reaches(status, Disconnected, 10000));
+        QVERIFY(!deviceExists(device));
+    }
+
+    void reconnectComesBackUp()
+    {
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        connectAs(vpn, "secret1");
+        vpn.start();
+        QVERIFY(reaches(status, Connected));
+        status.clear();
+        vpn.reconnect();
+        QVERIFY(reaches(status, Connected));
+        QVERIFY(!std::any_of(status.cbegin(), status.cend(),
+                             [](const QList<QVariant> &a) { return a.at(0).toInt() == Disconnected; }));
+        vpn.stop(true);
+        QVERIFY(reaches(status, Disconnected, 10000));
+    }
+
+    void failuresFromTheRealProgram_data()
+    {
+        QTest::addColumn<QString>("remote");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("wrong password") << QString() << QByteArray("wrong")
+                                        << "Ověření selhalo.\nZkontrolujte prosím své předplatné přístupu k VPN.";
+        QTest::newRow("refused") << "REFUSED" << QByteArray("secret1")
+                                 << "Spojení se serverem selhalo,\nnový pokus za 5 sekund.";
+        QTest::newRow("unresolvable") << "no-such-host.invalid 1194" << QByteArray("secret1")
+                                      << "Selhalo spojení se serverem.\nNelze přeložit adresu serveru.";
+    }
+
+    void failuresFromTheRealProgram()
+    {
+        QFETCH(QString, remote);
+        QFETCH(QByteArray, password);
+        QFETCH(QString, error);
+        if (remote == QLatin1String("REFUSED"))
+            remote = QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.refusedPort());
+        if (!remote.isEmpty())
+            writeConfig(remote);
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        connectAs(vpn, password.constData());
+        vpn.start();
+        QVERIFY(reaches(status, Disconnected));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), error);
+    }
+
+    void sleepClosesTheTunnelAndWakingReopensIt()
+    {
+        if (!LogindPeer::isAvailable())
+            QSKIP("dbus-daemon is not installed");
+        LogindPeer logind;
+        QVERIFY(logind.start());
+        PowerEvents power;
+        VPNConnection vpn;
+        connect(&power, &PowerEvents::suspending, &vpn, &VPNConnection::systemSuspending);
+        connect(&power, &PowerEvents::resumed, &vpn, &VPNConnection::systemResumed);
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        connectAs(vpn, "secret1");
+        vpn.start();
+        QVERIFY(reaches(status, Connected));
+        const QString device = vpn.getAdapterGuid();
+
+        logind.announceSleep(true);
+        QTRY_COMPARE(vpn.getStatus(), Suspended);
+        // OpenVPN is gone before the lock lets the machine sleep.
+        QVERIFY(!deviceExists(device));
+        QTRY_VERIFY(!logind.newestLockHeld());
+
+        status.clear();
+        logind.announceSleep(false);
+        QVERIFY(reaches(status, Connected));
+        vpn.stop(true);
+        QVERIFY(reaches(status, Disconnected, 10000));
+    }
+
+    void throughAnHttpProxyWithCredentials()
+    {
+        if (!HttpProxyPeer::isAvailable())
+            QSKIP("tinyproxy is not installed");
+        HttpProxyPeer proxy;
+        QVERIFY2(proxy.start(QStringLiteral("proxyuser"), QStringLiteral("proxypw")),
+                 qPrintable(proxy.errorString()));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        connectAs(vpn, "secret1");
+        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.port(),
+                                   QStringLiteral("proxyuser"), QStringLiteral("proxypw")));
+        vpn.start();
+        QVERIFY2(reaches(status, Connected), qPrintable(proxy.log()));
+        // The server, not the proxy, is the tunnel's address.
+        QCOMPARE(vpn.getIp(), server.serverAddress());
+        QVERIFY(proxy.log().contains(QStringLiteral("CONNECT %1:%2").arg(server.serverAddress()).arg(server.port())));
+        vpn.stop(true);
+        QVERIFY(reaches(status, Disconnected, 10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVpnTunnel)
+#include "tst_vpntunnel.moc"
