@@ -1,0 +1,121 @@
+// Time from start() to "Connected" through the client's tunnel controller,
+// side by side with OpenVPN started directly on the same configuration
+// with its credentials in a file. Runs alternate between the two so that
+// both see the same machine; the result is the ratio of the medians.
+//
+// Usage (root): vpn_connect_bench [runs]   (default 20 of each)
+#include "OpenVpnServerPeer.h"
+#include "app/ApplicationNames.h"
+#include "vpn/TunnelFiles.h"
+#include "vpn/VPNConnection.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const int TimeoutMs = 30000;
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One connection through VPNConnection; milliseconds, or -1.
+double throughTheClient()
+{
+    VPNConnection vpn;
+    vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+    vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
+    QEventLoop loop;
+    bool connected = false;
+    QObject::connect(&vpn, &VPNConnection::statusChanged, &loop, [&](CnnStatus status) {
+        if (status == Connected) {
+            connected = true;
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(TimeoutMs, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    vpn.start();
+    loop.exec();
+    const double elapsed = clock.nsecsElapsed() / 1e6;
+    vpn.stop(true);
+    return connected ? elapsed : -1;
+}
+
+// One connection of OpenVPN on its own, credentials from a file.
+double bareOpenVpn()
+{
+    QProcess openvpn;
+    openvpn.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    openvpn.start(QStringLiteral("openvpn"), {QStringLiteral("--config"), QLatin1String(TunnelFiles::ConfigFile),
+                                              QStringLiteral("--auth-user-pass"), QStringLiteral("auth.txt")});
+    QByteArray output;
+    bool connected = false;
+    while (!connected && clock.elapsed() < TimeoutMs && openvpn.waitForReadyRead(TimeoutMs)) {
+        output += openvpn.readAll();
+        connected = output.contains("Initialization Sequence Completed");
+    }
+    const double elapsed = clock.nsecsElapsed() / 1e6;
+    openvpn.terminate();
+    openvpn.waitForFinished(5000);
+    return connected ? elapsed : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? atoi(argv[1]) : 20;
+    if (!OpenVpnServerPeer::isAvailable()) {
+        std::fprintf(stderr, "needs root, network namespaces and openvpn\n");
+        return 2;
+    }
+    QTemporaryDir serverDir;
+    OpenVpnServerPeer server;
+    if (!server.start(serverDir.path())) {
+        std::fprintf(stderr, "server: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    setApplicationNames();
+    QString location;
+    TunnelFiles::write(server.configBody(), work.path(), &location);
+    QFile auth(QStringLiteral("auth.txt"));
+    auth.open(QIODevice::WriteOnly);
+    auth.write("alice\nsecret1\n");
+    auth.close();
+
+    QList<double> client, bare;
+    for (int i = 0; i < runs; ++i) {
+        const double a = throughTheClient();
+        const double b = bareOpenVpn();
+        if (a < 0 || b < 0) {
+            std::fprintf(stderr, "run %d did not connect\n", i + 1);
+            return 1;
+        }
+        client << a;
+        bare << b;
+    }
+    const double ratio = median(client) / median(bare);
+    std::printf("runs: %d of each\nVPNConnection median: %.1f ms\nbare openvpn median: %.1f ms\n"
+                "ratio: %.3f (goal: at most 1.2)\n",
+                runs, median(client), median(bare), ratio);
+    return 0;
+}
