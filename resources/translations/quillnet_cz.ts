@@ -19,6 +19,14 @@
         <source>The program is not running</source>
         <translation>Program neběží</translation>
     </message>
+    <message>
+        <source>Cannot give %1 a terminal: %2</source>
+        <translation>Nelze přidělit programu %1 terminál: %2</translation>
+    </message>
+    <message>
+        <source>Cannot start %1 in %2: %3</source>
+        <translation>Nelze spustit %1 ve složce %2: %3</translation>
+    </message>
 </context>
 <context>
     <name>LoginDlg</name>

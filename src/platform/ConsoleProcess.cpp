@@ -1,12 +1,13 @@
 #include "platform/ConsoleProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -28,24 +30,39 @@ constexpr qint64 ReadLimitPerNotification = 64 * 1024;
 // Used only when the kernel cannot mark all descriptors at once.
 constexpr int MaxDescriptorScan = 65536;
 
-// Everything the child needs between fork and exec, computed beforehand: the
+// Everything the child needs between fork and exec, prepared beforehand: the
 // child may only make async-signal-safe calls.
 struct ChildSetup
 {
     int terminal;
+    int failureReport; // write end, close-on-exec: stays silent when exec succeeds
     pid_t client;
     int highestDescriptor;
+    const char *workingDirectory; // null: the client's
+    char *const *argv;
 };
 
-[[noreturn]] void abandonChild(int terminal, const char *message)
+// Sent through the failure report when the child cannot run the program.
+struct ChildFailure
 {
-    [[maybe_unused]] ssize_t written = ::write(terminal, message, std::strlen(message));
+    enum Step : int
+    {
+        AttachTerminal = 1,
+        ChangeDirectory,
+        Execute
+    } step;
+    int error;
+};
+
+[[noreturn]] void reportChildFailure(const ChildSetup &setup, ChildFailure::Step step)
+{
+    const ChildFailure failure{step, errno};
+    [[maybe_unused]] ssize_t written = ::write(setup.failureReport, &failure, sizeof failure);
     ::_exit(127);
 }
 
 // Descriptors the client opened without close-on-exec would otherwise leak
-// into the child (sockets, log files). Marking instead of closing keeps Qt's
-// own start-up report pipe working until the exec.
+// into the child (sockets, log files).
 void markDescriptorsCloseOnExec(int highestDescriptor)
 {
     if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
@@ -65,12 +82,19 @@ void restoreDefaultSignals()
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-void enterTerminalSession(const ChildSetup &setup)
+// Runs in the child after QProcess has pointed its standard streams at the
+// null device, and replaces the process with the program. Doing the exec here
+// rather than leaving it to QProcess is deliberate: Qt 6.4 forks with vfork
+// semantics, and its own failure path then loses the parent's copy of a pipe
+// descriptor, one leaked descriptor per failed start.
+[[noreturn]] void runOnTerminal(const ChildSetup &setup)
 {
     // The child dies with the client, even when the client is killed
     // outright. SIGTERM rather than SIGKILL lets OpenVPN take its routes down
     // on the way out; at a prompt it ignores SIGTERM, but there the client's
-    // death closes the terminal's master side, which ends the prompt.
+    // death closes the terminal's master side, which ends the prompt. A
+    // program that changes its user or group loses this (OpenVPN's --user
+    // and --group do).
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != setup.client)
         ::_exit(127); // the client died before the line above took effect
@@ -78,13 +102,17 @@ void enterTerminalSession(const ChildSetup &setup)
     // A session of its own, so that the terminal it asks on is this one and
     // not one the client may have.
     if (::setsid() < 0 || ::ioctl(setup.terminal, TIOCSCTTY, 0) != 0)
-        abandonChild(setup.terminal, "quillnet: cannot attach the console terminal\r\n");
+        reportChildFailure(setup, ChildFailure::AttachTerminal);
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::dup2(setup.terminal, fd) < 0)
-            abandonChild(setup.terminal, "quillnet: cannot attach the console streams\r\n");
+            reportChildFailure(setup, ChildFailure::AttachTerminal);
     }
+    if (setup.workingDirectory && ::chdir(setup.workingDirectory) != 0)
+        reportChildFailure(setup, ChildFailure::ChangeDirectory);
     markDescriptorsCloseOnExec(setup.highestDescriptor);
     restoreDefaultSignals();
+    ::execv(setup.argv[0], setup.argv);
+    reportChildFailure(setup, ChildFailure::Execute);
 }
 
 int highestDescriptor()
@@ -146,7 +174,9 @@ bool ConsoleProcess::start(const QString &program, const QStringList &arguments)
         close();
     readBuffer.clear();
     if (!openTerminal()) {
-        setErrorString(tr("Cannot open a terminal for %1: %2").arg(program, qt_error_string()));
+        const int error = errno;
+        setErrorString(
+            tr("Cannot open a terminal for %1: %2").arg(program, qt_error_string(error)));
         closeTerminal();
         emit errorOccurred(QProcess::FailedToStart);
         return false;
@@ -204,32 +234,81 @@ void ConsoleProcess::closeTerminal()
 
 bool ConsoleProcess::startChild(const QString &program, const QStringList &arguments)
 {
+    // Looked up here, so that a name not on the PATH never runs a file of
+    // that name from the working directory.
+    const QString found =
+        program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    if (found.isEmpty()) {
+        setErrorString(tr("Cannot start %1: %2").arg(program, qt_error_string(ENOENT)));
+        emit errorOccurred(QProcess::FailedToStart);
+        return false;
+    }
+    QByteArrayList encoded{QFile::encodeName(found)};
+    for (const QString &argument : arguments)
+        encoded += QFile::encodeName(argument);
+    std::vector<char *> argv;
+    for (QByteArray &argument : encoded)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const QByteArray directory = QFile::encodeName(workingDir);
+
+    int failureReport[2];
+    if (::pipe2(failureReport, O_CLOEXEC) != 0) {
+        const int error = errno;
+        setErrorString(tr("Cannot start %1: %2").arg(program, qt_error_string(error)));
+        emit errorOccurred(QProcess::FailedToStart);
+        return false;
+    }
+    const ChildSetup setup{slaveFd,
+                           failureReport[1],
+                           ::getpid(),
+                           highestDescriptor(),
+                           directory.isEmpty() ? nullptr : directory.constData(),
+                           argv.data()};
     child = new QProcess(this);
-    child->setProgram(program);
-    child->setArguments(arguments);
-    child->setWorkingDirectory(workingDir);
+    child->setProgram(found);
     // The terminal replaces all three in the child; nothing else may be open.
     child->setStandardInputFile(QProcess::nullDevice());
     child->setStandardOutputFile(QProcess::nullDevice());
     child->setStandardErrorFile(QProcess::nullDevice());
-    const ChildSetup setup{slaveFd, ::getpid(), highestDescriptor()};
-    child->setChildProcessModifier([setup] { enterTerminalSession(setup); });
+    child->setChildProcessModifier([setup] { runOnTerminal(setup); });
     connect(child, &QProcess::errorOccurred, this, &ConsoleProcess::onChildError);
     connect(child, &QProcess::finished, this, &ConsoleProcess::onChildFinished);
-
     child->start();
-    if (child->waitForStarted(StartTimeoutMs))
+    ::close(failureReport[1]);
+    const bool started = child->waitForStarted(StartTimeoutMs);
+    // End of file once the exec succeeded (or no child was ever forked).
+    ChildFailure failure{};
+    const bool failed = ::read(failureReport[0], &failure, sizeof failure) == sizeof failure;
+    ::close(failureReport[0]);
+    if (started && !failed)
         return true;
 
-    setErrorString(tr("Cannot start %1: %2").arg(program, child->errorString()));
     child->disconnect(this);
     if (child->state() != QProcess::NotRunning) {
         child->kill();
         child->waitForFinished(-1);
     }
+    setErrorString(failed ? describeFailure(program, failure.step, failure.error)
+                          : tr("Cannot start %1: %2").arg(program, child->errorString()));
     delete child;
     child = nullptr;
+    if (failed) // QProcess saw a successful start and reported nothing
+        emit errorOccurred(QProcess::FailedToStart);
     return false;
+}
+
+QString ConsoleProcess::describeFailure(const QString &program, int step, int error) const
+{
+    const QString reason = qt_error_string(error);
+    switch (step) {
+    case ChildFailure::AttachTerminal:
+        return tr("Cannot give %1 a terminal: %2").arg(program, reason);
+    case ChildFailure::ChangeDirectory:
+        return tr("Cannot start %1 in %2: %3").arg(program, workingDir, reason);
+    default:
+        return tr("Cannot start %1: %2").arg(program, reason);
+    }
 }
 
 bool ConsoleProcess::isRunning() const
@@ -292,6 +371,8 @@ void ConsoleProcess::close()
     if (child && child->state() != QProcess::NotRunning) {
         kill();
         waitForFinished(-1);
+        if (child)
+            return; // a finished() handler has started the next run
     }
     closeTerminal();
     readBuffer.clear();

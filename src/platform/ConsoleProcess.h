@@ -15,7 +15,8 @@ class QSocketNotifier;
 //
 // The child dies with the thread that started it: if the client disappears,
 // even by SIGKILL, the child receives SIGTERM, so a tunnel never outlives the
-// client that owns it.
+// client that owns it. A program that changes its user or group (OpenVPN's
+// --user, --group) loses that protection.
 class ConsoleProcess : public QIODevice
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
     // dropping what an earlier run left unread. False when the terminal or
     // the program cannot be started (errorString() says why; nothing runs).
     bool start(const QString &program, const QStringList &arguments);
+    // From start() until finished() is emitted.
     bool isRunning() const;
     qint64 processId() const;
 
@@ -53,7 +55,8 @@ public:
     int exitCode() const { return lastExitCode; }
     QProcess::ExitStatus exitStatus() const { return lastExitStatus; }
 
-    // Kills a running child, reaps it and closes the device.
+    // Kills a running child, reaps it (finished() is emitted) and closes the
+    // device, unless a finished() handler has started the next run.
     void close() override;
 
     bool isSequential() const override { return true; }
@@ -75,6 +78,7 @@ private:
     bool openTerminal();
     void closeTerminal();
     bool startChild(const QString &program, const QStringList &arguments);
+    QString describeFailure(const QString &program, int step, int error) const;
     void readTerminal(qint64 limit);
     void writeTerminal();
     void onChildFinished(int exitCode, QProcess::ExitStatus exitStatus);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -23,6 +24,18 @@ int startCount = 0;
 // A password prompt waits for the terminal to switch echo off; look again
 // this often until it has.
 const int EchoPollMs = 5;
+
+// OpenVPN from the search path; Debian installs it in /usr/sbin, which an
+// ordinary user's search path leaves out.
+QString defaultProgram()
+{
+    QString found = QStandardPaths::findExecutable(QLatin1String(DefaultProgram));
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(
+            QLatin1String(DefaultProgram),
+            {QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return found.isEmpty() ? QLatin1String(DefaultProgram) : found;
+}
 
 } // namespace
 
@@ -98,7 +111,7 @@ void VPNConnection::start()
     }
     QString program = QSettings().value(QLatin1String(SettingsKey::OpenvpnExe), QVariant()).toString();
     if (program.isEmpty())
-        program = QLatin1String(DefaultProgram);
+        program = defaultProgram();
 
     if (startCount > 4) {
         logFile->close();

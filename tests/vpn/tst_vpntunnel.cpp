@@ -70,6 +70,9 @@ private slots:
             QSKIP("needs root, network namespaces and openvpn");
         QVERIFY2(server.start(serverDir.path()), qPrintable(server.errorString()));
         setApplicationNames();
+        // An ordinary user's search path, without the sbin folders that
+        // hold Debian's openvpn: the default program must still be found.
+        qputenv("PATH", "/usr/local/bin:/usr/bin:/bin");
         QVERIFY(czech.load(QStringLiteral(":/data/quillnet_cz")));
         QCoreApplication::installTranslator(&czech);
 
