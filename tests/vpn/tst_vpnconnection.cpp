@@ -66,6 +66,15 @@ class TestVPNConnection : public QObject
             ms);
     }
 
+    // Connected on the recorded session, held there until stopped.
+    bool connectHeld(VPNConnection &vpn, QSignalSpy &status)
+    {
+        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.start();
+        return waitFor(status, Connected);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -217,12 +226,9 @@ private slots:
 
     void reconnectKeepsReconnectingUntilConnected()
     {
-        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
-        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
-        vpn.start();
-        QVERIFY(waitFor(status, Connected));
+        QVERIFY(connectHeld(vpn, status));
         status.clear();
         vpn.reconnect();
         QVERIFY(waitFor(status, Connected));
@@ -254,12 +260,9 @@ private slots:
 
     void sleepEndsTheRunAndWakingRestartsIt()
     {
-        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
-        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
-        vpn.start();
-        QVERIFY(waitFor(status, Connected));
+        QVERIFY(connectHeld(vpn, status));
         status.clear();
         vpn.systemSuspending();
         QCOMPARE(vpn.getStatus(), Suspended);
@@ -294,12 +297,9 @@ private slots:
 
     void destructionEndsTheProcess()
     {
-        play("connect.pty", QStringLiteral("Initialization Sequence Completed"));
         auto vpn = std::make_unique<VPNConnection>();
         QSignalSpy status(vpn.get(), &VPNConnection::statusChanged);
-        vpn->setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
-        vpn->start();
-        QVERIFY(waitFor(status, Connected));
+        QVERIFY(connectHeld(*vpn, status));
         const QString pid = readAll(answers + QStringLiteral(".pid"));
         QVERIFY(QFile::exists(QStringLiteral("/proc/") + pid));
         vpn.reset();
