@@ -29,18 +29,290 @@
     </message>
 </context>
 <context>
-    <name>LoginDlg</name>
+    <name>LoginDialog</name>
     <message>
         <source>Quillnet 2.0</source>
         <translation>Quillnet 2.0</translation>
     </message>
     <message>
+        <source>Login to free quillnet</source>
+        <translation>Přihlásit se do bezplatného Quillnetu</translation>
+    </message>
+    <message>
+        <source>User name</source>
+        <translation>Uživatelské jméno</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Heslo</translation>
+    </message>
+    <message>
+        <source>Log me into quillnet</source>
+        <translation>Přihlásit se do Quillnetu</translation>
+    </message>
+    <message>
+        <source>Remember my name and password</source>
+        <translation>Zapamatovat si jméno a heslo</translation>
+    </message>
+    <message>
+        <source>Login automatically on quillnet startup</source>
+        <translation>Přihlásit automaticky při spuštění Quillnetu</translation>
+    </message>
+    <message>
+        <source>Don&apos;t have an account?</source>
+        <translation>Nemáte účet?</translation>
+    </message>
+    <message>
         <source>Login, please</source>
         <translation>Přihlaste se, prosím</translation>
     </message>
+</context>
+<context>
+    <name>LoginDlg</name>
     <message>
         <source>location_en</source>
         <translation>location_cz</translation>
+    </message>
+    <message>
+        <source>... or get an account </source>
+        <translation>... nebo si založte účet </translation>
+    </message>
+    <message>
+        <source>here</source>
+        <translation>zde</translation>
+    </message>
+    <message>
+        <source>Fill in your user name and password, please.</source>
+        <translation>Vyplňte prosím uživatelské jméno a heslo.</translation>
+    </message>
+    <message>
+        <source>If you don&apos;t have one, you can login to free version of quillnet with the other button.</source>
+        <translation>Pokud účet nemáte, můžete se druhým tlačítkem přihlásit do bezplatné verze Quillnetu.</translation>
+    </message>
+    <message>
+        <source>Authenticating user</source>
+        <translation>Ověřování uživatele</translation>
+    </message>
+    <message>
+        <source>Login failed.</source>
+        <translation>Přihlášení selhalo.</translation>
+    </message>
+    <message>
+        <source>Check your user name and password, please.</source>
+        <translation>Zkontrolujte prosím uživatelské jméno a heslo.</translation>
+    </message>
+    <message>
+        <source>Configuration files creation failed</source>
+        <translation>Vytvoření konfiguračních souborů selhalo</translation>
+    </message>
+    <message>
+        <source>Check your access rights, please.</source>
+        <translation>Zkontrolujte prosím svá přístupová práva.</translation>
+    </message>
+    <message>
+        <source>Enabling adapter</source>
+        <translation>Zapínání adaptéru</translation>
+    </message>
+    <message>
+        <source>Resetting adapter</source>
+        <translation>Restartování adaptéru</translation>
+    </message>
+    <message>
+        <source>Loading settings</source>
+        <translation>Načítání nastavení</translation>
+    </message>
+    <message>
+        <source>Disabling adapter</source>
+        <translation>Vypínání adaptéru</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to exit?</source>
+        <translation>Opravdu chcete skončit?</translation>
+    </message>
+    <message>
+        <source>If you are using proxy server click for &lt;a href=&apos;proxy&apos;&gt;Proxy settings&lt;/a&gt;. In case you are looking for help use &lt;a href=&apos;support&apos;&gt;Support&lt;/a&gt; dialog.</source>
+        <translation>Pokud používáte proxy server, klikněte na &lt;a href=&apos;proxy&apos;&gt;Nastavení proxy&lt;/a&gt;. Pokud hledáte pomoc, použijte dialog &lt;a href=&apos;support&apos;&gt;Podpora&lt;/a&gt;.</translation>
+    </message>
+    <message>
+        <source>Quillnet by Korvex</source>
+        <translation>Quillnet od Korvexu</translation>
+    </message>
+    <message>
+        <source>Log me into quillnet</source>
+        <translation>Přihlásit se do Quillnetu</translation>
+    </message>
+    <message>
+        <source>Login to free quillnet</source>
+        <translation>Přihlásit se do bezplatného Quillnetu</translation>
+    </message>
+    <message>
+        <source>Stop connecting</source>
+        <translation>Zastavit připojování</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Odpojit</translation>
+    </message>
+    <message>
+        <source>IP: %1
+Connected since %2</source>
+        <translation>IP: %1
+Připojeno od %2</translation>
+    </message>
+    <message>
+        <source>Quillnet connected</source>
+        <translation>Quillnet je připojen</translation>
+    </message>
+    <message>
+        <source>Stop reconnecting</source>
+        <translation>Zastavit opětovné připojování</translation>
+    </message>
+    <message>
+        <source>Stop disconnecting</source>
+        <translation>Zastavit odpojování</translation>
+    </message>
+    <message>
+        <source>Error occured.</source>
+        <translation>Došlo k chybě.</translation>
+    </message>
+    <message>
+        <source>Server connection failure.</source>
+        <translation>Selhalo spojení se serverem.</translation>
+    </message>
+    <message>
+        <source>Check your firewall and &lt;a href=&apos;proxy&apos;&gt;Proxy settings&lt;/a&gt;.
+For help you can use &lt;a href=&apos;support&apos;&gt;Support&lt;/a&gt; dialog.</source>
+        <translation>Zkontrolujte firewall a &lt;a href=&apos;proxy&apos;&gt;Nastavení proxy&lt;/a&gt;.
+Pro pomoc můžete použít dialog &lt;a href=&apos;support&apos;&gt;Podpora&lt;/a&gt;.</translation>
+    </message>
+    <message>
+        <source>Quillnet is reconnecting</source>
+        <translation>Quillnet se znovu připojuje</translation>
+    </message>
+    <message>
+        <source>Checking updates</source>
+        <translation>Hledání aktualizací</translation>
+    </message>
+    <message>
+        <source>Update of Quillnet is available.
+Do you want to download and install it now?</source>
+        <translation>Je k dispozici aktualizace Quillnetu.
+Chcete ji nyní stáhnout a nainstalovat?</translation>
+    </message>
+    <message>
+        <source>Downloading update</source>
+        <translation>Stahování aktualizace</translation>
+    </message>
+    <message>
+        <source>Downloading %1%</source>
+        <translation>Stahování %1%</translation>
+    </message>
+    <message>
+        <source>Connection timeout.</source>
+        <translation>Vypršel časový limit spojení.</translation>
+    </message>
+    <message>
+        <source>Unable to load server certificate.</source>
+        <translation>Nelze načíst certifikát serveru.</translation>
+    </message>
+    <message>
+        <source>Unable to autenticate server certificate.</source>
+        <translation>Nelze ověřit certifikát serveru.</translation>
+    </message>
+</context>
+<context>
+    <name>MainForm</name>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Reconnect</source>
+        <translation>Připojit znovu</translation>
+    </message>
+    <message>
+        <source>Log out</source>
+        <translation>Odhlásit</translation>
+    </message>
+    <message>
+        <source>Exit Quillnet</source>
+        <translation>Ukončit Quillnet</translation>
+    </message>
+    <message>
+        <source>Connected to %1
+Your address on the Internet: %2</source>
+        <translation>Připojeno k %1
+Vaše adresa na Internetu: %2</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to log out?</source>
+        <translation>Opravdu se chcete odhlásit?</translation>
+    </message>
+</context>
+<context>
+    <name>ProxyDlg</name>
+    <message>
+        <source>Quillnet - Proxy settings</source>
+        <translation>Quillnet - Nastavení proxy</translation>
+    </message>
+    <message>
+        <source>Proxy settings</source>
+        <translation>Nastavení proxy</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Uložit</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Zrušit</translation>
+    </message>
+</context>
+<context>
+    <name>ProxyWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Formulář</translation>
+    </message>
+    <message>
+        <source>No proxy</source>
+        <translation>Bez proxy</translation>
+    </message>
+    <message>
+        <source>Use Internet Explorer settings</source>
+        <translation>Použít nastavení proxy systému</translation>
+    </message>
+    <message>
+        <source>Specify my own local proxy server</source>
+        <translation>Zadat vlastní proxy server</translation>
+    </message>
+    <message>
+        <source>HTTP proxy:</source>
+        <translation>HTTP proxy:</translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation>Adresa:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Proxy server needs authorization</source>
+        <translation>Proxy server vyžaduje ověření</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Jméno:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Heslo:</translation>
     </message>
 </context>
 <context>
@@ -67,6 +339,28 @@
     <message>
         <source>Quillnet by Korvex</source>
         <translation>Quillnet od Korvexu</translation>
+    </message>
+    <message>
+        <source>&amp;Junk mail</source>
+        <translation>&amp;Nevyžádaná pošta</translation>
+    </message>
+    <message>
+        <source>&amp;Show</source>
+        <translation>&amp;Zobrazit</translation>
+    </message>
+    <message>
+        <source>&amp;Hide</source>
+        <translation>&amp;Skrýt</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>There is still active connection that will be closed if you exit Quillnet.
+Are you sure you want to exit?</source>
+        <translation>Stále je aktivní připojení, které bude ukončeno, pokud Quillnet ukončíte.
+Opravdu chcete skončit?</translation>
     </message>
 </context>
 <context>

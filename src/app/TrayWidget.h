@@ -1,10 +1,24 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
 #include <QSystemTrayIcon>
 
+class QAction;
+class QDialog;
 class QMenu;
+class QTimer;
 
-// The program's icon in the system tray.
+// The program's icon in the system tray. It keeps the list of the program's
+// top-level windows so that hiding and showing act on all of them at once,
+// and it follows whether one of them is the active window, so that a click
+// on the icon hides a program the user is working with and brings back one
+// that is hidden or behind other programs.
+//
+// Without a tray nothing could bring hidden windows back, so the windows are
+// never hidden to it: hiding, or letting the last window go, means leaving
+// the program, through the same question as the menu's Quit.
 class TrayWidget : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -13,9 +27,67 @@ public:
     explicit TrayWidget(QObject *parent = nullptr);
     ~TrayWidget() override;
 
+    // The main windows are appended, short-lived dialogs put in front, so
+    // that hiding treats the dialogs first and showing brings them back last,
+    // on top of the main windows. A window already present is not added
+    // twice; removing an absent one does nothing.
+    void addWindow(QDialog *window);
+    void insertWindow(QDialog *window);
+    void removeWindow(QDialog *window);
+    int indexOf(QDialog *window) const;
+
+    // One of the program's windows is active, or was so less than a second ago.
+    bool isActive() const { return active; }
+    // The program's windows are hidden to the tray.
+    bool isHidden() const { return hidden; }
+
+    // The menu entries; the main window switches the junk-mail one directly.
+    QAction *const junkAction;
+    QAction *const showAction;
+    QAction *const hideAction;
+    QAction *const quitAction;
+
+signals:
+    void junkMailTriggered();
+
 public slots:
+    void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
+    void showApp();
+    void hideApp();
     void quitApp();
+    void focusIn();
+    void focusOut();
+    void junkEnable(bool en);
+    void focusTimeout();
+    void refreshTimeout();
+
+protected:
+    // Asked anew each time: a panel with a tray may come or go while the
+    // program runs.
+    virtual bool trayAvailable() const;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct Window
+    {
+        QPointer<QDialog> window;
+        bool wasVisible = true;
+        bool hiddenByTray = false;
+        QByteArray geometry;
+    };
+
+    void registerWindow(QDialog *window, bool atFront);
+    bool confirmQuit();
+    void leave();
+    void checkWindowsReachable();
+
     QMenu *menu;
+    QTimer *focusTimer;
+    bool active = false;
+    bool hidden = false;
+    QList<Window> windows;
+    // The registered window that went out of sight last, shown again when
+    // the user decides to stay after closing the last window without a tray.
+    QPointer<QDialog> lastHidden;
+    bool reachCheckQueued = false;
 };

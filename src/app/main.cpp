@@ -55,8 +55,10 @@ int main(int argc, char *argv[])
     // A termination signal ends the program like the tray's Quit, without
     // the question: the shut-down below still stops the tunnel.
     TerminationSignals terminationSignals;
+    // exit(), not quit(): in Qt 6 quit() first asks every window to close,
+    // and the login dialog answers that with a question.
     QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
-                     &QCoreApplication::quit);
+                     [] { QCoreApplication::exit(0); });
 
     trayWidget = new TrayWidget;
 

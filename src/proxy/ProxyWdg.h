@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class ProxyWidget;
+}
+
+// The form on which the user chooses the proxy: none, the system's, or an
+// own HTTP proxy with optional authorization. It edits the stored choice
+// only when saveSettings() is called, so its owner decides when a change
+// counts.
+class ProxyWdg : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ProxyWdg(QWidget *parent = nullptr);
+    ~ProxyWdg() override;
+
+    void loadSettings();
+    void saveSettings();
+
+private slots:
+    void on_noRadBtn_toggled(bool checked);
+
+private:
+    Ui::ProxyWidget *ui;
+};

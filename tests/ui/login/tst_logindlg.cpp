@@ -1,0 +1,354 @@
+// The whole login through the real login dialog: the local service
+// answering the configuration and account requests, a real OpenVPN server
+// in a network namespace, the adapter tool and the tray.
+#include "HttpProxyPeer.h"
+#include "OpenVpnServerPeer.h"
+#include "ServicePeer.h"
+#include "app/ApplicationNames.h"
+#include "app/Instances.h"
+#include "app/SettingsKeys.h"
+#include "app/TrayWidget.h"
+#include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
+#include "vpn/VPNConnection.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Answers the next modal message box with `button`; true once it did.
+class MessageBoxAnswer : public QObject
+{
+public:
+    MessageBoxAnswer(QMessageBox::StandardButton button) : button(button)
+    {
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            timer.stop();
+            box->button(this->button)->click();
+        });
+        timer.start();
+    }
+    QString text;
+
+private:
+    QMessageBox::StandardButton button;
+    QTimer timer;
+};
+
+} // namespace
+
+class TestLoginDlg : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir serverDir;
+    OpenVpnServerPeer server;
+    ServicePeer service;
+
+    template <typename T> T *child(const char *name)
+    {
+        return loginDlg->findChild<T *>(QLatin1String(name));
+    }
+
+    QString attention() { return child<QLabel>("userInfoLbl")->text(); }
+
+    // A fresh dialog, once its update check has ended.
+    void newDialog()
+    {
+        delete loginDlg;
+        loginDlg = new LoginDlg;
+        loginDlg->show();
+        // The update check starts with the event loop and disables the form.
+        QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
+    }
+
+    void typeCredentials(const QString &user, const QString &password)
+    {
+        child<QLineEdit>("usernameEdit")->setText(user);
+        child<QLineEdit>("passwordEdit")->setText(password);
+    }
+
+    // The service's view of the login: the operations it was asked for.
+    QStringList requestsSeen()
+    {
+        QStringList seen;
+        for (const QJsonValue &request : service.takeRequests()) {
+            const QJsonObject r = request.toObject();
+            const QString akce = r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
+            seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
+        }
+        return seen;
+    }
+
+    QStringList toolRuns()
+    {
+        QFile log(QStringLiteral("tool-runs.txt"));
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                   : QStringList();
+    }
+
+    bool mainFormShown()
+    {
+        const auto forms = QApplication::topLevelWidgets();
+        return std::any_of(forms.begin(), forms.end(), [](QWidget *w) {
+            return qobject_cast<MainForm *>(w) && w->isVisible();
+        });
+    }
+
+    void logOutAndWait()
+    {
+        loginDlg->show();
+        loginDlg->logout();
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QTRY_VERIFY(child<QPushButton>("loginBtn")->isEnabled());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!OpenVpnServerPeer::isAvailable())
+            QSKIP("needs root, network namespaces and openvpn");
+        QVERIFY2(server.start(serverDir.path(), {QStringLiteral("--users"),
+                                                 QStringLiteral("demo:demo123,vestor:vestor")}),
+                 qPrintable(server.errorString()));
+        QFile body(serverDir.filePath(QStringLiteral("service-config.txt")));
+        QVERIFY(body.open(QIODevice::WriteOnly));
+        body.write(server.configBody());
+        body.close();
+        // The updater the service offers leaves a mark when it runs.
+        QFile updater(serverDir.filePath(QStringLiteral("updater.sh")));
+        QVERIFY(updater.open(QIODevice::WriteOnly));
+        // Large enough to be reported in several steps.
+        updater.write("#!/bin/sh\ntouch updater-ran\nexit 0\n" + QByteArray(4 << 20, '#') + "\n");
+        updater.close();
+        QVERIFY2(service.start({QStringLiteral("--config-template"), body.fileName(),
+                                QStringLiteral("--update-file"), updater.fileName()}),
+                 qPrintable(service.errorString()));
+        qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
+        for (const char *name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+            qunsetenv(name);
+
+        // An adapter tool that records what it was asked to do.
+        QDir().mkpath(QStringLiteral("adapter"));
+        QFile tool(QStringLiteral("adapter/tapinstall"));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\necho \"$1\" >> tool-runs.txt\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+
+        setApplicationNames();
+        QSettings().clear();
+        trayWidget = new TrayWidget;
+        vpnConnection = new VPNConnection;
+    }
+
+    void cleanupTestCase()
+    {
+        delete loginDlg;
+        loginDlg = nullptr;
+        delete vpnConnection;
+        vpnConnection = nullptr;
+        delete trayWidget;
+        trayWidget = nullptr;
+    }
+
+    void init()
+    {
+        // Each test starts from a dialog that was never logged in; the
+        // previous dialog saves its check boxes when it goes, so it goes first.
+        delete loginDlg;
+        loginDlg = nullptr;
+        QSettings settings;
+        for (const char *key : {SettingsKey::RememberUser, SettingsKey::AutoLogin, SettingsKey::Username,
+                                SettingsKey::Password})
+            settings.remove(QLatin1String(key));
+        service.control(QStringLiteral("/_control/reset"));
+        QFile::remove(QStringLiteral("tool-runs.txt"));
+    }
+
+    void fullAccountLogsInAndOut()
+    {
+        newDialog();
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(vpnConnection->getStatus(), Connected);
+        QVERIFY(!loginDlg->isVisible());
+        // The account data is loaded in this order once the tunnel is up.
+        QCOMPARE(requestsSeen(), (QStringList{"/server/config.php", "GetForwarding", "GetAliases", "GetEmail"}));
+        QCOMPARE(child<QPushButton>("loginBtn")->text(), QStringLiteral("Disconnect"));
+        QVERIFY(trayWidget->toolTip().startsWith(QStringLiteral("Quillnet by Korvex\nIP: ") +
+                                                 server.serverAddress() + QStringLiteral("\nConnected since ")));
+        QVERIFY(QFile::exists(QStringLiteral("cert.crt")) && QFile::exists(QStringLiteral("quillnet.ovpn")));
+
+        logOutAndWait();
+        QCOMPARE(child<QPushButton>("loginBtn")->text(), QStringLiteral("Log me into quillnet"));
+        QCOMPARE(toolRuns(), (QStringList{"enable", "disable"}));
+    }
+
+    void freeAccountAsksForNothingElse()
+    {
+        newDialog();
+        QTest::mouseClick(child<QPushButton>("freeLoginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(requestsSeen(), QStringList{"/server/config.php"});
+        QVERIFY(!loginDlg->isFullAccount());
+        logOutAndWait();
+        QCOMPARE(child<QPushButton>("freeLoginBtn")->text(), QStringLiteral("Login to free quillnet"));
+    }
+
+    void refusalsAndFailuresAreExplained_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("behaviour");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("empty password") << "demo" << "" << "" << "Fill in your user name and password, please.";
+        QTest::newRow("service refuses") << "demo" << "wrong" << "" << "Login failed.";
+        QTest::newRow("tunnel refuses") << "fresh" << "fresh123" << "" << "Authentication failed.";
+        QTest::newRow("service unreachable") << "demo" << "demo123" << "close" << "Server connection failure.";
+        QTest::newRow("service stalls") << "demo" << "demo123" << "stall" << "Error occured.";
+    }
+
+    void refusalsAndFailuresAreExplained()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, behaviour);
+        QFETCH(QString, firstLine);
+        newDialog();
+        if (!behaviour.isEmpty())
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=") + behaviour);
+        typeCredentials(user, password);
+        QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(attention().contains(firstLine), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        if (behaviour == QLatin1String("close")) {
+            QVERIFY(attention().contains(QStringLiteral("<a href='proxy'>Proxy settings</a>")));
+            QVERIFY(attention().contains(QStringLiteral("<a href='support'>Support</a>")));
+        }
+        QVERIFY(!mainFormShown());
+    }
+
+    void failedRequestIsRetriedThroughTheSystemProxy()
+    {
+        if (!HttpProxyPeer::isAvailable())
+            QSKIP("tinyproxy is not installed");
+        HttpProxyPeer proxy;
+        QVERIFY(proxy.start());
+        qputenv("https_proxy", QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()).toUtf8());
+        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
+        newDialog();
+        // The direct request fails once; the one through the proxy works.
+        service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=stall&count=1"));
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKey::ProxySource)).toInt(), 1);
+        QVERIFY(proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(service.httpsPort())));
+        qunsetenv("https_proxy");
+        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
+        logOutAndWait();
+    }
+
+    void automaticLoginAfterTheUpdateCheck()
+    {
+        QSettings settings;
+        settings.setValue(QLatin1String(SettingsKey::RememberUser), true);
+        settings.setValue(QLatin1String(SettingsKey::AutoLogin), false);
+        settings.setValue(QLatin1String(SettingsKey::Username), QStringLiteral("demo"));
+        settings.setValue(QLatin1String(SettingsKey::Password), QStringLiteral("demo123"));
+        newDialog();
+        QCOMPARE(child<QLineEdit>("usernameEdit")->text(), QStringLiteral("demo"));
+        QTest::qWait(300);
+        QCOMPARE(requestsSeen(), QStringList()); // no login by itself
+
+        delete loginDlg;
+        loginDlg = nullptr;
+        settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
+        settings.sync();
+        loginDlg = new LoginDlg;
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(requestsSeen().mid(0, 2), (QStringList{"/server/update.php", "/server/config.php"}));
+        logOutAndWait();
+    }
+
+    void reconnectKeepsTheAdapter()
+    {
+        newDialog();
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        MainForm *mainForm = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && qobject_cast<MainForm *>(window))
+                mainForm = qobject_cast<MainForm *>(window);
+        }
+        QVERIFY(mainForm);
+        service.takeRequests();
+        mainForm->reconnect();
+        QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(vpnConnection->getStatus(), Connected);
+        QVERIFY(!loginDlg->isVisible());
+        QCOMPARE(requestsSeen().first(), QStringLiteral("/server/config.php"));
+        QVERIFY(!toolRuns().contains(QStringLiteral("disable")));
+        logOutAndWait();
+    }
+
+    // Last: once the client has ended the event loop, no nested loop of this
+    // process runs again.
+    void updateDeclinedThenInstalled()
+    {
+        QFile::remove(QStringLiteral("updater-ran"));
+        service.control(QStringLiteral("/_control/update?offer=1"));
+        {
+            MessageBoxAnswer no(QMessageBox::No);
+            newDialog();
+            QVERIFY(no.text.startsWith(QStringLiteral("Update of Quillnet is available.")));
+        }
+        // Declined: the dialog is there for a login as usual.
+        QVERIFY(child<QPushButton>("loginBtn")->isEnabled());
+        // Progress shows as a whole percentage, without dots.
+        QLabel *statusLbl = child<QLabel>("statusLbl");
+        loginDlg->updateProgress(1, 3);
+        QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
+        loginDlg->updateProgress(7, 0); // size unknown: nothing to show
+        QTest::qWait(500);
+        QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
+
+        MessageBoxAnswer yes(QMessageBox::Yes);
+        delete loginDlg;
+        loginDlg = new LoginDlg;
+        // The client ends its event loop once the updater runs.
+        QEventLoop loop;
+        QTimer::singleShot(20000, &loop, [&] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QVERIFY(QFileInfo(QStringLiteral("update")).isExecutable());
+        QTRY_VERIFY(QFile::exists(QStringLiteral("updater-ran")));
+    }
+};
+
+QTEST_MAIN(TestLoginDlg)
+#include "tst_logindlg.moc"
