@@ -57,7 +57,8 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
     Deployment d = defaults();
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
-        problems->append(QStringLiteral("%1: cannot read the file, using the built-in values").arg(path));
+        problems->append(
+            QStringLiteral("%1: cannot read the file, using the built-in values").arg(path));
         return d;
     }
     const QSettings ini(path, QSettings::IniFormat);
@@ -67,10 +68,10 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
     }
 
     static const QStringList known = {
-        QStringLiteral("service_host"), QStringLiteral("service_https_port"),
+        QStringLiteral("service_host"),      QStringLiteral("service_https_port"),
         QStringLiteral("service_http_port"), QStringLiteral("relay_host"),
-        QStringLiteral("relay_port"), QStringLiteral("alias_domain"),
-        QStringLiteral("support_mailbox"), QStringLiteral("web_base"),
+        QStringLiteral("relay_port"),        QStringLiteral("alias_domain"),
+        QStringLiteral("support_mailbox"),   QStringLiteral("web_base"),
         QStringLiteral("server_cert")};
     for (const QString &key : ini.allKeys()) {
         if (!known.contains(key))
@@ -94,7 +95,9 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
         const QString cert = ini.value(QStringLiteral("server_cert")).toString().trimmed();
         const QFileInfo certInfo(info.dir(), cert);
         if (cert.isEmpty() || !certInfo.isReadable())
-            problems->append(QStringLiteral("server_cert: cannot read \"%1\", keeping the built-in certificate").arg(cert));
+            problems->append(
+                QStringLiteral("server_cert: cannot read \"%1\", keeping the built-in certificate")
+                    .arg(cert));
         else
             d.serverCertPath = certInfo.absoluteFilePath();
     }

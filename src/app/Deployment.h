@@ -17,9 +17,9 @@ public:
     quint16 relayPort = 443;
     QString aliasDomain;
     QString supportMailbox;
-    QString webBase;           // ends with "/"; pages are appended to it
+    QString webBase; // ends with "/"; pages are appended to it
     QString organizationDomain;
-    QString serverCertPath;    // PEM file of the pinned service certificate
+    QString serverCertPath; // PEM file of the pinned service certificate
 
     // The values compiled into the program.
     static Deployment defaults();

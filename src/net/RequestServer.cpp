@@ -70,7 +70,8 @@ void RequestServer::setUser(const QString &user, const QString &password)
 {
     this->user = user;
     this->password = password;
-    loginQuery = QStringLiteral("login=") + encode(user) + QStringLiteral("&heslo=") + encode(password);
+    loginQuery =
+        QStringLiteral("login=") + encode(user) + QStringLiteral("&heslo=") + encode(password);
     apiPath = QStringLiteral("/server/api.php?") + loginQuery;
 }
 
@@ -110,7 +111,8 @@ bool RequestServer::addAlias(const MailRedir &redir, bool junk)
     if (isBusy())
         return false;
     pendingRedir = redir;
-    return startApi(junk ? AddJunk : AddAlias, QStringLiteral("&akce=AddAlias&email=") + encode(redir));
+    return startApi(junk ? AddJunk : AddAlias,
+                    QStringLiteral("&akce=AddAlias&email=") + encode(redir));
 }
 
 bool RequestServer::deleteAlias(const MailRedir &redir)
@@ -201,8 +203,10 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs)
     QNetworkRequest request(url);
     // The old client followed no redirects and cached nothing: the body of
     // whatever answered is what gets judged.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     // A kept-alive connection would be reused without a new certificate
     // check; every request is judged on a fresh connection.

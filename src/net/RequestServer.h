@@ -85,7 +85,8 @@ private slots:
 
 private:
     // Request kinds; each selects the completion signal.
-    enum Kind {
+    enum Kind
+    {
         NoKind = 0,
         GetConfig = 1,
         GetContact = 2,

@@ -22,12 +22,14 @@ PowerEvents::PowerEvents(QObject *parent) : QObject(parent)
 
 void PowerEvents::takeDelayLock()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
-                                                       QLatin1String(Manager), QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
+                                       QLatin1String(Manager), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Quillnet")
          << QStringLiteral("Closing the VPN tunnel") << QStringLiteral("delay");
     // Without logind (a container, another init) there is just no lock.
-    const QDBusReply<QDBusUnixFileDescriptor> reply = QDBusConnection::systemBus().call(call, QDBus::Block, 2000);
+    const QDBusReply<QDBusUnixFileDescriptor> reply =
+        QDBusConnection::systemBus().call(call, QDBus::Block, 2000);
     if (reply.isValid())
         delayLock = reply.value();
 }

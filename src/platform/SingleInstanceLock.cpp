@@ -53,8 +53,8 @@ SingleInstanceLock::~SingleInstanceLock()
 QString SingleInstanceLock::defaultPath()
 {
     const QFileInfo runLock(QStringLiteral("/run/lock"));
-    const QString folder = runLock.isDir() && runLock.isWritable() ? runLock.filePath()
-                                                                    : QDir::tempPath();
+    const QString folder =
+        runLock.isDir() && runLock.isWritable() ? runLock.filePath() : QDir::tempPath();
     return folder + QStringLiteral("/quillnet.lock");
 }
 
@@ -64,7 +64,8 @@ SingleInstanceLock::Result SingleInstanceLock::tryAcquire()
         return Acquired;
     const int file = openShared(QFile::encodeName(lockPath));
     if (file < 0) {
-        error = QStringLiteral("%1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+        error =
+            QStringLiteral("%1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
         return Unavailable;
     }
     int rc;
@@ -76,7 +77,8 @@ SingleInstanceLock::Result SingleInstanceLock::tryAcquire()
         ::close(file);
         if (cause == EWOULDBLOCK)
             return HeldElsewhere;
-        error = QStringLiteral("%1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(cause)));
+        error =
+            QStringLiteral("%1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(cause)));
         return Unavailable;
     }
     fd = file;

@@ -18,7 +18,12 @@ public:
     SingleInstanceLock(const SingleInstanceLock &) = delete;
     SingleInstanceLock &operator=(const SingleInstanceLock &) = delete;
 
-    enum Result { Acquired, HeldElsewhere, Unavailable };
+    enum Result
+    {
+        Acquired,
+        HeldElsewhere,
+        Unavailable
+    };
 
     // Takes the lock without waiting. Unavailable means the lock file could
     // not be opened at all (see errorString()); the caller then runs

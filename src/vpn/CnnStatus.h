@@ -3,7 +3,8 @@
 #include <QMetaType>
 
 // State of the tunnel, carried by VPNConnection::statusChanged.
-enum CnnStatus {
+enum CnnStatus
+{
     NoStatus = 0, // never set; listeners ignore it
     Disconnected = 1,
     Connecting = 2,

@@ -5,7 +5,14 @@
 // The credential prompts OpenVPN writes to its console. A prompt ends
 // without a line break, so it is recognised at the front of the output not
 // yet consumed as lines.
-enum class ConsolePrompt { None, AuthUsername, AuthPassword, ProxyUsername, ProxyPassword };
+enum class ConsolePrompt
+{
+    None,
+    AuthUsername,
+    AuthPassword,
+    ProxyUsername,
+    ProxyPassword
+};
 
 struct PromptMatch
 {

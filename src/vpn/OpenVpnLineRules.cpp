@@ -20,8 +20,8 @@ QString serverAddress(const QString &line)
     // Through a proxy the peer is the proxy; the CONNECT names the server.
     static const QRegularExpression viaProxy(
         QStringLiteral("Send to HTTP proxy: 'CONNECT (\\d+\\.\\d+\\.\\d+\\.\\d+)"));
-    static const QRegularExpression peer(
-        QStringLiteral("Peer Connection Initiated with (?:\\[AF_INET\\])?(\\d+\\.\\d+\\.\\d+\\.\\d+)"));
+    static const QRegularExpression peer(QStringLiteral(
+        "Peer Connection Initiated with (?:\\[AF_INET\\])?(\\d+\\.\\d+\\.\\d+\\.\\d+)"));
     const QString address = firstCapture(viaProxy, line);
     return address.isEmpty() ? firstCapture(peer, line) : address;
 }

@@ -15,11 +15,11 @@ class OpenVpnLineRules
 public:
     struct Effects
     {
-        QString ip;          // the server's address, when the line names it
-        QString adapter;     // the tunnel device the line reports as opened
-        QString progress;    // a status text; the state does not change
+        QString ip;       // the server's address, when the line names it
+        QString adapter;  // the tunnel device the line reports as opened
+        QString progress; // a status text; the state does not change
         bool connected = false;
-        QString error;       // a failure: "first line\nsecond line"
+        QString error; // a failure: "first line\nsecond line"
     };
 
     // Several rules may fire for one line. The server address is looked

@@ -21,11 +21,15 @@ bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *
         return false;
 
     // The key comes from the catalogue and is used as a pattern unescaped.
-    const QRegularExpression locationLine(
-        QRegularExpression::anchoredPattern(QStringLiteral("#\\s*\\$\\s*") + locationKey() +
-                                            QStringLiteral("\\s*=\\s*\"(.+)\"")));
+    const QRegularExpression locationLine(QRegularExpression::anchoredPattern(
+        QStringLiteral("#\\s*\\$\\s*") + locationKey() + QStringLiteral("\\s*=\\s*\"(.+)\"")));
 
-    enum { BeforeCertificate, InCertificate, Configuration } state = BeforeCertificate;
+    enum
+    {
+        BeforeCertificate,
+        InCertificate,
+        Configuration
+    } state = BeforeCertificate;
     QTextStream in(body);
     QTextStream certOut(&cert);
     QTextStream configOut(&config);

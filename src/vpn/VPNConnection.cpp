@@ -32,8 +32,8 @@ QString defaultProgram()
     QString found = QStandardPaths::findExecutable(QLatin1String(DefaultProgram));
     if (found.isEmpty())
         found = QStandardPaths::findExecutable(
-            QLatin1String(DefaultProgram),
-            {QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+            QLatin1String(DefaultProgram), {QStringLiteral("/usr/local/sbin"),
+                                            QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     return found.isEmpty() ? QLatin1String(DefaultProgram) : found;
 }
 
@@ -109,7 +109,8 @@ void VPNConnection::start()
         if (!proxyUser.isEmpty())
             arguments << QStringLiteral("stdin"); // the proxy credentials are asked for
     }
-    QString program = QSettings().value(QLatin1String(SettingsKey::OpenvpnExe), QVariant()).toString();
+    QString program =
+        QSettings().value(QLatin1String(SettingsKey::OpenvpnExe), QVariant()).toString();
     if (program.isEmpty())
         program = defaultProgram();
 

@@ -59,9 +59,9 @@ def play(data):
         return
     end = data.find(b"\n", at)
     end = len(data) if end < 0 else end + 1
-    write(data[:end])
     global holding
-    holding = True
+    holding = True  # before the line goes out: the reader may answer at once
+    write(data[:end])
     while not terminated:
         time.sleep(0.01)
     holding = False

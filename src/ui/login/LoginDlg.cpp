@@ -18,41 +18,18 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSettings>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 
 // A configuration request that failed without a proxy is tried once more
 // through the system's proxy; cleared by the next answer that arrives.
 bool proxyFallbackTried = false;
-// Only a change of the tunnel's state touches the tray and the button.
-CnnStatus lastStatus = Disconnected;
-QUrl updateUrl;
-
-// The request layer's failure texts, shown translated by displayError().
-[[maybe_unused]] const char *const TransportTexts[] = {
-    QT_TRANSLATE_NOOP("LoginDlg", "Connection timeout."),
-    QT_TRANSLATE_NOOP("LoginDlg", "Unable to load server certificate."),
-    QT_TRANSLATE_NOOP("LoginDlg", "Unable to autenticate server certificate."),
-};
-
-const char StripePicture[] = ":/img/backgnd/stripe-login.png";
-const char AttentionPicture[] = ":/img/backgnd/attention.png";
 
 QVariant stored(const char *key)
 {
     return QSettings().value(QLatin1String(key), QVariant());
-}
-
-QString paragraph(const QString &text)
-{
-    return QStringLiteral("<p style=\"margin-top:0px; margin-bottom:4px; margin-left:0px; "
-                          "margin-right:0px; -qt-block-indent:0; text-indent:0px; "
-                          "font-size:11px;\">") +
-           text + QStringLiteral("</p>");
 }
 
 } // namespace
@@ -63,9 +40,9 @@ LoginDlg::LoginDlg(QWidget *parent)
       updateServer(new RequestServer(Deployment::current().serviceHost, this))
 {
     ui->setupUi(this);
-    ui->label_6->setText(tr("... or get an account ") + QStringLiteral("<a href='%1'>%2</a>")
-                                                            .arg(Deployment::current().registrationLink(),
-                                                                 tr("here")));
+    ui->label_6->setText(tr("... or get an account ") +
+                         QStringLiteral("<a href='%1'>%2</a>")
+                             .arg(Deployment::current().registrationLink(), tr("here")));
 
     ui->rememberUserChBox->setChecked(stored(SettingsKey::RememberUser).toBool());
     ui->autoLoginChBox->setChecked(stored(SettingsKey::AutoLogin).toBool());
@@ -128,8 +105,10 @@ void LoginDlg::saveSettings()
     const bool remember = ui->rememberUserChBox->isChecked();
     settings.setValue(QLatin1String(SettingsKey::RememberUser), remember);
     settings.setValue(QLatin1String(SettingsKey::AutoLogin), ui->autoLoginChBox->isChecked());
-    settings.setValue(QLatin1String(SettingsKey::Username), remember ? ui->usernameEdit->text() : QString());
-    settings.setValue(QLatin1String(SettingsKey::Password), remember ? ui->passwordEdit->text() : QString());
+    settings.setValue(QLatin1String(SettingsKey::Username),
+                      remember ? ui->usernameEdit->text() : QString());
+    settings.setValue(QLatin1String(SettingsKey::Password),
+                      remember ? ui->passwordEdit->text() : QString());
 }
 
 void LoginDlg::checkAutoLogin()
@@ -156,9 +135,10 @@ void LoginDlg::on_loginBtn_clicked()
     username = ui->usernameEdit->text();
     password = ui->passwordEdit->text();
     if (username.isEmpty() || password.isEmpty()) {
-        myAttention(tr("Fill in your user name and password, please."),
-                    tr("If you don't have one, you can login to free version of quillnet with the other "
-                       "button."));
+        myAttention(
+            tr("Fill in your user name and password, please."),
+            tr("If you don't have one, you can login to free version of quillnet with the other "
+               "button."));
         return;
     }
     requestServer->setUser(username, password);
@@ -354,9 +334,7 @@ void LoginDlg::stripeLinkActivated(QString link)
     // "support" opens the support dialog once it exists.
 }
 
-void LoginDlg::loginRepaired()
-{
-}
+void LoginDlg::loginRepaired() {}
 
 void LoginDlg::reject()
 {
@@ -388,260 +366,4 @@ bool LoginDlg::event(QEvent *e)
             trayWidget->focusOut();
     }
     return QDialog::event(e);
-}
-
-// --- what the user sees ---
-
-void LoginDlg::showStripe(const char *picture)
-{
-    ui->stripeImgLbl->setPixmap(QPixmap(QLatin1String(picture)));
-}
-
-void LoginDlg::uiSetEnabled(bool en)
-{
-    ui->usernameEdit->setEnabled(en);
-    ui->passwordEdit->setEnabled(en);
-    ui->loginBtn->setEnabled(en);
-    ui->rememberUserChBox->setEnabled(en);
-    ui->freeLoginBtn->setEnabled(en);
-    ui->autoLoginChBox->setEnabled(en && ui->rememberUserChBox->isChecked());
-    if (!en)
-        showStripe(StripePicture);
-}
-
-void LoginDlg::myAttention(const QString &text1, const QString &text2)
-{
-    if (statusShown) {
-        ui->statusLbl->clearStatus();
-        statusShown = false;
-    }
-    ui->userInfoLbl->setGeometry(55, 383, 230, 50);
-    ui->userInfoLbl->setText(paragraph(text1) + paragraph(text2));
-    showStripe(AttentionPicture);
-    attentionShown = true;
-    uiSetEnabled(true);
-}
-
-void LoginDlg::myAttention(const QString &text1)
-{
-    myAttention(text1, QString());
-}
-
-void LoginDlg::mySetStatus(const QString &text, int anim, int ms)
-{
-    if (text.isEmpty()) {
-        if (attentionShown) {
-            // The attention message stays; only the status line goes.
-            ui->statusLbl->clearStatus();
-            statusShown = false;
-        } else {
-            myClearStatus();
-        }
-        return;
-    }
-    ui->userInfoLbl->clear();
-    ui->userInfoLbl->repaint();
-    if (attentionShown) {
-        showStripe(StripePicture);
-        attentionShown = false;
-    }
-    ui->statusLbl->setStatus(text, anim, ms);
-    statusShown = true;
-}
-
-void LoginDlg::mySetStatus(const QString &text, int anim)
-{
-    mySetStatus(text, anim, 0);
-}
-
-void LoginDlg::mySetStatus(const QString &text)
-{
-    mySetStatus(text, AutoAnim, 0);
-}
-
-void LoginDlg::myClearStatus()
-{
-    if (attentionShown) {
-        showStripe(StripePicture);
-        attentionShown = false;
-    }
-    if (statusShown) {
-        ui->statusLbl->clearStatus();
-        statusShown = false;
-    }
-    ui->userInfoLbl->setGeometry(12, 403, 276, 30);
-    ui->userInfoLbl->setText(tr("If you are using proxy server click for <a href='proxy'>Proxy settings</a>. In "
-                                "case you are looking for help use <a href='support'>Support</a> dialog."));
-}
-
-// --- following the tunnel ---
-
-void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
-{
-    if (!trayWidget)
-        return;
-    trayWidget->setIcon(QIcon(QLatin1String(icon)));
-    trayWidget->setToolTip(toolTip);
-}
-
-void LoginDlg::vpnStatus(CnnStatus status, QString text)
-{
-    mySetStatus(text, status == Connected ? NoAnim : AutoAnim, 0);
-    if (status == NoStatus || status == lastStatus)
-        return;
-    lastStatus = status;
-
-    const QString plainTip = tr("Quillnet by Korvex");
-    switch (status) {
-    case Disconnected:
-        if (reconnecting) {
-            reconnecting = false;
-            relogin();
-            return;
-        }
-        setTrayIcon(":/img/icon/disconnected.png", plainTip);
-        busyButton->setText(busyButton == ui->loginBtn ? tr("Log me into quillnet")
-                                                       : tr("Login to free quillnet"));
-        uiSetEnabled(true);
-        break;
-    case Connecting:
-        busyButton->setText(tr("Stop connecting"));
-        busyButton->setEnabled(true);
-        break;
-    case Connected: {
-        setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
-        busyButton->setText(tr("Disconnect"));
-        busyButton->setEnabled(true);
-        const QString tip = tr("IP: %1\nConnected since %2")
-                                .arg(vpnConnection->getIp(),
-                                     vpnConnection->getConnectedSince().toString(QStringLiteral("hh:mm")));
-        setTrayIcon(":/img/icon/connected.png", plainTip + QLatin1Char('\n') + tip);
-        if (trayWidget)
-            trayWidget->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information, 10000);
-        acceptLogin();
-        break;
-    }
-    case Reconnecting:
-        setTrayIcon(":/img/icon/reconnecting.png", plainTip);
-        busyButton->setText(tr("Stop reconnecting"));
-        busyButton->setEnabled(true);
-        break;
-    case Disconnecting:
-        busyButton->setText(tr("Stop disconnecting"));
-        busyButton->setEnabled(true);
-        break;
-    case Suspending:
-        busyButton->setText(tr("Disconnect"));
-        busyButton->setEnabled(false);
-        break;
-    case Suspended:
-        setTrayIcon(":/img/icon/disconnected.png", plainTip);
-        break;
-    case NoStatus:
-        break;
-    }
-}
-
-void LoginDlg::vpnError(QString text)
-{
-    const int lineBreak = text.indexOf(QLatin1Char('\n'));
-    if (lineBreak < 0)
-        myAttention(text, QString());
-    else
-        myAttention(text.left(lineBreak), text.mid(lineBreak + 1));
-}
-
-void LoginDlg::displayError(QByteArray response)
-{
-    uiSetEnabled(true);
-    myClearStatus();
-    if (response.size() < 2) {
-        showCnnFailureMsg();
-        return;
-    }
-    // The request layer's own text, in Czech where the catalogue has it.
-    myAttention(tr("Error occured."), tr(response.constData()));
-}
-
-void LoginDlg::showCnnFailureMsg()
-{
-    myAttention(tr("Server connection failure."),
-                tr("Check your firewall and <a href='proxy'>Proxy settings</a>.\nFor help you can use <a "
-                   "href='support'>Support</a> dialog."));
-}
-
-void LoginDlg::reconnectVpn()
-{
-    reconnecting = true;
-    setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
-    if (vpnConnection->getStatus() == Disconnected)
-        relogin();
-    else
-        logout();
-}
-
-// --- updates ---
-
-void LoginDlg::checkUpdate()
-{
-    updateServer->setProxy(proxyFromSettings(-1));
-    if (updateServer->checkUpdate()) {
-        uiSetEnabled(false);
-        mySetStatus(tr("Checking updates"), AutoAnim, 0);
-    }
-}
-
-void LoginDlg::checkUpdateDone(QByteArray response, bool ok)
-{
-    myClearStatus();
-    if (ok && response.size() > 1) {
-        const int zero = response.indexOf('\0');
-        const QUrl url(QString::fromLatin1(zero < 0 ? response : response.left(zero)), QUrl::StrictMode);
-        // Only an encrypted download is ever offered.
-        if (url.isValid() && url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
-            updateUrl = url;
-            QTimer::singleShot(0, this, &LoginDlg::downloadUpdate);
-            return;
-        }
-    }
-    checkAutoLogin();
-}
-
-void LoginDlg::downloadUpdate()
-{
-    if (QMessageBox::question(this, tr("Quillnet"),
-                              tr("Update of Quillnet is available.\nDo you want to download and install it now?"),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-        checkAutoLogin();
-        return;
-    }
-    mySetStatus(tr("Downloading update"), AutoAnim, 0);
-    // Not sent (the file cannot be written): nothing would ever answer.
-    if (!updateServer->downloadUpdate(updateUrl, QLatin1String(UpdaterFile))) {
-        myClearStatus();
-        uiSetEnabled(true);
-    }
-}
-
-void LoginDlg::updateProgress(int done, int total)
-{
-    if (total > 0)
-        mySetStatus(tr("Downloading %1%").arg(qint64(done) * 100 / total), NoAnim, 0);
-}
-
-void LoginDlg::downloadUpdateDone(QByteArray response, bool ok)
-{
-    Q_UNUSED(response)
-    myClearStatus();
-    if (ok) {
-        QFile updater{QLatin1String(UpdaterFile)};
-        updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser);
-        if (QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
-            // Not quit(): in Qt 6 that first asks every window to close, and
-            // this dialog answers a close with a question.
-            QCoreApplication::exit(0);
-            return;
-        }
-    }
-    uiSetEnabled(true);
 }

@@ -5,9 +5,9 @@
 #include "ui/login/LoginDlg.h"
 #include "vpn/VPNConnection.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -83,22 +83,16 @@ void MainForm::getContactDone(QByteArray response, bool ok)
     Q_UNUSED(ok)
 }
 
-void MainForm::loginDone()
-{
-}
+void MainForm::loginDone() {}
 
 void MainForm::setNoticesMuted(bool muted)
 {
     Q_UNUSED(muted)
 }
 
-void MainForm::startWebFilter()
-{
-}
+void MainForm::startWebFilter() {}
 
-void MainForm::startMailProxy()
-{
-}
+void MainForm::startMailProxy() {}
 
 void MainForm::handBackToLogin()
 {

@@ -1,0 +1,223 @@
+// The login dialog's status line, attention messages and the tunnel's
+// state in the button and the tray.
+#include "app/Instances.h"
+#include "app/TrayWidget.h"
+#include "ui/login/LoginDlg.h"
+#include "ui_LoginDialog.h"
+#include "vpn/AdapterControl.h"
+#include "vpn/VPNConnection.h"
+
+namespace {
+
+// Only a change of the tunnel's state touches the tray and the button.
+CnnStatus lastStatus = Disconnected;
+
+const char StripePicture[] = ":/img/backgnd/stripe-login.png";
+const char AttentionPicture[] = ":/img/backgnd/attention.png";
+
+// The request layer's failure texts, shown translated by displayError().
+[[maybe_unused]] const char *const TransportTexts[] = {
+    QT_TRANSLATE_NOOP("LoginDlg", "Connection timeout."),
+    QT_TRANSLATE_NOOP("LoginDlg", "Unable to load server certificate."),
+    QT_TRANSLATE_NOOP("LoginDlg", "Unable to autenticate server certificate."),
+};
+
+QString paragraph(const QString &text)
+{
+    return QStringLiteral("<p style=\"margin-top:0px; margin-bottom:4px; margin-left:0px; "
+                          "margin-right:0px; -qt-block-indent:0; text-indent:0px; "
+                          "font-size:11px;\">") +
+           text + QStringLiteral("</p>");
+}
+
+} // namespace
+
+void LoginDlg::showStripe(const char *picture)
+{
+    ui->stripeImgLbl->setPixmap(QPixmap(QLatin1String(picture)));
+}
+
+void LoginDlg::uiSetEnabled(bool en)
+{
+    ui->usernameEdit->setEnabled(en);
+    ui->passwordEdit->setEnabled(en);
+    ui->loginBtn->setEnabled(en);
+    ui->rememberUserChBox->setEnabled(en);
+    ui->freeLoginBtn->setEnabled(en);
+    ui->autoLoginChBox->setEnabled(en && ui->rememberUserChBox->isChecked());
+    if (!en)
+        showStripe(StripePicture);
+}
+
+void LoginDlg::myAttention(const QString &text1, const QString &text2)
+{
+    if (statusShown) {
+        ui->statusLbl->clearStatus();
+        statusShown = false;
+    }
+    ui->userInfoLbl->setGeometry(55, 383, 230, 50);
+    ui->userInfoLbl->setText(paragraph(text1) + paragraph(text2));
+    showStripe(AttentionPicture);
+    attentionShown = true;
+    uiSetEnabled(true);
+}
+
+void LoginDlg::myAttention(const QString &text1)
+{
+    myAttention(text1, QString());
+}
+
+void LoginDlg::mySetStatus(const QString &text, int anim, int ms)
+{
+    if (text.isEmpty()) {
+        if (attentionShown) {
+            // The attention message stays; only the status line goes.
+            ui->statusLbl->clearStatus();
+            statusShown = false;
+        } else {
+            myClearStatus();
+        }
+        return;
+    }
+    ui->userInfoLbl->clear();
+    ui->userInfoLbl->repaint();
+    if (attentionShown) {
+        showStripe(StripePicture);
+        attentionShown = false;
+    }
+    ui->statusLbl->setStatus(text, anim, ms);
+    statusShown = true;
+}
+
+void LoginDlg::mySetStatus(const QString &text, int anim)
+{
+    mySetStatus(text, anim, 0);
+}
+
+void LoginDlg::mySetStatus(const QString &text)
+{
+    mySetStatus(text, AutoAnim, 0);
+}
+
+void LoginDlg::myClearStatus()
+{
+    if (attentionShown) {
+        showStripe(StripePicture);
+        attentionShown = false;
+    }
+    if (statusShown) {
+        ui->statusLbl->clearStatus();
+        statusShown = false;
+    }
+    ui->userInfoLbl->setGeometry(12, 403, 276, 30);
+    ui->userInfoLbl->setText(
+        tr("If you are using proxy server click for <a href='proxy'>Proxy settings</a>. In "
+           "case you are looking for help use <a href='support'>Support</a> dialog."));
+}
+
+void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
+{
+    if (!trayWidget)
+        return;
+    trayWidget->setIcon(QIcon(QLatin1String(icon)));
+    trayWidget->setToolTip(toolTip);
+}
+
+void LoginDlg::vpnStatus(CnnStatus status, QString text)
+{
+    mySetStatus(text, status == Connected ? NoAnim : AutoAnim, 0);
+    if (status == NoStatus || status == lastStatus)
+        return;
+    lastStatus = status;
+
+    const QString plainTip = tr("Quillnet by Korvex");
+    switch (status) {
+    case Disconnected:
+        if (reconnecting) {
+            reconnecting = false;
+            relogin();
+            return;
+        }
+        setTrayIcon(":/img/icon/disconnected.png", plainTip);
+        busyButton->setText(busyButton == ui->loginBtn ? tr("Log me into quillnet")
+                                                       : tr("Login to free quillnet"));
+        uiSetEnabled(true);
+        break;
+    case Connecting:
+        busyButton->setText(tr("Stop connecting"));
+        busyButton->setEnabled(true);
+        break;
+    case Connected: {
+        setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
+        busyButton->setText(tr("Disconnect"));
+        busyButton->setEnabled(true);
+        const QString tip =
+            tr("IP: %1\nConnected since %2")
+                .arg(vpnConnection->getIp(),
+                     vpnConnection->getConnectedSince().toString(QStringLiteral("hh:mm")));
+        setTrayIcon(":/img/icon/connected.png", plainTip + QLatin1Char('\n') + tip);
+        if (trayWidget)
+            trayWidget->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information,
+                                    10000);
+        acceptLogin();
+        break;
+    }
+    case Reconnecting:
+        setTrayIcon(":/img/icon/reconnecting.png", plainTip);
+        busyButton->setText(tr("Stop reconnecting"));
+        busyButton->setEnabled(true);
+        break;
+    case Disconnecting:
+        busyButton->setText(tr("Stop disconnecting"));
+        busyButton->setEnabled(true);
+        break;
+    case Suspending:
+        busyButton->setText(tr("Disconnect"));
+        busyButton->setEnabled(false);
+        break;
+    case Suspended:
+        setTrayIcon(":/img/icon/disconnected.png", plainTip);
+        break;
+    case NoStatus:
+        break;
+    }
+}
+
+void LoginDlg::vpnError(QString text)
+{
+    const int lineBreak = text.indexOf(QLatin1Char('\n'));
+    if (lineBreak < 0)
+        myAttention(text, QString());
+    else
+        myAttention(text.left(lineBreak), text.mid(lineBreak + 1));
+}
+
+void LoginDlg::displayError(QByteArray response)
+{
+    uiSetEnabled(true);
+    myClearStatus();
+    if (response.size() < 2) {
+        showCnnFailureMsg();
+        return;
+    }
+    // The request layer's own text, in Czech where the catalogue has it.
+    myAttention(tr("Error occured."), tr(response.constData()));
+}
+
+void LoginDlg::showCnnFailureMsg()
+{
+    myAttention(
+        tr("Server connection failure."),
+        tr("Check your firewall and <a href='proxy'>Proxy settings</a>.\nFor help you can use <a "
+           "href='support'>Support</a> dialog."));
+}
+
+void LoginDlg::reconnectVpn()
+{
+    reconnecting = true;
+    setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
+    if (vpnConnection->getStatus() == Disconnected)
+        relogin();
+    else
+        logout();
+}
