@@ -4,6 +4,7 @@
 // both see the same machine; the result is the ratio of the medians.
 //
 // Usage (root): vpn_connect_bench [runs]   (default 20 of each)
+#include "BenchSupport.h"
 #include "OpenVpnServerPeer.h"
 #include "app/ApplicationNames.h"
 #include "vpn/TunnelFiles.h"
@@ -13,23 +14,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 const int TimeoutMs = 30000;
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // One connection through VPNConnection; milliseconds, or -1.
 double throughTheClient()
@@ -50,7 +41,7 @@ double throughTheClient()
     clock.start();
     vpn.start();
     loop.exec();
-    const double elapsed = clock.nsecsElapsed() / 1e6;
+    const double elapsed = elapsedMs(clock);
     vpn.stop(true);
     return connected ? elapsed : -1;
 }
@@ -58,28 +49,17 @@ double throughTheClient()
 // One connection of OpenVPN on its own, credentials from a file.
 double bareOpenVpn()
 {
-    QProcess openvpn;
-    openvpn.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer clock;
     clock.start();
-    openvpn.start(QStringLiteral("openvpn"), {QStringLiteral("--config"), QLatin1String(TunnelFiles::ConfigFile),
-                                              QStringLiteral("--auth-user-pass"), QStringLiteral("auth.txt")});
-    QByteArray output;
-    bool connected = false;
-    while (!connected && clock.elapsed() < TimeoutMs && openvpn.waitForReadyRead(TimeoutMs)) {
-        output += openvpn.readAll();
-        connected = output.contains("Initialization Sequence Completed");
-    }
-    const double elapsed = clock.nsecsElapsed() / 1e6;
-    openvpn.terminate();
-    openvpn.waitForFinished(5000);
-    return connected ? elapsed : -1;
+    BareOpenVpn openvpn(QLatin1String(TunnelFiles::ConfigFile), QStringLiteral("auth.txt"));
+    return openvpn.waitUntilUp(TimeoutMs) ? elapsedMs(clock) : -1;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    useSourceTree();
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? atoi(argv[1]) : 20;
     if (!OpenVpnServerPeer::isAvailable()) {
@@ -97,10 +77,7 @@ int main(int argc, char *argv[])
     setApplicationNames();
     QString location;
     TunnelFiles::write(server.configBody(), work.path(), &location);
-    QFile auth(QStringLiteral("auth.txt"));
-    auth.open(QIODevice::WriteOnly);
-    auth.write("alice\nsecret1\n");
-    auth.close();
+    writeFile(QStringLiteral("auth.txt"), "alice\nsecret1\n");
 
     QList<double> client, bare;
     for (int i = 0; i < runs; ++i) {
@@ -113,9 +90,7 @@ int main(int argc, char *argv[])
         client << a;
         bare << b;
     }
-    const double ratio = median(client) / median(bare);
-    std::printf("runs: %d of each\nVPNConnection median: %.1f ms\nbare openvpn median: %.1f ms\n"
-                "ratio: %.3f (goal: at most 1.2)\n",
-                runs, median(client), median(bare), ratio);
+    std::printf("runs: %d of each\n", runs);
+    printComparison("VPNConnection", median(client), "bare openvpn", median(bare), 1.2);
     return 0;
 }
