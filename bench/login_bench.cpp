@@ -1,0 +1,167 @@
+// Time from pressing the login button of the real login dialog to the tunnel
+// being up ("Connected") and to the main window being shown (the account
+// data loaded: the whole login), side by side with the least a login costs:
+// curl fetching the same configuration, the files written as the client
+// writes them, and OpenVPN on its own until its tunnel is up. Runs alternate
+// between the two so that both see the same machine; the result is the ratio
+// of the medians.
+//
+// Against the local test service and a real OpenVPN server in a network
+// namespace. The adapter tool is a script that does nothing, which is what
+// switching the adapter amounts to on Linux.
+//
+// Usage (root): login_bench [runs]   (default 20 of each)
+#include "BenchSupport.h"
+#include "LoginDriver.h"
+#include "OpenVpnServerPeer.h"
+#include "ServicePeer.h"
+#include "app/ApplicationNames.h"
+#include "app/Instances.h"
+#include "app/TrayWidget.h"
+#include "vpn/TunnelFiles.h"
+#include "vpn/VPNConnection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QResource>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+const int TimeoutMs = 30000;
+const char User[] = "demo";
+const char Password[] = "demo123";
+
+// curl, the tunnel files and OpenVPN alone; milliseconds, or -1.
+double floorLogin(quint16 httpsPort)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-sS"), QStringLiteral("--noproxy"), QStringLiteral("*"),
+                QStringLiteral("--cacert"),
+                sourceTree() + QStringLiteral("/resources/data/server.crt"),
+                QStringLiteral("https://127.0.0.1:%1/server/config.php?login=%2&heslo=%3")
+                    .arg(httpsPort)
+                    .arg(QLatin1String(User), QLatin1String(Password))});
+    if (!curl.waitForFinished(TimeoutMs) || curl.exitStatus() != QProcess::NormalExit ||
+        curl.exitCode() != 0)
+        return -1;
+    QString location;
+    if (!TunnelFiles::write(curl.readAllStandardOutput().trimmed(), QDir::currentPath(), &location))
+        return -1;
+    BareOpenVpn openvpn(QLatin1String(TunnelFiles::ConfigFile), QStringLiteral("auth.txt"));
+    return openvpn.waitUntilUp(TimeoutMs) ? elapsedMs(clock) : -1;
+}
+
+bool clientLogin(LoginDriver &driver, LoginDriver::Times &times)
+{
+    if (!driver.openDialog(TimeoutMs)) {
+        std::fprintf(stderr, "the login dialog did not finish its update check\n");
+        return false;
+    }
+    times = driver.logIn(QLatin1String(User), QLatin1String(Password), TimeoutMs);
+    if (times.mainWindowShown < 0)
+        std::fprintf(stderr, "no login through the dialog: %s\n", qPrintable(driver.attention()));
+    if (!driver.logOutAndClose(TimeoutMs)) {
+        std::fprintf(stderr, "the client did not log out\n");
+        return false;
+    }
+    return times.mainWindowShown >= 0;
+}
+
+// The service hands out the server's configuration to the account.
+bool startPeers(OpenVpnServerPeer &server, const QString &serverDir, ServicePeer &service)
+{
+    if (!server.start(serverDir,
+                      {QStringLiteral("--users"),
+                       QLatin1String(User) + QLatin1Char(':') + QLatin1String(Password)})) {
+        std::fprintf(stderr, "VPN server: %s\n", qPrintable(server.errorString()));
+        return false;
+    }
+    const QString body = serverDir + QStringLiteral("/service-config.txt");
+    if (!writeFile(body, server.configBody()) ||
+        !service.start({QStringLiteral("--config-template"), body})) {
+        std::fprintf(stderr, "service: %s\n", qPrintable(service.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// The working directory as the app folder: the adapter tool, the
+// credentials of the baseline, and the pictures of the real app folder.
+bool prepareWorkFolder(const QString &folder)
+{
+    QDir::setCurrent(folder);
+    QResource::registerResource(appFolder() + QStringLiteral("/graphics.rcc"));
+    const QByteArray credentials = QByteArray(User) + '\n' + Password + '\n';
+    return QDir().mkpath(QStringLiteral("adapter")) &&
+           writeFile(QStringLiteral("adapter/tapinstall"), "#!/bin/sh\nexit 0\n", true) &&
+           writeFile(QStringLiteral("auth.txt"), credentials);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useSourceTree();
+    QTemporaryDir work;
+    if (!work.isValid() || !usePrivateFolders(work.path())) {
+        std::fprintf(stderr, "cannot make a private work folder\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? atoi(argv[1]) : 20;
+    if (!OpenVpnServerPeer::isAvailable()) {
+        std::fprintf(stderr, "needs root, network namespaces and openvpn\n");
+        return 2;
+    }
+    QTemporaryDir serverDir;
+    OpenVpnServerPeer server;
+    ServicePeer service;
+    if (!startPeers(server, serverDir.path(), service) || !prepareWorkFolder(work.path()))
+        return 1;
+    qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
+    for (const char *name :
+         {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        qunsetenv(name);
+
+    setApplicationNames();
+    trayWidget = new TrayWidget;
+    vpnConnection = new VPNConnection;
+    QList<double> connected, shown, floor;
+    {
+        LoginDriver driver;
+        for (int i = 0; i < runs && connected.size() == i; ++i) {
+            LoginDriver::Times times;
+            const bool loggedIn = clientLogin(driver, times);
+            const double bare = loggedIn ? floorLogin(service.httpsPort()) : -1;
+            if (bare < 0) {
+                std::fprintf(stderr, "run %d did not connect\n", i + 1);
+                break;
+            }
+            connected << times.connected;
+            shown << times.mainWindowShown;
+            floor << bare;
+        }
+    }
+    delete vpnConnection;
+    vpnConnection = nullptr;
+    delete trayWidget;
+    trayWidget = nullptr;
+    if (connected.size() < runs)
+        return 1;
+
+    std::printf("runs: %d of each\nlogin to Connected median: %.1f ms (%.3f of the floor)\n", runs,
+                median(connected), median(connected) / median(floor));
+    printComparison("login to main window", median(shown), "floor (curl + bare openvpn)",
+                    median(floor), 1.3);
+    return 0;
+}
