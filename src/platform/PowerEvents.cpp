@@ -2,7 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 namespace {
 const char Service[] = "org.freedesktop.login1";
@@ -22,20 +23,24 @@ PowerEvents::PowerEvents(QObject *parent) : QObject(parent)
 
 void PowerEvents::takeDelayLock()
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
-                                       QLatin1String(Manager), QStringLiteral("Inhibit"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
+                                                       QLatin1String(Manager), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Quillnet")
          << QStringLiteral("Closing the VPN tunnel") << QStringLiteral("delay");
-    // Without logind (a container, another init) there is just no lock.
-    const QDBusReply<QDBusUnixFileDescriptor> reply =
-        QDBusConnection::systemBus().call(call, QDBus::Block, 2000);
-    if (reply.isValid())
-        delayLock = reply.value();
+    // Asked without waiting: a slow or absent logind must not hold up the
+    // windows. Without logind (a container, another init) there is no lock.
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answer) {
+        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *answer;
+        if (reply.isValid() && awake)
+            delayLock = reply.value();
+        answer->deleteLater();
+    });
 }
 
 void PowerEvents::prepareForSleep(bool start)
 {
+    awake = !start;
     if (start) {
         emit suspending();
         // Done: logind may put the machine to sleep now.

@@ -31,5 +31,6 @@ private:
     void takeDelayLock();
 
     bool watching = false;
+    bool awake = true; // a lock that arrives during sleep is not kept
     QDBusUnixFileDescriptor delayLock;
 };
