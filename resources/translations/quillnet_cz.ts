@@ -428,4 +428,61 @@ Program OpenVPN nelze spustit.</translation>
         <translation>Připojeno</translation>
     </message>
 </context>
+<context>
+    <name>WebFilter</name>
+    <message>
+        <source>None</source>
+        <translation>Žádný</translation>
+    </message>
+    <message>
+        <source>Windows XP</source>
+        <translation>Windows XP</translation>
+    </message>
+    <message>
+        <source>Windows Vista</source>
+        <translation>Windows Vista</translation>
+    </message>
+    <message>
+        <source>GNU/Linux</source>
+        <translation>GNU/Linux</translation>
+    </message>
+    <message>
+        <source>Mac OS X</source>
+        <translation>Mac OS X</translation>
+    </message>
+    <message>
+        <source>Internet Explorer</source>
+        <translation>Internet Explorer</translation>
+    </message>
+    <message>
+        <source>Mozilla Firefox</source>
+        <translation>Mozilla Firefox</translation>
+    </message>
+    <message>
+        <source>Opera</source>
+        <translation>Opera</translation>
+    </message>
+    <message>
+        <source>Konqueror</source>
+        <translation>Konqueror</translation>
+    </message>
+    <message>
+        <source>Safari</source>
+        <translation>Safari</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Web filtering proxy couldn&apos;t bind to port 10080.
+There may be other proxy running.</source>
+        <translation>Filtrovací proxy se nepodařilo otevřít port 10080.
+Pravděpodobně běží jiná proxy.</translation>
+    </message>
+    <message>
+        <source>Leave unchanged</source>
+        <translation>Ponechat beze změny</translation>
+    </message>
+</context>
 </TS>

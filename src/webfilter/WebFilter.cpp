@@ -1,0 +1,100 @@
+#include "WebFilter.h"
+
+#include "ActionFile.h"
+#include "FilterFile.h"
+#include "GeneratedFile.h"
+#include "platform/OsToken.h"
+
+#include <QDir>
+
+namespace {
+
+const char programPath[] = "privoxy/Quillnet_webfilter";
+const char folder[] = "privoxy";
+
+} // namespace
+
+WebFilter::WebFilter(QObject *parent)
+    : QObject(parent), proc(new QProcess(this)), log(QStringLiteral("log-privoxy.txt"))
+{
+    // Without a log file the output is still examined; the writes fail quietly.
+    log.open(QIODevice::WriteOnly | QIODevice::Truncate);
+
+    proc->setProcessChannelMode(QProcess::MergedChannels);
+    connect(proc, &QProcess::readyRead, this, &WebFilter::checkLine);
+    connect(proc, &QProcess::started, this, &WebFilter::privoxyStarted);
+    connect(proc, &QProcess::finished, this, &WebFilter::finished);
+}
+
+WebFilter::~WebFilter()
+{
+    // Nothing is reported from a filter being destroyed.
+    proc->disconnect(this);
+    if (proc->state() != QProcess::NotRunning) {
+        proc->kill();
+        // Reaped here rather than by QProcess's destructor, which warns.
+        proc->waitForFinished(1000);
+    }
+}
+
+void WebFilter::startPrivoxy()
+{
+    bindFailed = false;
+    writeFilterFile();
+    if (proc->state() != QProcess::NotRunning)
+        return;
+    // Absolute paths: a relative program path would be looked up from the
+    // child's working directory, not from ours.
+    const QDir current = QDir::current();
+    proc->setWorkingDirectory(current.absoluteFilePath(folder));
+    proc->start(current.absoluteFilePath(programPath),
+                {QStringLiteral("--no-daemon"), QStringLiteral("config.txt")},
+                QIODevice::ReadWrite);
+}
+
+void WebFilter::stopPrivoxy()
+{
+    // Privoxy ends at once on SIGTERM, so no forced kill is needed.
+    if (proc->state() != QProcess::NotRunning)
+        proc->terminate();
+}
+
+void WebFilter::updateActionFile(bool x_advert, bool x_cookie, bool x_hdr, QStringList os,
+                                 QString browser)
+{
+    GeneratedFile::write(QStringLiteral("privoxy/quillnet.action"),
+                         ActionFile::text(x_advert, x_cookie, x_hdr, os, browser, currentOsToken(),
+                                          currentPlatformWord()));
+}
+
+void WebFilter::writeFilterFile()
+{
+    GeneratedFile::write(QStringLiteral("privoxy/quillnet.filter"),
+                         FilterFile::text(currentOsToken(), currentPlatformWord()));
+}
+
+void WebFilter::finished(int, QProcess::ExitStatus)
+{
+    emit privoxyStopped();
+}
+
+void WebFilter::checkLine()
+{
+    while (proc->canReadLine()) {
+        QByteArray line = proc->readLine();
+        const int zero = line.indexOf('\0');
+        if (zero >= 0)
+            line.truncate(zero);
+        log.write(line);
+        log.flush();
+
+        // The flag is set before the report: the message box runs an event
+        // loop in which this slot can run again.
+        if (!bindFailed && line.contains("Fatal error: can't bind to")) {
+            bindFailed = true;
+            stopPrivoxy();
+            emit bindError(tr("Quillnet"), tr("Web filtering proxy couldn't bind to port "
+                                              "10080.\nThere may be other proxy running."));
+        }
+    }
+}

@@ -1,0 +1,44 @@
+#include "WebFilterUi.h"
+
+#include "UserAgentTables.h"
+#include "WebFilter.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace {
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("WebFilter", text);
+}
+
+void addLeaveUnchanged(QComboBox *box)
+{
+    box->clear();
+    box->addItem(translated(QT_TRANSLATE_NOOP("WebFilter", "Leave unchanged")));
+}
+
+} // namespace
+
+void WebFilterUi::fillOsCombo(QComboBox *box)
+{
+    addLeaveUnchanged(box);
+    for (const OsRow &row : osRows())
+        box->addItem(translated(row.displayName), row.choice());
+}
+
+void WebFilterUi::fillBrowserCombo(QComboBox *box)
+{
+    addLeaveUnchanged(box);
+    for (const BrowserRow &row : browserRows())
+        box->addItem(translated(row.displayName), row.userAgentTemplate);
+}
+
+void WebFilterUi::showBindErrors(WebFilter *filter)
+{
+    QObject::connect(filter, &WebFilter::bindError, [](const QString &title, const QString &text) {
+        QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+    });
+}
