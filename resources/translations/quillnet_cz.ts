@@ -225,6 +225,33 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
     </message>
 </context>
 <context>
+    <name>MailDialog</name>
+    <message>
+        <source>No, send normally</source>
+        <translation>Ne, odeslat normálně</translation>
+    </message>
+    <message>
+        <source>Cancel, don&apos;t send at all</source>
+        <translation>Zrušit, vůbec neodesílat</translation>
+    </message>
+    <message>
+        <source>Quillnet - Outgoing e-mail</source>
+        <translation>Quillnet - Odchozí e-mail</translation>
+    </message>
+    <message>
+        <source>Send this email anonymously?</source>
+        <translation>Odeslat tento e-mail anonymně?</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to cancel the outgoing e-mail?</source>
+        <translation>Opravdu chcete zrušit odchozí e-mail?</translation>
+    </message>
+</context>
+<context>
     <name>MainForm</name>
     <message>
         <source>Quillnet</source>
@@ -328,6 +355,21 @@ Vaše adresa na Internetu: %2</translation>
     <message>
         <source>Unknown server error occurred.</source>
         <translation>Došlo k neznámé chybě serveru.</translation>
+    </message>
+</context>
+<context>
+    <name>SplitButton</name>
+    <message>
+        <source>Yes, send as </source>
+        <translation>Ano, odeslat jako </translation>
+    </message>
+    <message>
+        <source>None alias registered</source>
+        <translation>Není registrován žádný alias</translation>
+    </message>
+    <message>
+        <source>Checking alias...</source>
+        <translation>Ověřuji alias...</translation>
     </message>
 </context>
 <context>

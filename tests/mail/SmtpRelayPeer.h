@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// The test mail relay (without its line-length limit) on a free loopback port,
+// storing every message it receives in a folder of its own.
+class SmtpRelayPeer
+{
+public:
+    ~SmtpRelayPeer();
+
+    // False (with the reason in `error`) when the relay did not come up.
+    bool start(QString *error);
+    quint16 port() const { return relayPort; }
+
+    // Stored messages in arrival order, each with its X-Envelope lines first.
+    QList<QByteArray> messages() const;
+    // Removes what earlier cases stored.
+    void clear();
+
+private:
+    QProcess process;
+    QTemporaryDir maildir;
+    quint16 relayPort = 0;
+};
