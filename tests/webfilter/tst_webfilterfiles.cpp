@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "AgentExamples.h"
 #include <memory>
 
 namespace {
@@ -35,19 +37,6 @@ const char aliases[] =
     "\n"
     "## End Aliases ##########################################################\n"
     "\n";
-
-const QStringList xp{"Windows NT 5.1", "Windows", "os-winxp"};
-const QStringList vista{"Windows NT 6.0", "Windows", "os-winvista"};
-const QStringList gnuLinux{"Linux i686", "X11", "os-linux"};
-const QStringList mac{"Intel Mac OS X", "Macintosh", "os-mac"};
-const QStringList noOs{"-", "-", "os-none"};
-
-const QString ie = "Mozilla/4.0 (compatible; MSIE 6.0; %1)";
-const QString firefox = "Mozilla/5.0 (%1; U; %2; en-US; rv:1.8.1.2) Gecko/20070219 Firefox/2.0.0.2";
-const QString opera = "Opera/9.10 (%1; %2; U; en)";
-const QString konqueror = "Mozilla/5.0 (compatible; Konqueror/3.5; %2) KHTML/3.5.6 (like Gecko)";
-const QString safari =
-    "Mozilla/5.0 (%1; U; %2; en-us) AppleWebKit/418.9.1 (KHTML, like Gecko) Safari/419.3";
 
 QByteArray readAll(const QString &path)
 {
