@@ -56,7 +56,6 @@ Control endpoints (GET, plain HTTP port, JSON answers):
 """
 
 import argparse
-import ipaddress
 import os
 import signal
 import sys
@@ -64,6 +63,7 @@ import threading
 
 sys.dont_write_bytecode = True  # keep the source tree clean when tests start it
 
+from peer_args import require_loopback
 from service_accounts import AccountStore
 from service_answers import check_template
 from service_control import Control
@@ -87,12 +87,7 @@ def parse_args(argv):
     parser.add_argument("--update-file", help="body of an offered update")
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
     args = parser.parse_args(argv)
-    try:
-        loopback = ipaddress.ip_address(args.bind).is_loopback
-    except ValueError:
-        loopback = False
-    if not loopback:
-        parser.error("--bind must be a loopback address")
+    require_loopback(parser, args.bind)
     return args
 
 

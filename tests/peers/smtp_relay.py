@@ -20,7 +20,6 @@ bytes unchanged). One line per message goes to stdout:
 
 import argparse
 import asyncio
-import ipaddress
 import logging
 import os
 import re
@@ -37,6 +36,9 @@ except ImportError:
     if os.path.realpath(sys.executable) != os.path.realpath(SYSTEM_PYTHON) and os.access(SYSTEM_PYTHON, os.X_OK):
         os.execv(SYSTEM_PYTHON, [SYSTEM_PYTHON] + sys.argv)
     sys.exit("smtp_relay: aiosmtpd is missing (apt-get install python3-aiosmtpd)")
+
+sys.dont_write_bytecode = True  # keep the source tree clean when tests start it
+from peer_args import require_loopback  # noqa: E402 (after the interpreter check)
 
 MESSAGE_NAME = re.compile(r"^(\d+)\.eml$")
 
@@ -85,12 +87,7 @@ def parse_args(argv):
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--maildir", required=True)
     args = parser.parse_args(argv)
-    try:
-        loopback = ipaddress.ip_address(args.bind).is_loopback
-    except ValueError:
-        loopback = False
-    if not loopback:
-        parser.error("--bind must be a loopback address")
+    require_loopback(parser, args.bind)
     return args
 
 
