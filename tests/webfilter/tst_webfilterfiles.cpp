@@ -1,5 +1,7 @@
 // The two generated Privoxy files, byte for byte, and how they are written.
 
+#include "AgentExamples.h"
+#include "TestFiles.h"
 #include "webfilter/ActionFile.h"
 #include "webfilter/FilterFile.h"
 #include "webfilter/GeneratedFile.h"
@@ -10,8 +12,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "AgentExamples.h"
 #include <memory>
 
 namespace {
@@ -37,12 +37,6 @@ const char aliases[] =
     "\n"
     "## End Aliases ##########################################################\n"
     "\n";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The process side of WebFilter against stand-in programs: the signals that
 // bracket a run, the log, and the once-per-start bind failure report.
 
+#include "TestFiles.h"
 #include "webfilter/WebFilter.h"
 
 #include <QDir>
@@ -17,12 +18,6 @@ namespace {
 const char bindLine[] = "2026-12-07 09:40:31.529 7f62a89db080 Fatal error: can't bind to "
                         "127.0.0.1:10080: There may be another Privoxy or some other proxy "
                         "running on port 10080\n";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
