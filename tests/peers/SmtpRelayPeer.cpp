@@ -14,7 +14,7 @@ SmtpRelayPeer::~SmtpRelayPeer()
 bool SmtpRelayPeer::start(QString *error)
 {
     const QString script =
-        qEnvironmentVariable("QUILLNET_SOURCE_DIR") + "/tests/mail/smtp_relay_long_lines.py";
+        qEnvironmentVariable("QUILLNET_SOURCE_DIR") + "/tests/peers/smtp_relay_long_lines.py";
     process.start("python3", {script, "--port", "0", "--maildir", maildir.path()});
     if (!process.waitForStarted(5000)) {
         *error = "python3 does not start";

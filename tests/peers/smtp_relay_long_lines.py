@@ -6,7 +6,7 @@ mail proxy arrive and can be compared byte for byte."""
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "peers"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import smtp_relay  # noqa: E402  (re-executes under the system python when needed)
 from aiosmtpd.smtp import SMTP  # noqa: E402
