@@ -29,6 +29,47 @@
     </message>
 </context>
 <context>
+    <name>EmailPage</name>
+    <message>
+        <source>Add</source>
+        <translation>Přidat</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Odebrat</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Změnit</translation>
+    </message>
+    <message>
+        <source>Receiving</source>
+        <translation>Příjem</translation>
+    </message>
+    <message>
+        <source>Enable receiving of anonymous emails</source>
+        <translation>Povolit příjem anonymních e-mailů</translation>
+    </message>
+    <message>
+        <source>Sending</source>
+        <translation>Odesílání</translation>
+    </message>
+    <message>
+        <source>Make my outgoing emails anonymous</source>
+        <translation>Odesílat mé e-maily anonymně</translation>
+    </message>
+    <message>
+        <source>Send my anonymous email as:</source>
+        <translation>Anonymní e-mail odesílat jako:</translation>
+    </message>
+    <message>
+        <source>When you send email, Quillnet will always ask you which identity do you want to use.
+This one will be chosen defaultly.</source>
+        <translation>Při odesílání e-mailu se vás Quillnet vždy zeptá, kterou identitu chcete použít.
+Tato bude zvolena jako výchozí.</translation>
+    </message>
+</context>
+<context>
     <name>LoginDialog</name>
     <message>
         <source>Quillnet 2.0</source>
@@ -258,26 +299,277 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <translation>Quillnet</translation>
     </message>
     <message>
-        <source>Reconnect</source>
-        <translation>Připojit znovu</translation>
+        <source>Alias is empty.</source>
+        <translation>Alias je prázdný.</translation>
     </message>
     <message>
-        <source>Log out</source>
-        <translation>Odhlásit</translation>
+        <source>Alias is not valid.</source>
+        <translation>Alias není platný.</translation>
     </message>
     <message>
-        <source>Exit Quillnet</source>
-        <translation>Ukončit Quillnet</translation>
+        <source>Email address is not valid.</source>
+        <translation>E-mailová adresa není platná.</translation>
     </message>
     <message>
-        <source>Connected to %1
-Your address on the Internet: %2</source>
-        <translation>Připojeno k %1
-Vaše adresa na Internetu: %2</translation>
+        <source>Forwarding to %1 domain is not allowed.</source>
+        <translation>Přeposílání do domény %1 není povoleno.</translation>
     </message>
     <message>
-        <source>Are you sure you want to log out?</source>
-        <translation>Opravdu se chcete odhlásit?</translation>
+        <source>Quillnet 2.0</source>
+        <translation>Quillnet 2.0</translation>
+    </message>
+    <message>
+        <source>Proxy settings</source>
+        <translation>Nastavení proxy</translation>
+    </message>
+    <message>
+        <source>You are logged
+in free Quillnet.
+To take advantage
+of these services,
+please register.</source>
+        <translation>Jste přihlášeni
+do bezplatného Quillnetu.
+Chcete-li využívat
+tyto služby,
+zaregistrujte se.</translation>
+    </message>
+    <message>
+        <source>You are logged in free Quillnet.
+To take advantage of these services, please register.</source>
+        <translation>Jste přihlášeni do bezplatného Quillnetu.
+Chcete-li využívat tyto služby, zaregistrujte se.</translation>
+    </message>
+    <message>
+        <source>There is still active connection that will be closed.
+Do you want to reconnect?</source>
+        <translation>Stále je aktivní spojení, které bude ukončeno.
+Chcete se znovu připojit?</translation>
+    </message>
+    <message>
+        <source>There is still active connection that will be closed.
+Do you want to disconnect?</source>
+        <translation>Stále je aktivní spojení, které bude ukončeno.
+Chcete se odpojit?</translation>
+    </message>
+    <message>
+        <source>There is still active connection that will be closed if you exit Quillnet.
+Are you sure you want to exit?</source>
+        <translation>Stále je aktivní spojení, které bude ukončeno, pokud Quillnet ukončíte.
+Opravdu chcete program ukončit?</translation>
+    </message>
+    <message>
+        <source>Alias (%1)</source>
+        <translation>Alias (%1)</translation>
+    </message>
+    <message>
+        <source>Forward to</source>
+        <translation>Přeposílat na</translation>
+    </message>
+    <message>
+        <source>alias</source>
+        <translation>alias</translation>
+    </message>
+    <message>
+        <source>forward to email</source>
+        <translation>přeposílat na e-mail</translation>
+    </message>
+    <message>
+        <source>Click here to add a new alias...</source>
+        <translation>Klikněte sem pro přidání nového aliasu...</translation>
+    </message>
+    <message>
+        <source>Checking alias</source>
+        <translation>Kontroluji alias</translation>
+    </message>
+    <message>
+        <source>Unable to get list of aliases.</source>
+        <translation>Nelze získat seznam aliasů.</translation>
+    </message>
+    <message>
+        <source>Settings loaded</source>
+        <translation>Nastavení načteno</translation>
+    </message>
+    <message>
+        <source>Registering alias</source>
+        <translation>Registruji alias</translation>
+    </message>
+    <message>
+        <source>This alias is taken, please choose another one.</source>
+        <translation>Tento alias je obsazen, zvolte prosím jiný.</translation>
+    </message>
+    <message>
+        <source>Settings saved</source>
+        <translation>Nastavení uloženo</translation>
+    </message>
+    <message>
+        <source>Removing alias</source>
+        <translation>Odebírám alias</translation>
+    </message>
+    <message>
+        <source>Unknown error occured.</source>
+        <translation>Došlo k neznámé chybě.</translation>
+    </message>
+    <message>
+        <source>Changing alias</source>
+        <translation>Měním alias</translation>
+    </message>
+    <message>
+        <source>Junk mail</source>
+        <translation>Jednorázový e-mail</translation>
+    </message>
+    <message>
+        <source>Registering alias %1%2 is in progress.</source>
+        <translation>Probíhá registrace aliasu %1%2.</translation>
+    </message>
+    <message>
+        <source>Junk mail - error</source>
+        <translation>Jednorázový e-mail - chyba</translation>
+    </message>
+    <message>
+        <source>Registering alias failed. </source>
+        <translation>Registrace aliasu selhala. </translation>
+    </message>
+    <message>
+        <source>To receive emails, please setup new alias in the Email tab.</source>
+        <translation>Pro příjem e-mailů si prosím nastavte nový alias na záložce E-mail.</translation>
+    </message>
+    <message>
+        <source>Incoming emails will be forwarded to %1.</source>
+        <translation>Příchozí e-maily budou přeposílány na %1.</translation>
+    </message>
+    <message>
+        <source>Junk mail - success</source>
+        <translation>Jednorázový e-mail - úspěch</translation>
+    </message>
+    <message>
+        <source>Alias %1%2 is in your clipboard now. </source>
+        <translation>Alias %1%2 je nyní ve vaší schránce. </translation>
+    </message>
+    <message>
+        <source>Loading receiving settings</source>
+        <translation>Načítám nastavení příjmu</translation>
+    </message>
+    <message>
+        <source>Enabling email receiving</source>
+        <translation>Zapínám příjem e-mailů</translation>
+    </message>
+    <message>
+        <source>Disabling email receiving</source>
+        <translation>Vypínám příjem e-mailů</translation>
+    </message>
+    <message>
+        <source>Error occured. Unable to enable email receiving</source>
+        <translation>Došlo k chybě. Příjem e-mailů nelze zapnout</translation>
+    </message>
+    <message>
+        <source>Error occured. Unable to disable email receiving</source>
+        <translation>Došlo k chybě. Příjem e-mailů nelze vypnout</translation>
+    </message>
+    <message>
+        <source>Receiving enabled</source>
+        <translation>Příjem zapnut</translation>
+    </message>
+    <message>
+        <source>Receiving disabled</source>
+        <translation>Příjem vypnut</translation>
+    </message>
+    <message>
+        <source>Loading settings</source>
+        <translation>Načítám nastavení</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Smazat</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Změnit</translation>
+    </message>
+    <message>
+        <source>Invalid email address.</source>
+        <translation>Neplatná e-mailová adresa.</translation>
+    </message>
+    <message>
+        <source>Invalid current password.</source>
+        <translation>Neplatné současné heslo.</translation>
+    </message>
+    <message>
+        <source>Bad password confirmation.</source>
+        <translation>Potvrzení hesla nesouhlasí.</translation>
+    </message>
+    <message>
+        <source>Invalid char has been filtered.</source>
+        <translation>Neplatný znak byl odfiltrován.</translation>
+    </message>
+    <message>
+        <source>Please wait</source>
+        <translation>Čekejte prosím</translation>
+    </message>
+    <message>
+        <source>Move your mouse cursor over an option to see its description.</source>
+        <translation>Najeďte myší na volbu a zobrazí se její popis.</translation>
+    </message>
+    <message>
+        <source>Block advertisements description</source>
+        <translation>Odstraní z webových stránek reklamní proužky, vyskakovací okna a podobné reklamy dříve, než je prohlížeč zobrazí. Stránky se načítají rychleji a inzerenti se o vás dozvědí méně.</translation>
+    </message>
+    <message>
+        <source>Cookies are small pieces of information that a website can store on your computer to identify you next time you show around.
+If you want to stay anonymous, block them.</source>
+        <translation>Cookies jsou malé kousky informací, které si webová stránka může uložit ve vašem počítači, aby vás při příští návštěvě poznala.
+Chcete-li zůstat v anonymitě, zablokujte je.</translation>
+    </message>
+    <message>
+        <source>Filter HTTP headers description</source>
+        <translation>Odstraní nebo přepíše ty části každého požadavku, které webovým stránkám prozrazují váš systém, prohlížeč a stránku, ze které přicházíte.</translation>
+    </message>
+</context>
+<context>
+    <name>PersonalPage</name>
+    <message>
+        <source>Personal settings</source>
+        <translation>Osobní nastavení</translation>
+    </message>
+    <message>
+        <source>My contact email address</source>
+        <translation>Moje kontaktní e-mailová adresa</translation>
+    </message>
+    <message>
+        <source>Your current email</source>
+        <translation>Váš současný e-mail</translation>
+    </message>
+    <message>
+        <source>New email</source>
+        <translation>Nový e-mail</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Smazat</translation>
+    </message>
+    <message>
+        <source>This email adress will be used solely for communicating with you and for support issues. We won&apos;t use this email to any other purposes.</source>
+        <translation>Tuto e-mailovou adresu použijeme výhradně ke komunikaci s vámi a k řešení vašich dotazů na podporu. K žádným jiným účelům ji nepoužijeme.</translation>
+    </message>
+    <message>
+        <source>Change my password</source>
+        <translation>Změnit heslo</translation>
+    </message>
+    <message>
+        <source>Current password</source>
+        <translation>Současné heslo</translation>
+    </message>
+    <message>
+        <source>New password</source>
+        <translation>Nové heslo</translation>
+    </message>
+    <message>
+        <source>Confirm new password</source>
+        <translation>Potvrzení nového hesla</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Změnit</translation>
     </message>
 </context>
 <context>
@@ -358,6 +650,29 @@ Vaše adresa na Internetu: %2</translation>
     </message>
 </context>
 <context>
+    <name>SendMail</name>
+    <message>
+        <source>Sending your message</source>
+        <translation>Odesílám vaši zprávu</translation>
+    </message>
+    <message>
+        <source>Message sent successfully</source>
+        <translation>Zpráva byla úspěšně odeslána</translation>
+    </message>
+    <message>
+        <source>The connection to the mail server was lost.
+Please try again later.</source>
+        <translation>Spojení s poštovním serverem bylo přerušeno.
+Zkuste to prosím později.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the mail server.
+Please check your internet connection and proxy settings.</source>
+        <translation>Nelze se připojit k poštovnímu serveru.
+Zkontrolujte prosím připojení k internetu a nastavení proxy.</translation>
+    </message>
+</context>
+<context>
     <name>SplitButton</name>
     <message>
         <source>Yes, send as </source>
@@ -370,6 +685,131 @@ Vaše adresa na Internetu: %2</translation>
     <message>
         <source>Checking alias...</source>
         <translation>Ověřuji alias...</translation>
+    </message>
+</context>
+<context>
+    <name>SupportDlg</name>
+    <message>
+        <source>Quillnet - Support</source>
+        <translation>Quillnet - Podpora</translation>
+    </message>
+    <message>
+        <source>Closing this window will discard outgoing support request.
+Are you sure you want to close it?</source>
+        <translation>Zavřením tohoto okna zrušíte odesílaný požadavek na podporu.
+Opravdu chcete okno zavřít?</translation>
+    </message>
+    <message>
+        <source>Closing this window will discard inserted support request.
+Are you sure you want to close it?</source>
+        <translation>Zavřením tohoto okna zahodíte rozepsaný požadavek na podporu.
+Opravdu chcete okno zavřít?</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+</context>
+<context>
+    <name>SupportWdg</name>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Your message was sent successfully.</source>
+        <translation>Vaše zpráva byla úspěšně odeslána.</translation>
+    </message>
+    <message>
+        <source>Send support request</source>
+        <translation>Odeslat požadavek na podporu</translation>
+    </message>
+    <message>
+        <source>Sending has been canceled by user.</source>
+        <translation>Odesílání bylo zrušeno uživatelem.</translation>
+    </message>
+    <message>
+        <source>You did not entered message text.
+Please describe what has happened and how can we help you.</source>
+        <translation>Nevyplnili jste text zprávy.
+Popište prosím, co se stalo a jak vám můžeme pomoci.</translation>
+    </message>
+    <message>
+        <source>You inserted invalid email address.
+We will not be able to send you the answer.
+
+Do you want to send your request anyway?</source>
+        <translation>Zadali jste neplatnou e-mailovou adresu.
+Nebudeme vám moci poslat odpověď.
+
+Chcete svůj požadavek přesto odeslat?</translation>
+    </message>
+    <message>
+        <source>Cancel sending</source>
+        <translation>Zrušit odesílání</translation>
+    </message>
+    <message>
+        <source>Connecting to server</source>
+        <translation>Připojuji se k serveru</translation>
+    </message>
+</context>
+<context>
+    <name>SupportWidget</name>
+    <message>
+        <source>Support</source>
+        <translation>Podpora</translation>
+    </message>
+    <message>
+        <source>Frequently asked questions</source>
+        <translation>Často kladené otázky</translation>
+    </message>
+    <message>
+        <source>Read the answers to the most commonly asked questions - the fastest way to solve the usual problems.</source>
+        <translation>Přečtěte si odpovědi na nejčastěji kladené otázky - nejrychlejší cesta k vyřešení běžných problémů.</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Nápověda</translation>
+    </message>
+    <message>
+        <source>Learn to use Quillnet and discover all its features.</source>
+        <translation>Naučte se používat Quillnet a objevte všechny jeho funkce.</translation>
+    </message>
+    <message>
+        <source>Discussion forum</source>
+        <translation>Diskusní fórum</translation>
+    </message>
+    <message>
+        <source>Share your tips and tricks with other users of Quillnet.</source>
+        <translation>Sdílejte své tipy a triky s ostatními uživateli Quillnetu.</translation>
+    </message>
+    <message>
+        <source>Contact support</source>
+        <translation>Kontaktovat podporu</translation>
+    </message>
+    <message>
+        <source>Your problem is not among frequently asked questions? Ask our technicians for help.&lt;br&gt;Please use this contact form instead of sending us an email, we&apos;ll be able to respond faster this way.</source>
+        <translation>Váš problém není mezi často kladenými otázkami? Požádejte o pomoc naše techniky.&lt;br&gt;Použijte prosím tento kontaktní formulář místo posílání e-mailu, budeme tak moci odpovědět rychleji.</translation>
+    </message>
+    <message>
+        <source>About Quillnet</source>
+        <translation>O Quillnetu</translation>
+    </message>
+    <message>
+        <source>Please describe what has happened and how can we help you</source>
+        <translation>Popište prosím, co se stalo a jak vám můžeme pomoci</translation>
+    </message>
+    <message>
+        <source>Your email address (for request confirm and answer)</source>
+        <translation>Vaše e-mailová adresa (pro potvrzení požadavku a odpověď)</translation>
+    </message>
+    <message>
+        <source>Send support request</source>
+        <translation>Odeslat požadavek na podporu</translation>
+    </message>
+    <message>
+        <source>Don&apos;t send now</source>
+        <translation>Teď neodesílat</translation>
     </message>
 </context>
 <context>
@@ -525,6 +965,61 @@ Pravděpodobně běží jiná proxy.</translation>
     <message>
         <source>Leave unchanged</source>
         <translation>Ponechat beze změny</translation>
+    </message>
+</context>
+<context>
+    <name>WebPage</name>
+    <message>
+        <source>Your actual IP:</source>
+        <translation>Vaše současná IP:</translation>
+    </message>
+    <message>
+        <source>Your current location:</source>
+        <translation>Vaše současné umístění:</translation>
+    </message>
+    <message>
+        <source>Real IP address is hidden</source>
+        <translation>Skutečná IP adresa je skryta</translation>
+    </message>
+    <message>
+        <source>Privacy protection is enabled</source>
+        <translation>Ochrana soukromí je zapnuta</translation>
+    </message>
+    <message>
+        <source>Personal identity is hidden</source>
+        <translation>Osobní identita je skryta</translation>
+    </message>
+    <message>
+        <source>Web filtering</source>
+        <translation>Filtrování webu</translation>
+    </message>
+    <message>
+        <source>Set new identity</source>
+        <translation>Nastavit novou identitu</translation>
+    </message>
+    <message>
+        <source>System:</source>
+        <translation>Systém:</translation>
+    </message>
+    <message>
+        <source>Browser:</source>
+        <translation>Prohlížeč:</translation>
+    </message>
+    <message>
+        <source>Select an operating system/browser version that you appear to use.</source>
+        <translation>Vyberte operační systém a verzi prohlížeče, které se budou jevit jako vaše.</translation>
+    </message>
+    <message>
+        <source>Block advertisements</source>
+        <translation>Blokovat reklamy</translation>
+    </message>
+    <message>
+        <source>Block cookies</source>
+        <translation>Blokovat cookies</translation>
+    </message>
+    <message>
+        <source>Filter HTTP headers</source>
+        <translation>Filtrovat hlavičky HTTP</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 
 #include "app/AlreadyRunning.h"
 #include "app/ApplicationNames.h"
+#include "app/Catalogues.h"
 #include "app/Instances.h"
 #include "app/TrayWidget.h"
 #include "platform/PowerEvents.h"
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QResource>
-#include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -39,14 +39,7 @@ int main(int argc, char *argv[])
     // Pictures live outside the binary; a missing file only loses pictures.
     QResource::registerResource(QStringLiteral("graphics.rcc"));
 
-    // Both catalogues are always installed: the Czech text is shown wherever
-    // the catalogue has one.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral(":/data/qt_cz")))
-        app.installTranslator(&qtTranslator);
-    QTranslator appTranslator;
-    if (appTranslator.load(QStringLiteral(":/data/quillnet_cz")))
-        app.installTranslator(&appTranslator);
+    installCatalogues(app);
 
     // Closing every window leaves the program in the tray; only an explicit
     // quit ends it.

@@ -7,6 +7,7 @@
 #include "net/RequestServer.h"
 #include "proxy/ProxyDlg.h"
 #include "proxy/ProxySettings.h"
+#include "support/SupportDlg.h"
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/AdapterControl.h"
@@ -330,8 +331,10 @@ void LoginDlg::stripeLinkActivated(QString link)
     if (link == QLatin1String("proxy")) {
         auto *dialog = new ProxyDlg(this);
         dialog->exec();
+    } else if (link == QLatin1String("support")) {
+        auto *dialog = new SupportDlg(this);
+        dialog->exec();
     }
-    // "support" opens the support dialog once it exists.
 }
 
 void LoginDlg::loginRepaired() {}

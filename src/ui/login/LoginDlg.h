@@ -38,6 +38,9 @@ public:
     void logout();
     void updatePassword(const QString &newPassword);
     bool isFullAccount() const;
+    // The account of the current (or last) login.
+    QString currentUser() const { return username; }
+    QString currentPassword() const { return password; }
 
 public slots:
     void on_loginBtn_clicked();

@@ -307,7 +307,11 @@ private slots:
         }
         QVERIFY(mainForm);
         service.takeRequests();
-        mainForm->reconnect();
+        {
+            MessageBoxAnswer yes(QMessageBox::Yes);
+            mainForm->on_reconnectImgBtn_clicked();
+            QVERIFY(yes.text.endsWith(QStringLiteral("Do you want to reconnect?")));
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
         QCOMPARE(vpnConnection->getStatus(), Connected);

@@ -1,0 +1,174 @@
+// Support mail through the real test relay: what the relay stores from the
+// sender and from the support form, logs included.
+#include "ModalBoxAnswer.h"
+#include "RelayDeployment.h"
+#include "SmtpRelayPeer.h"
+#include "SupportForm.h"
+#include "app/ApplicationNames.h"
+#include "support/SendMail.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString mailbox = QStringLiteral("help@support.test");
+
+struct StoredMail
+{
+    explicit StoredMail(const QByteArray &stored)
+    {
+        const qsizetype headerEnd = stored.indexOf("\r\n\r\n");
+        for (QByteArray line : stored.left(headerEnd).split('\n')) {
+            line.replace('\r', "");
+            (line.startsWith("X-Envelope-") ? envelope : header).append(line);
+        }
+        const QByteArray encoded = stored.mid(headerEnd + 4).trimmed();
+        body = QString::fromUtf8(QByteArray::fromBase64(encoded));
+        base64Lines = encoded.split('\n');
+    }
+    QByteArrayList envelope;
+    QByteArrayList header;
+    QString body;
+    QByteArrayList base64Lines;
+};
+
+} // namespace
+
+class TestSupportRelay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void senderStoredWithCopy_data();
+    void senderStoredWithCopy();
+    void formSendsRequestWithLogs();
+
+private:
+    QTemporaryDir folder;
+    SmtpRelayPeer relay;
+};
+
+void TestSupportRelay::initTestCase()
+{
+    QString error;
+    if (!relay.start(&error))
+        QSKIP(qPrintable(error));
+    QVERIFY(useRelayOnLoopback(folder.filePath("deployment.ini"), relay.port(),
+                               "support_mailbox = " + mailbox.toLatin1() + "\n"));
+    setApplicationNames();
+    QVERIFY(registerPictures());
+}
+
+void TestSupportRelay::init()
+{
+    relay.clear();
+}
+
+void TestSupportRelay::cleanup()
+{
+    for (const char *name : {"log.txt", "log.old", "log-privoxy.txt"})
+        QFile::remove(QLatin1String(name));
+}
+
+void TestSupportRelay::senderStoredWithCopy_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<QByteArrayList>("envelope");
+    QTest::addColumn<QByteArrayList>("addressLines");
+    QTest::newRow("copy to sender")
+        << "ann@example.org" << true
+        << QByteArrayList{"X-Envelope-From: <ann@example.org>",
+                          "X-Envelope-To: <help@support.test>", "X-Envelope-To: <ann@example.org>"}
+        << QByteArrayList{"From: <ann@example.org>", "To: <help@support.test>",
+                          "Cc: <ann@example.org>"};
+    QTest::newRow("no copy") << "ann@example.org" << false
+                             << QByteArrayList{"X-Envelope-From: <ann@example.org>",
+                                               "X-Envelope-To: <help@support.test>"}
+                             << QByteArrayList{"From: <ann@example.org>",
+                                               "To: <help@support.test>"};
+    QTest::newRow("no sender: null envelope sender, no copy")
+        // The relay writes the null sender "<>" in its own angle brackets.
+        << "" << true
+        << QByteArrayList{"X-Envelope-From: <<>>", "X-Envelope-To: <help@support.test>"}
+        << QByteArrayList{"To: <help@support.test>"};
+}
+
+void TestSupportRelay::senderStoredWithCopy()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, copy);
+    QFETCH(QByteArrayList, envelope);
+    QFETCH(QByteArrayList, addressLines);
+    SendMail mail;
+    QSignalSpy sent(&mail, &SendMail::sent);
+    QSignalSpy errors(&mail, &SendMail::error);
+    // Long enough for several base64 lines, with a lone dot line inside.
+    const QString body = QStringLiteral("Žluťoučký kůň.\n.\n") + QString(300, QLatin1Char('x'));
+    mail.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    mail.send(from, mailbox, QStringLiteral("Quillnet 2.0 support request from user ann"), body,
+              copy);
+    QTRY_COMPARE_WITH_TIMEOUT(sent.size() + errors.size(), 1, 10000);
+    QCOMPARE(errors.size(), 0);
+    QTRY_COMPARE(relay.messages().size(), 1);
+
+    const StoredMail stored(relay.messages().first());
+    QCOMPARE(stored.envelope, envelope);
+    const QByteArrayList rest = {"Subject: Quillnet 2.0 support request from user ann",
+                                 "Content-Type: text/plain;", "  charset=\"utf-8\"",
+                                 "Content-Transfer-Encoding: base64"};
+    QCOMPARE(stored.header, addressLines + rest);
+    QCOMPARE(stored.body, body);
+    for (int i = 0; i < stored.base64Lines.size() - 1; ++i)
+        QCOMPARE(stored.base64Lines.at(i).size(), 77); // 76 and the CR
+}
+
+void TestSupportRelay::formSendsRequestWithLogs()
+{
+    QFile log("log.txt");
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("OpenVPN 2.6 starting\r\nInitialization Sequence Completed\r\n");
+    log.close();
+    QFile privoxyLog("log-privoxy.txt");
+    QVERIFY(privoxyLog.open(QIODevice::WriteOnly));
+    privoxyLog.write("Privoxy listening\n");
+    privoxyLog.close();
+
+    SupportWdg wdg;
+    wdg.show();
+    wdg.openMail();
+    const SupportForm form(&wdg);
+    const QString text = QStringLiteral("  The tunnel drops every hour.\n");
+    form.fill(text, QString());
+    ModalBoxAnswer yes(QMessageBox::Yes);
+    ModalBoxAnswer ok(QMessageBox::Ok);
+    form.sendBtn()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ok.texts.size() + yes.texts.size(), 2, 10000);
+    QCOMPARE((yes.texts + ok.texts).last(), QStringLiteral("Your message was sent successfully."));
+
+    QCOMPARE(relay.messages().size(), 1);
+    const StoredMail stored(relay.messages().first());
+    QCOMPARE(stored.envelope,
+             (QByteArrayList{"X-Envelope-From: <empty>", "X-Envelope-To: <help@support.test>"}));
+    QCOMPARE(stored.header.mid(0, 3),
+             (QByteArrayList{"From: <empty>", "To: <help@support.test>",
+                             "Subject: Quillnet 2.0 support request from user "}));
+    QCOMPARE(stored.body, text +
+                              "\n\n*** FILE \"log.txt\" LISTING ***\n"
+                              "OpenVPN 2.6 starting\nInitialization Sequence Completed\n"
+                              "\n\n*** FILE \"log-privoxy.txt\" LISTING ***\nPrivoxy listening\n");
+
+    QCOMPARE(form.page(), QStringLiteral("menuPage"));
+    QVERIFY(form.textEdit()->toPlainText().isEmpty());
+    QVERIFY(form.sendBtn()->isEnabled());
+    QCOMPARE(form.notice(), QStringLiteral("Message sent successfully"));
+}
+
+QTEST_MAIN(TestSupportRelay)
+#include "tst_supportrelay.moc"

@@ -1,0 +1,119 @@
+#include "MainFormFixture.h"
+
+#include "app/ApplicationNames.h"
+#include "app/Instances.h"
+#include "app/SettingsKeys.h"
+#include "app/TrayWidget.h"
+#include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
+#include "vpn/VPNConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QResource>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+
+// A desktop with a notification area, so that hiding to the tray is possible
+// on the test screen too.
+class DesktopTray : public TrayWidget
+{
+protected:
+    bool trayAvailable() const override { return true; }
+};
+
+} // namespace
+
+MainFormFixture::~MainFormFixture()
+{
+    tearDownWindow();
+    delete vpnConnection;
+    vpnConnection = nullptr;
+    delete trayWidget;
+    trayWidget = nullptr;
+}
+
+bool MainFormFixture::start(QString *error)
+{
+    return start(error, QByteArray());
+}
+
+bool MainFormFixture::start(QString *error, const QByteArray &deploymentLines)
+{
+    if (!service.start()) {
+        *error = service.errorString();
+        return false;
+    }
+    QFile ini(service.deploymentFile());
+    if (!ini.open(QIODevice::Append) || ini.write(deploymentLines) != deploymentLines.size()) {
+        *error = ini.errorString();
+        return false;
+    }
+    ini.close();
+    qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
+    for (const char *name :
+         {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        qunsetenv(name);
+    // The pictures the program loads from its folder at start-up.
+    QResource::registerResource(
+        QDir(qEnvironmentVariable("QUILLNET_APP_DIR")).filePath(QStringLiteral("graphics.rcc")));
+    setApplicationNames();
+    QSettings().clear();
+    trayWidget = new DesktopTray;
+    vpnConnection = new VPNConnection;
+    return true;
+}
+
+void MainFormFixture::tearDownWindow()
+{
+    delete form;
+    form = nullptr;
+    delete loginDlg;
+    loginDlg = nullptr;
+}
+
+MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
+{
+    tearDownWindow();
+    service.control(QStringLiteral("/_control/reset"));
+    // The login dialog takes a remembered account as its current one.
+    QSettings settings;
+    settings.setValue(QLatin1String(SettingsKey::RememberUser), true);
+    settings.setValue(QLatin1String(SettingsKey::AutoLogin), false);
+    settings.setValue(QLatin1String(SettingsKey::Username), user);
+    settings.setValue(QLatin1String(SettingsKey::Password), password);
+    loginDlg = new LoginDlg;
+    // Its update check goes out once the event loop runs; let it pass.
+    (void)QTest::qWaitFor([this] { return !service.takeRequests().isEmpty(); }, 10000);
+    QTest::qWait(100);
+    service.takeRequests();
+
+    form = new MainForm;
+    form->enableNonfreeWidgets(loginDlg->isFullAccount());
+    form->loginDone();
+    form->show();
+    return form;
+}
+
+QStringList MainFormFixture::requestsSeen()
+{
+    QStringList seen;
+    for (const QJsonValue &request : service.takeRequests()) {
+        const QJsonObject r = request.toObject();
+        const QString akce = r.value(QStringLiteral("args")).toObject().value("akce").toString();
+        seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
+    }
+    return seen;
+}
+
+QJsonObject MainFormFixture::account(const QString &user)
+{
+    return QJsonDocument::fromJson(service.control(QStringLiteral("/_control/accounts")))
+        .object()
+        .value(user)
+        .toObject();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ServicePeer.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QStringList>
+
+class MainForm;
+
+// A main window logged in to the local test service, with the program-wide
+// tray, tunnel controller and login dialog it talks to. The tunnel itself
+// stays down: the window's pages only need the service.
+class MainFormFixture
+{
+public:
+    ~MainFormFixture();
+
+    // Starts the service and the program-wide objects; false (with the
+    // reason in `error`) when the service does not come up.
+    bool start(QString *error);
+    // The same, with `deploymentLines` added to the service's deployment
+    // file before the program reads it (the mail relay, the alias domain).
+    bool start(QString *error, const QByteArray &deploymentLines);
+
+    // A fresh window for the account, as the login dialog leaves it at the
+    // end of a login (without the first answers handed over). Any earlier
+    // window and login dialog are gone first.
+    MainForm *logIn(const QString &user, const QString &password);
+    void tearDownWindow();
+
+    // The operations the service was asked for since the last call: the
+    // api.php operation name, or the path for other requests.
+    QStringList requestsSeen();
+    // The account as the service holds it now.
+    QJsonObject account(const QString &user);
+
+    ServicePeer service;
+    MainForm *form = nullptr;
+};

@@ -1,0 +1,277 @@
+// The main window's shell and its personal settings tab against the local
+// test service: what is fetched when, the free account's restrictions, the
+// window's ways out, and the contact and password changes as the service
+// sees them.
+
+#include "MainFormFixture.h"
+#include "app/Instances.h"
+#include "app/SettingsKeys.h"
+#include "app/TrayWidget.h"
+#include "net/RequestServer.h"
+#include "proxy/ProxyWdg.h"
+#include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
+#include "widgets/ImageBtnBar.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Clicks `button` in the next message box; keeps the text it showed.
+class MessageBoxAnswer : public QObject
+{
+public:
+    explicit MessageBoxAnswer(QMessageBox::StandardButton button) : button(button)
+    {
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            timer.stop();
+            box->button(this->button)->click();
+        });
+        timer.start();
+    }
+
+    QString text;
+
+private:
+    QMessageBox::StandardButton button;
+    QTimer timer;
+};
+
+} // namespace
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+
+    MainFormFixture fixture;
+
+    // The text the personal tab's notice shows now (empty when hidden).
+    QString personalNotice()
+    {
+        ProgressLbl *lbl = fixture.form->personal.personalProgressLbl;
+        for (QLabel *label : lbl->findChildren<QLabel *>())
+            if (label->isVisibleTo(lbl) && !label->text().isEmpty())
+                return label->text();
+        return QString();
+    }
+
+    void openPersonalTab(MainForm *form)
+    {
+        form->menuBtnBar->click(2);
+        QTRY_VERIFY_WITH_TIMEOUT(form->contactLoaded, 10000);
+        fixture.requestsSeen();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(fixture.start(&error), qPrintable(error));
+    }
+
+    void cleanupTestCase() { fixture.tearDownWindow(); }
+
+    void contactFetchedOncePerLogin()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QCOMPARE(form->mainStackWdg->currentIndex(), 0);
+        form->menuBtnBar->click(2);
+        QTRY_COMPARE(form->personal.contactLbl->text(), QStringLiteral("demo@contact.example"));
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
+                 QStringLiteral("demo@contact.example"));
+        form->menuBtnBar->click(0);
+        form->menuBtnBar->click(2);
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
+
+        // A new login fetches it again.
+        form->changeUser();
+        QVERIFY(!form->isVisible());
+        form->loginDone();
+        form->menuBtnBar->click(2);
+        QTRY_VERIFY(form->contactLoaded);
+        QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
+    }
+
+    void freeAccountAsksNothing()
+    {
+        MainForm *form = fixture.logIn("vestor", "vestor");
+        for (int page : {1, 2, 1, 2})
+            form->menuBtnBar->click(page);
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), QStringList());
+        QVERIFY(!form->personal.contactEdit->isEnabled());
+        QVERIFY(!form->personal.passwdChangeBtn->isEnabled());
+        QVERIFY(!trayWidget->junkAction->isEnabled());
+        QVERIFY(form->personal.personalProgressWdg->styleSheet().contains("notice1.png"));
+        // Re-enabling the tab's inputs never gets past the free account.
+        form->personalEnable(true);
+        QVERIFY(!form->personal.contactEdit->isEnabled());
+    }
+
+    void closingHidesToTheTray()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QVERIFY(form->isVisible());
+        form->close();
+        QVERIFY(!form->isVisible());
+        QVERIFY(trayWidget->junkAction->isEnabled());
+        // Enter and Escape only close the window.
+        trayWidget->showApp();
+        QVERIFY(form->isVisible());
+        QTest::keyClick(form, Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
+        trayWidget->showApp();
+    }
+
+    void proxyTabSavedWhenLeft()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QSettings().setValue(SettingsKey::ProxySource, 0);
+        auto choose = [form](const char *button) {
+            form->proxyWdg->findChild<QRadioButton *>(button)->setChecked(true);
+        };
+        form->menuBtnBar->click(2);
+        form->tabBtnBar->click(1);
+        QCOMPARE(form->tabStackWdg->currentWidget(), form->proxyPage);
+        choose("ieRadBtn");
+        form->menuBtnBar->click(0);
+        QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
+
+        // Leaving any other page leaves the store alone.
+        choose("noRadBtn");
+        form->menuBtnBar->click(1);
+        form->menuBtnBar->click(4);
+        QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
+
+        // Changing tabs and closing the window over the proxy tab save too.
+        form->menuBtnBar->click(2);
+        form->tabBtnBar->click(0);
+        QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 0);
+        form->tabBtnBar->click(1);
+        choose("ieRadBtn");
+        fixture.tearDownWindow();
+        QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
+        QSettings().setValue(SettingsKey::ProxySource, 0);
+    }
+
+    void contactChangedAndCleared()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        QCOMPARE(form->personal.contactChangeBtn->text(), QStringLiteral("Clear"));
+
+        // Without a dot in the domain the address never leaves the client.
+        QTest::keyClicks(form->personal.contactEdit, "ann@localhost");
+        QCOMPARE(form->personal.contactChangeBtn->text(), QStringLiteral("Change"));
+        form->personal.contactChangeBtn->click();
+        QCOMPARE(personalNotice(), QStringLiteral("Invalid email address."));
+        QVERIFY(form->personal.contactEdit->hasFocus() || !form->isActiveWindow());
+
+        form->personal.contactEdit->setText("ann.smith@mail.example.org");
+        QTest::keyClick(form->personal.contactEdit, Qt::Key_Return);
+        QTRY_COMPARE(form->personal.contactLbl->text(),
+                     QStringLiteral("ann.smith@mail.example.org"));
+        QCOMPARE(fixture.account("demo").value("email").toString(),
+                 QStringLiteral("ann.smith@mail.example.org"));
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
+                 QStringLiteral("ann.smith@mail.example.org"));
+        QVERIFY(form->personal.contactEdit->text().isEmpty());
+        QVERIFY(form->personal.contactEdit->isEnabled());
+
+        // An empty field clears the address at the service.
+        form->personal.contactChangeBtn->click();
+        QTRY_VERIFY(form->personal.contactLbl->text().isEmpty());
+        QTRY_VERIFY(fixture.account("demo").value("email").toString().isEmpty());
+        QCOMPARE(personalNotice(), QStringLiteral("Settings saved"));
+    }
+
+    void contactRefusedKeepsStoredAddress()
+    {
+        QSettings().setValue(SettingsKey::ContactEmail, "kept@example.org");
+        MainForm *form = fixture.logIn("demo", "demo123");
+        fixture.service.control("/_control/behave?path=/server/api.php&akce=GetEmail&mode=zero");
+        form->menuBtnBar->click(2);
+        QTRY_VERIFY(!form->requestServer->isBusy());
+        QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
+        QVERIFY(form->personal.contactEdit->isEnabled());
+        QVERIFY(form->personal.contactLbl->text().isEmpty());
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
+                 QStringLiteral("kept@example.org"));
+        // Not loaded: the next visit asks again.
+        QVERIFY(!form->contactLoaded);
+    }
+
+    void passwordChecksAndChange()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        Ui::PersonalPage &page = form->personal;
+
+        // The current password is judged before the confirmation.
+        page.passwdCurrentEdit->setText("wrong");
+        page.passwdNewEdit->setText("abc");
+        page.passwdConfirmEdit->setText("abd");
+        page.passwdChangeBtn->click();
+        QCOMPARE(personalNotice(), QStringLiteral("Invalid current password."));
+        page.passwdCurrentEdit->setText("demo123");
+        page.passwdChangeBtn->click();
+        QCOMPARE(personalNotice(), QStringLiteral("Bad password confirmation."));
+        QCOMPARE(fixture.requestsSeen(), QStringList());
+
+        // A character the password rule does not admit is removed and explained.
+        page.passwdNewEdit->clear();
+        QTest::keyClicks(page.passwdNewEdit, "new#Pass1");
+        QCOMPARE(page.passwdNewEdit->text(), QStringLiteral("newPass1"));
+        QCOMPARE(personalNotice(), QStringLiteral("Invalid char has been filtered."));
+
+        page.passwdConfirmEdit->setText("newPass1");
+        QTest::keyClick(page.passwdConfirmEdit, Qt::Key_Return);
+        QTRY_COMPARE(fixture.account("demo").value("password").toString(),
+                     QStringLiteral("newPass1"));
+        QTRY_VERIFY(page.passwdChangeBtn->isEnabled());
+        QCOMPARE(loginDlg->currentPassword(), QStringLiteral("newPass1"));
+        fixture.requestsSeen();
+
+        // The window's next request already carries the new password.
+        form->getContact();
+        QTRY_VERIFY(!form->requestServer->isBusy());
+        const QJsonArray requests = fixture.service.takeRequests();
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).toObject().value("args").toObject().value("heslo").toString(),
+                 QStringLiteral("newPass1"));
+        QCOMPARE(form->personal.contactLbl->text(), QStringLiteral("demo@contact.example"));
+    }
+
+    void busyClientLeavesInputsUsable()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        fixture.service.control("/_control/behave?path=/server/api.php&akce=GetAliases&mode=stall");
+        QVERIFY(form->requestServer->getAliases());
+        form->personal.contactEdit->setText("ann@example.org");
+        form->personal.contactChangeBtn->click();
+        QVERIFY(form->personal.contactEdit->isEnabled());
+        QVERIFY(form->personal.passwdChangeBtn->isEnabled());
+        QCOMPARE(personalNotice(), QString());
+        fixture.service.control("/_control/reset");
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

@@ -1,0 +1,496 @@
+// The main window's e-mail page against the local test service: when the
+// list is fetched, adding, changing and removing aliases as the service
+// sees them, the tray's junk alias, the receiving switch, and mail from a
+// real SMTP client held by the proxy until the page's dialog decides.
+
+#include "MainFormFixture.h"
+#include "SmtpRelayPeer.h"
+#include "app/Instances.h"
+#include "app/SettingsKeys.h"
+#include "app/TrayWidget.h"
+#include "mail/MailDialog.h"
+#include "mail/SmtpRoxyServer.h"
+#include "mail/SplitButton.h"
+#include "net/RequestServer.h"
+#include "ui/main/MainForm.h"
+#include "widgets/HintEdit.h"
+#include "widgets/ImageBtnBar.h"
+#include "widgets/ProgressLbl.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QLabel>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+const QString Placeholder = QStringLiteral("Click here to add a new alias...");
+
+// The shown text of a notice strip, empty while it is hidden.
+QString noticeOf(ProgressLbl *notice)
+{
+    for (QLabel *label : notice->findChildren<QLabel *>())
+        if (label->isVisibleTo(notice) && !label->text().isEmpty())
+            return label->text();
+    return QString();
+}
+
+// The rows of the alias list as "alias,forward", placeholder included.
+QStringList rowsOf(QTreeWidget *tree)
+{
+    QStringList rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        rows << tree->topLevelItem(i)->text(0) + QLatin1Char(',') + tree->topLevelItem(i)->text(1);
+    return rows;
+}
+
+MailDialog *openMailDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<MailDialog *>(widget); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+} // namespace
+
+class TestMainFormMail : public QObject
+{
+    Q_OBJECT
+
+    MainFormFixture fixture;
+    SmtpRelayPeer relay;
+    QTemporaryDir folder;
+    MainForm *form = nullptr;
+    QSignalSpy *junkNotices = nullptr;
+
+    QString notice() { return noticeOf(form->mail.mailProgressLbl); }
+    QStringList rows() { return rowsOf(form->mail.mailTreeWdg); }
+    QJsonObject aliasesAtService() { return fixture.account("demo").value("aliases").toObject(); }
+
+    // Logs in and opens the e-mail page once its list and receiving state
+    // are in; the service's request log starts empty.
+    void openPage(const QString &user, const QString &password)
+    {
+        form = fixture.logIn(user, password);
+        delete junkNotices;
+        junkNotices = new QSignalSpy(form, &MainForm::junkMailNotice);
+        form->menuBtnBar->click(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        QTRY_VERIFY(form->mail.mailCtlBtn->isEnabled());
+        fixture.requestsSeen();
+    }
+
+    void selectRow(const QString &alias)
+    {
+        const auto found = form->mail.mailTreeWdg->findItems(alias, Qt::MatchExactly, 0);
+        QCOMPARE(found.size(), 1);
+        form->mail.mailTreeWdg->setCurrentItem(found.first());
+    }
+
+    // Replaces the text of an edit the way the user does it: entering the
+    // field takes the hint away, then the old text is deleted.
+    static void retype(HintEdit *edit, const QString &text)
+    {
+        if (edit->userText().isEmpty()) {
+            edit->hintOff();
+        } else {
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        }
+        QTest::keyClicks(edit, text);
+    }
+
+    void waitForAnswer() { QTRY_VERIFY_WITH_TIMEOUT(form->mail.mailCtlBtn->isEnabled(), 10000); }
+
+    // The balloons of the junk command since the last call, "title: text".
+    QStringList takeJunkNotices()
+    {
+        QStringList notices;
+        for (const QList<QVariant> &args : *junkNotices)
+            notices << args.at(0).toString() + QStringLiteral(": ") + args.at(1).toString();
+        junkNotices->clear();
+        return notices;
+    }
+
+    void triggerJunk()
+    {
+        QVERIFY(trayWidget->junkAction->isEnabled());
+        emit trayWidget->junkMailTriggered();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(relay.start(&error), qPrintable(error));
+        QVERIFY2(fixture.start(&error, "relay_host = 127.0.0.1\nrelay_port = " +
+                                           QByteArray::number(relay.port()) +
+                                           "\nalias_domain = anon.test\n"),
+                 qPrintable(error));
+    }
+
+    void cleanupTestCase()
+    {
+        delete junkNotices;
+        fixture.tearDownWindow();
+    }
+
+    void init()
+    {
+        QSettings().remove(SettingsKey::ContactEmail);
+        QSettings().remove(SettingsKey::MailDefault);
+    }
+
+    void listFetchedOncePerLogin()
+    {
+        form = fixture.logIn("demo", "demo123");
+        QCOMPARE(rows(), QStringList{Placeholder + ","});
+        form->menuBtnBar->click(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        QCOMPARE(fixture.requestsSeen(), (QStringList{"GetAliases", "GetForwarding"}));
+        QCOMPARE(rows(), (QStringList{"news.letters,", "shopping,demo@contact.example",
+                                      Placeholder + ","}));
+        QCOMPARE(form->mail.mailTreeWdg->headerItem()->text(0),
+                 QStringLiteral("Alias (@anon.test)"));
+        QVERIFY(form->mail.mailReceiveChBox->isChecked());
+        QCOMPARE(notice(), QStringLiteral("Settings loaded"));
+
+        form->menuBtnBar->click(0);
+        form->menuBtnBar->click(1);
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), QStringList());
+
+        // The next login asks again.
+        form->changeUser();
+        form->loginDone();
+        form->menuBtnBar->click(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        QCOMPARE(fixture.requestsSeen(), (QStringList{"GetAliases", "GetForwarding"}));
+    }
+
+    void failedListIsAskedForAgain()
+    {
+        form = fixture.logIn("demo", "demo123");
+        fixture.service.control(
+            "/_control/behave?path=/server/api.php&akce=GetAliases&mode=zero&count=1");
+        form->menuBtnBar->click(1);
+        QTRY_COMPARE_WITH_TIMEOUT(notice(), QStringLiteral("Unable to get list of aliases."),
+                                  10000);
+        QCOMPARE(rows(), QStringList{Placeholder + ","});
+        QVERIFY(!form->aliasesLoaded);
+        form->menuBtnBar->click(0);
+        form->menuBtnBar->click(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rows().size(), 3, 10000);
+        QCOMPARE(fixture.requestsSeen(),
+                 (QStringList{"GetAliases", "GetAliases", "GetForwarding"}));
+    }
+
+    void busyClientLeavesPageAsItWas()
+    {
+        openPage("demo", "demo123");
+        fixture.service.control(
+            "/_control/behave?path=/server/api.php&akce=SetForwarding&mode=delay&ms=1500");
+        QCheckBox *box = form->mail.mailReceiveChBox;
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(form->requestServer->isBusy());
+        form->mail.mailProgressLbl->hideStatus();
+
+        // While the answer is out, nothing else is sent or announced.
+        retype(form->mail.mailAliasEdit, "travel");
+        form->mail.mailAddBtn->click();
+        form->getAliases();
+        QCOMPARE(notice(), QString());
+        QVERIFY(form->mail.mailCtlBtn->isEnabled());
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(notice(), QString());
+
+        QTRY_COMPARE_WITH_TIMEOUT(box->checkState(), Qt::Unchecked, 10000);
+        QCOMPARE(fixture.requestsSeen(), QStringList{"SetForwarding"});
+    }
+
+    void freeAccountPageStaysShut()
+    {
+        form = fixture.logIn("vestor", "vestor");
+        form->menuBtnBar->click(1);
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), QStringList());
+        for (QWidget *input : std::initializer_list<QWidget *>{
+                 form->mail.mailTreeWdg, form->mail.mailAliasEdit, form->mail.mailForwardEdit,
+                 form->mail.mailAddBtn, form->mail.mailReceiveChBox, form->mail.mailAnonymizeChBox,
+                 form->mail.mailAliasCombo})
+            QVERIFY2(!input->isEnabled(), qPrintable(input->objectName()));
+        QVERIFY(!trayWidget->junkAction->isEnabled());
+    }
+
+    void aliasAddedChangedRemoved()
+    {
+        openPage("demo", "demo123");
+        HintEdit *alias = form->mail.mailAliasEdit;
+        HintEdit *forward = form->mail.mailForwardEdit;
+        QCOMPARE(alias->userText(), QString());
+        QCOMPARE(alias->text(), QStringLiteral("alias"));
+
+        // Existing in another letter case: nothing to add.
+        retype(alias, "SHOPPING");
+        QVERIFY(!form->mail.mailAddBtn->isEnabled());
+        // The plus sign never gets in.
+        retype(alias, "travel+deals");
+        QCOMPARE(alias->text(), QStringLiteral("traveldeals"));
+        retype(alias, "Travel.Deals");
+        QVERIFY(form->mail.mailAddBtn->isEnabled());
+        retype(forward, "trips@example.org");
+        QTest::keyClick(forward, Qt::Key_Return);
+        QCOMPARE(notice(), QStringLiteral("Registering alias"));
+        QVERIFY(!form->mail.mailCtlBtn->isEnabled());
+        waitForAnswer();
+        QCOMPARE(notice(), QStringLiteral("Settings saved"));
+        QCOMPARE(aliasesAtService().value("Travel.Deals").toString(),
+                 QStringLiteral("trips@example.org"));
+        QCOMPARE(rows(), (QStringList{"news.letters,", "shopping,demo@contact.example",
+                                      "Travel.Deals,trips@example.org", Placeholder + ","}));
+        QCOMPARE(alias->userText(), QString());
+        QVERIFY(!form->mail.mailAddBtn->isEnabled());
+        QCOMPARE(form->mail.mailAliasCombo->count(), 3);
+
+        // Only the forward of the selected alias edited: Change instead of
+        // Add and Remove.
+        selectRow("shopping");
+        QCOMPARE(forward->userText(), QStringLiteral("demo@contact.example"));
+        QVERIFY(form->mail.mailRemoveBtn->isEnabled());
+        retype(forward, "shop@example.org");
+        QVERIFY(!form->mail.mailChangeBtn->isHidden());
+        QVERIFY(form->mail.mailAddBtn->isHidden() && form->mail.mailRemoveBtn->isHidden());
+        QVERIFY(form->mail.mailChangeBtn->isEnabled());
+        // Renamed to another listed alias: no change possible.
+        retype(alias, "news.letters");
+        QVERIFY(!form->mail.mailChangeBtn->isEnabled());
+        retype(alias, "Shopping");
+        QVERIFY(form->mail.mailChangeBtn->isEnabled());
+        QTest::keyClick(forward, Qt::Key_Return);
+        waitForAnswer();
+        QCOMPARE(notice(), QStringLiteral("Settings saved"));
+        QCOMPARE(aliasesAtService().value("Shopping").toString(),
+                 QStringLiteral("shop@example.org"));
+        QVERIFY(!aliasesAtService().contains("shopping"));
+        QCOMPARE(rows().at(1), QStringLiteral("Shopping,shop@example.org"));
+        QVERIFY(form->mail.mailChangeBtn->isHidden());
+
+        // Removing makes the following row the current one.
+        selectRow("news.letters");
+        QTest::mouseClick(form->mail.mailRemoveBtn, Qt::LeftButton);
+        waitForAnswer();
+        QVERIFY(!aliasesAtService().contains("news.letters"));
+        QCOMPARE(rows(), (QStringList{"Shopping,shop@example.org", "Travel.Deals,trips@example.org",
+                                      Placeholder + ","}));
+        QCOMPARE(form->mail.mailTreeWdg->currentItem()->text(0), QStringLiteral("Shopping"));
+        QCOMPARE(alias->userText(), QStringLiteral("Shopping"));
+        QCOMPARE(form->mail.mailAliasCombo->count(), 2);
+    }
+
+    void refusedAndInvalidAliases()
+    {
+        openPage("demo", "demo123");
+        HintEdit *alias = form->mail.mailAliasEdit;
+        HintEdit *forward = form->mail.mailForwardEdit;
+
+        // Checked before anything is sent.
+        retype(alias, "a..b");
+        retype(forward, "");
+        QTest::keyClick(forward, Qt::Key_Return);
+        QCOMPARE(notice(), QStringLiteral("Alias is not valid."));
+        retype(alias, "ab");
+        retype(forward, "x@Mail.ANON.test");
+        form->mail.mailAddBtn->click();
+        waitForAnswer();
+        QCOMPARE(notice(), QStringLiteral("Settings saved"));
+        retype(alias, "cd");
+        retype(forward, "x@ANON.test");
+        form->mail.mailAddBtn->click();
+        QCOMPARE(notice(), QStringLiteral("Forwarding to anon.test domain is not allowed."));
+        QCOMPARE(fixture.requestsSeen(), QStringList{"AddAlias"});
+
+        // Taken at the service: the alias field turns red.
+        retype(alias, "postmaster");
+        retype(forward, "");
+        form->mail.mailAddBtn->click();
+        waitForAnswer();
+        QCOMPARE(notice(), QStringLiteral("This alias is taken, please choose another one."));
+        QCOMPARE(alias->styleSheet(), QStringLiteral("background: #FFDDDD"));
+        QCOMPARE(rows().size(), 4);
+    }
+
+    void listSortedByEitherColumn()
+    {
+        openPage("demo", "demo123");
+        form->getAliasesDone("b,m@x.org;a,m@x.org;c,a@x.org;,lost@x.org;", true);
+        QCOMPARE(rows(), (QStringList{"a,m@x.org", "b,m@x.org", "c,a@x.org", Placeholder + ","}));
+
+        QHeaderView *header = form->mail.mailTreeWdg->header();
+        const QPoint forwardSection(header->sectionViewportPosition(1) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, forwardSection);
+        QCOMPARE(rows(), (QStringList{"c,a@x.org", "a,m@x.org", "b,m@x.org", Placeholder + ","}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, forwardSection);
+        QCOMPARE(rows(), (QStringList{"b,m@x.org", "a,m@x.org", "c,a@x.org", Placeholder + ","}));
+    }
+
+    void junkAliasRetriedOnce()
+    {
+        openPage("demo", "demo123");
+        const QString refuse =
+            "/_control/behave?path=/server/api.php&akce=AddAlias&mode=zero&count=%1";
+
+        // One refusal: a second name, no word about the first.
+        fixture.service.control(refuse.arg(1));
+        triggerJunk();
+        QTRY_COMPARE_WITH_TIMEOUT(notice(), QStringLiteral("Settings saved"), 10000);
+        QStringList requests;
+        QJsonArray sent = fixture.service.takeRequests();
+        for (const QJsonValue &r : sent)
+            requests << r.toObject().value("args").toObject().value("email").toString();
+        QCOMPARE(requests.size(), 2);
+        QVERIFY(requests.at(0) != requests.at(1));
+        const QString name = requests.at(1).section(',', 0, 0);
+        QVERIFY(aliasesAtService().contains(name));
+        QCOMPARE(aliasesAtService().value(name).toString(), QString());
+        QCOMPARE(QGuiApplication::clipboard()->text(), name + "@anon.test");
+        const QStringList notices = takeJunkNotices();
+        QCOMPARE(notices.size(), 2);
+        QVERIFY(notices.at(0).startsWith("Junk mail: Registering alias "));
+        QCOMPARE(notices.at(1), "Junk mail - success: Alias " + name +
+                                    "@anon.test is in your clipboard now. To receive emails, "
+                                    "please setup new alias in the Email tab.");
+        QCOMPARE(rows().at(2), name + ",");
+
+        // Two refusals: given up with the reason.
+        fixture.service.control(refuse.arg(2));
+        triggerJunk();
+        QTRY_COMPARE_WITH_TIMEOUT(notice(), QStringLiteral("Unknown error occured."), 10000);
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), (QStringList{"AddAlias", "AddAlias"}));
+        QCOMPARE(
+            takeJunkNotices().last(),
+            QStringLiteral("Junk mail - error: Registering alias failed. Unknown error occured."));
+
+        // The next request counts from the start; the contact receives.
+        QSettings().setValue(SettingsKey::ContactEmail, "demo@contact.example");
+        fixture.service.control(refuse.arg(1));
+        triggerJunk();
+        QTRY_COMPARE_WITH_TIMEOUT(notice(), QStringLiteral("Settings saved"), 10000);
+        QCOMPARE(fixture.requestsSeen(), (QStringList{"AddAlias", "AddAlias"}));
+        QVERIFY(takeJunkNotices().last().endsWith(
+            "Incoming emails will be forwarded to demo@contact.example."));
+    }
+
+    void junkAliasNeverForwardsIntoTheAliasDomain()
+    {
+        openPage("demo", "demo123");
+        QSettings().setValue(SettingsKey::ContactEmail, "me@anon.test");
+        triggerJunk();
+        QCOMPARE(takeJunkNotices(),
+                 QStringList{"Junk mail - error: Registering alias failed. Forwarding to "
+                             "anon.test domain is not allowed."});
+        QTest::qWait(300);
+        QCOMPARE(fixture.requestsSeen(), QStringList());
+    }
+
+    void receivingSwitched()
+    {
+        openPage("demo", "demo123");
+        QCheckBox *box = form->mail.mailReceiveChBox;
+        QVERIFY(box->isChecked());
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(notice(), QStringLiteral("Disabling email receiving"));
+        QTRY_COMPARE_WITH_TIMEOUT(box->checkState(), Qt::Unchecked, 10000);
+        QCOMPARE(notice(), QStringLiteral("Receiving disabled"));
+        QCOMPARE(fixture.account("demo").value("receiving").toBool(), false);
+
+        fixture.service.control(
+            "/_control/behave?path=/server/api.php&akce=SetForwarding&mode=zero");
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            notice(), QStringLiteral("Error occured. Unable to enable email receiving"), 10000);
+        QCOMPARE(box->checkState(), Qt::Unchecked);
+        QVERIFY(!form->receivingEnabled);
+    }
+
+    void sendingChoicesStored()
+    {
+        QSettings().setValue(SettingsKey::MailAnonymize, false);
+        openPage("demo", "demo123");
+        QCheckBox *anonymize = form->mail.mailAnonymizeChBox;
+        QComboBox *combo = form->mail.mailAliasCombo;
+        QVERIFY(!combo->isEnabled());
+        QTest::mouseClick(anonymize, Qt::LeftButton);
+        QVERIFY(combo->isEnabled());
+        QCOMPARE(QSettings().value(SettingsKey::MailAnonymize).toBool(), true);
+
+        QCOMPARE(combo->currentText(), QStringLiteral("news.letters"));
+        QTest::keyClick(combo, Qt::Key_Down);
+        QCOMPARE(QSettings().value(SettingsKey::MailDefault).toString(),
+                 QStringLiteral("shopping"));
+        // A refill keeps the choice.
+        form->getAliasesDone("zeta,;shopping,;alpha,", true);
+        QCOMPARE(combo->currentText(), QStringLiteral("shopping"));
+
+        QTest::mouseClick(anonymize, Qt::LeftButton);
+        QVERIFY(!combo->isEnabled());
+        QCOMPARE(QSettings().value(SettingsKey::MailAnonymize).toBool(), false);
+        QCOMPARE(form->smtpProxy->port(), quint16(0));
+    }
+
+    void interceptedMailAsksWithTheAliases()
+    {
+        if (QStandardPaths::findExecutable("curl").isEmpty())
+            QSKIP("curl is missing");
+        relay.clear();
+        QSettings().setValue(SettingsKey::MailDefault, "shopping");
+        // The page was never opened: the dialog waits for the list.
+        form = fixture.logIn("demo", "demo123");
+        form->smtpProxy->startProxy(0);
+        QVERIFY(form->smtpProxy->port() != 0);
+
+        QFile message(folder.filePath("message.eml"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.write("From: Ann <ann@example.org>\r\nTo: bob@example.net\r\nSubject: hi\r\n\r\n"
+                      "Hello\r\n");
+        message.close();
+        QProcess curl;
+        curl.start("curl", {"-sS", QString("smtp://127.0.0.1:%1").arg(form->smtpProxy->port()),
+                            "--mail-from", "ann@example.org", "--mail-rcpt", "bob@example.net",
+                            "-T", message.fileName()});
+        QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
+        auto *yes = openMailDialog()->findChild<SplitButton *>("yesBtn");
+        QTRY_COMPARE_WITH_TIMEOUT(yes->text(), QStringLiteral("Yes, send as shopping@anon.test"),
+                                  10000);
+        QVERIFY(form->aliasesLoaded);
+        QVERIFY(fixture.requestsSeen().contains("GetAliases"));
+
+        QTest::mouseClick(yes, Qt::LeftButton);
+        // The proxy answers curl from this thread: wait with the loop running.
+        QTRY_COMPARE_WITH_TIMEOUT(curl.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(curl.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
+        const QByteArray stored = relay.messages().first();
+        QVERIFY2(stored.startsWith("X-Envelope-From: <shopping@anon.test>\r\n"),
+                 stored.constData());
+        QVERIFY(stored.contains("\r\nFrom: <shopping@anon.test>\r\n"));
+        form->smtpProxy->stopProxy();
+    }
+};
+
+QTEST_MAIN(TestMainFormMail)
+#include "tst_mainformmail.moc"
