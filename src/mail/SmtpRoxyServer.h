@@ -1,9 +1,9 @@
 #pragma once
 
 #include "mail/MailInfo.h"
+#include "mail/SmtpInterceptionSession.h"
 
 #include <QObject>
-#include <QStringList>
 #include <QTcpSocket>
 
 class QTcpServer;
@@ -12,23 +12,15 @@ class QTcpServer;
 // It relays the dialogue line by line, holds back the start of every message,
 // asks (showQuery) and carries out the answer (queryDone): send unchanged,
 // send under an alias (new envelope, rewritten From) or drop the message.
-// One mail-program connection at a time; all on the GUI thread.
+// One mail-program connection at a time; all on the GUI thread. What is said
+// on the connection is decided by SmtpInterceptionSession; this class moves
+// the bytes.
 class SmtpRoxyServer : public QObject
 {
     Q_OBJECT
 
 public:
-    enum ProxyState
-    {
-        Envelope = 1,
-        Collecting,
-        Querying,
-        ResetSent,
-        SendingRecipients,
-        RecipientsSent,
-        DataSent,
-        Relaying
-    };
+    using ProxyState = SmtpInterceptionSession::State;
 
     static constexpr quint16 defaultPort = 10025;
 
@@ -37,6 +29,9 @@ public:
 
     // The port listened on, or 0 when not listening.
     quint16 port() const;
+    // Another relay than the deployment's, for connections accepted from
+    // now on (tests, benchmarks).
+    void setRelay(const QString &host, quint16 port);
 
 signals:
     void clientError(QAbstractSocket::SocketError error);
@@ -56,29 +51,15 @@ public slots:
     void server2client();
 
 private:
-    void reset();
-    bool waitingForDecision() const;
-    void handleClientChunk(const QByteArray &chunk, bool lineEnded);
-    void collect(const QByteArray &chunk, bool lineEnded);
-    void handleEnvelopeLine(const QByteArray &line);
-    void relayMessageLine(const QByteArray &chunk, bool lineEnded);
-    void startQuery();
-    bool advanceAliasEnvelope();
-    void releaseHeldLines();
-    void writeRelay(const QByteArray &data);
+    void deliver();
+    void resumeClientLater(bool wasWaiting);
 
     int clientCount = 0;
     QTcpServer *server = nullptr;
     QTcpSocket *clientSocket = nullptr;
     QTcpSocket *relaySocket = nullptr;
-    MailInfo mailInfo;
-    QStringList lines;
-    ProxyState state = Envelope;
-    int rcptIndex = 0;
-
-    // A client line too long for the read buffer arrives in pieces: these
-    // keep them together without holding more than one line.
-    QByteArray heldPiece;      // start of a held-back line still unfinished
-    bool lastLineOpen = false; // the last held line had no line end yet
-    bool atLineStart = true;   // the next client bytes begin a new line
+    SmtpInterceptionSession session;
+    QByteArray unread; // read from the mail program, not yet taken by the session
+    QString relayHost; // empty: the deployment's
+    quint16 relayPort = 0;
 };

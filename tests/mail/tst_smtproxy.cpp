@@ -1,5 +1,5 @@
-// The mail proxy between real SMTP clients (curl, and raw dialogues where
-// curl cannot say what we need) and the test relay.
+// The mail proxy between real SMTP clients (curl, swaks, and raw dialogues
+// where they cannot say what we need) and the test relay.
 
 #include "SmtpRelayPeer.h"
 #include "mail/SmtpRoxyServer.h"
@@ -21,6 +21,12 @@ enum Decision
     SendNormally,
     SendAsAlias,
     DoNotSend
+};
+
+enum MailProgram
+{
+    Curl,
+    Swaks
 };
 
 QByteArray header(const QByteArray &from = "Ann Smith <ann@example.org>")
@@ -69,20 +75,25 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void decisionsWithCurl_data();
-    void decisionsWithCurl();
+    void decisions_data();
+    void decisions();
+    void relayCutInMessageFails_data();
+    void relayCutInMessageFails();
     void listensOnLoopbackOnly();
     void secondConnectionRefused();
     void everyMessageOfAConnectionIntercepted();
+    void mailProgramHeldBackWhileDeciding();
     void aliasWithoutRecipientRefused();
     void abortedAliasLeavesNoTrace();
 
 private:
-    // curl sends `message` to the proxy and the decision is given; returns
-    // curl's exit status.
-    int sendWithCurl(const QByteArray &message, const QStringList &recipients, Decision decision);
+    // The mail program sends `message` to the proxy and the decision is
+    // given; returns the program's exit status.
+    int send(MailProgram program, const QByteArray &message, const QStringList &recipients,
+             Decision decision);
     void answer(Decision decision);
     void connectRaw(QTcpSocket &socket);
+    void skipWithout(MailProgram program);
 
     SmtpRelayPeer relay;
     QTemporaryDir folder;
@@ -129,33 +140,59 @@ void TestSmtpRoxy::answer(Decision decision)
     proxy->queryDone(info);
 }
 
-int TestSmtpRoxy::sendWithCurl(const QByteArray &message, const QStringList &recipients,
-                               Decision decision)
+int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
+                       const QStringList &recipients, Decision decision)
 {
     QFile file(folder.filePath("message.eml"));
     if (!file.open(QIODevice::WriteOnly))
         return -1;
-    file.write(message);
+    QStringList arguments;
+    if (program == Curl) {
+        file.write(message);
+        arguments << "-sS" << QString("smtp://127.0.0.1:%1").arg(proxy->port()) << "--mail-from"
+                  << "ann@example.org"
+                  << "-T" << file.fileName();
+        for (const QString &recipient : recipients)
+            arguments << "--mail-rcpt" << recipient;
+    } else {
+        // swaks sends the text as it is and a line end after it: the
+        // dot-stuffing and the terminating "." are ours to write.
+        QByteArray stuffed = message;
+        stuffed.replace("\r\n.", "\r\n..");
+        file.write(stuffed + ".");
+        arguments << "--server"
+                  << "127.0.0.1"
+                  << "--port" << QString::number(proxy->port()) << "--from"
+                  << "ann@example.org"
+                  << "--to" << recipients.join(',') << "--helo"
+                  << "client.example"
+                  << "--data" << '@' + file.fileName() << "--no-data-fixup";
+    }
     file.close();
 
-    QStringList arguments{"-sS",         QString("smtp://127.0.0.1:%1").arg(proxy->port()),
-                          "--mail-from", "ann@example.org",
-                          "-T",          file.fileName()};
-    for (const QString &recipient : recipients)
-        arguments << "--mail-rcpt" << recipient;
-    QProcess curl;
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", folder.path()); // no personal swaks or curl settings
+    client.setProcessEnvironment(environment);
     const int before = queries->count();
-    curl.start("curl", arguments);
+    client.start(program == Curl ? "curl" : "swaks", arguments);
     if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000))
         return -2;
     answer(decision);
-    if (!QTest::qWaitFor([&] { return curl.state() == QProcess::NotRunning; }, 10000))
+    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000))
         return -3;
-    return curl.exitStatus() == QProcess::NormalExit ? curl.exitCode() : -4;
+    return client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -4;
 }
 
-void TestSmtpRoxy::decisionsWithCurl_data()
+void TestSmtpRoxy::skipWithout(MailProgram program)
 {
+    if (program == Swaks && QStandardPaths::findExecutable("swaks").isEmpty())
+        QSKIP("swaks is missing");
+}
+
+void TestSmtpRoxy::decisions_data()
+{
+    QTest::addColumn<int>("program");
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QStringList>("recipients");
     QTest::addColumn<int>("decision");
@@ -170,24 +207,37 @@ void TestSmtpRoxy::decisionsWithCurl_data()
     const QByteArray aliasEnvelope = "X-Envelope-From: <swift.fox@anon.test>\r\n"
                                      "X-Envelope-To: <bob@example.net>\r\n";
     const QStringList bob{"bob@example.net"};
+    QByteArray withoutFrom = message;
+    withoutFrom.replace("From: Ann Smith <ann@example.org>\r\n", "");
 
-    QTest::newRow("send normally") << message << bob << int(SendNormally) << message << ownEnvelope;
-    QTest::newRow("alias") << message << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
-    QTest::newRow("alias, three recipients")
-        << message << QStringList{"bob@example.net", "carl@example.net", "dora@example.net"}
-        << int(SendAsAlias) << rewritten
-        << QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
-                      "X-Envelope-To: <bob@example.net>\r\n"
-                      "X-Envelope-To: <carl@example.net>\r\n"
-                      "X-Envelope-To: <dora@example.net>\r\n");
-    QTest::newRow("do not send") << message << bob << int(DoNotSend) << QByteArray()
-                                 << QByteArray();
+    for (const MailProgram program : {Curl, Swaks}) {
+        const QByteArray name = program == Curl ? "curl: " : "swaks: ";
+        QTest::newRow(name + "send normally")
+            << int(program) << message << bob << int(SendNormally) << message << ownEnvelope;
+        QTest::newRow(name + "alias")
+            << int(program) << message << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
+        QTest::newRow(name + "alias, three recipients")
+            << int(program) << message
+            << QStringList{"bob@example.net", "carl@example.net", "dora@example.net"}
+            << int(SendAsAlias) << rewritten
+            << QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
+                          "X-Envelope-To: <bob@example.net>\r\n"
+                          "X-Envelope-To: <carl@example.net>\r\n"
+                          "X-Envelope-To: <dora@example.net>\r\n");
+        QTest::newRow(name + "do not send")
+            << int(program) << message << bob << int(DoNotSend) << QByteArray() << QByteArray();
+        // Nothing in the header names the sender: sending normally must
+        // still send, unchanged.
+        QTest::newRow(name + "no From header, send normally")
+            << int(program) << withoutFrom << bob << int(SendNormally) << withoutFrom
+            << ownEnvelope;
+    }
 
     QByteArray longHeader;
     for (int i = 0; i < 120; ++i)
         longHeader += "X-Filler-" + QByteArray::number(i) + ": some value\r\n";
-    QTest::newRow("header over 100 lines")
-        << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
+    QTest::newRow("curl: header over 100 lines")
+        << int(Curl) << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
         << QByteArray(longHeader + header() + body) // its From came too late to be rewritten
         << aliasEnvelope;
 
@@ -195,34 +245,44 @@ void TestSmtpRoxy::decisionsWithCurl_data()
     // (the final CR LF is curl's, put before its terminating ".").
     QByteArray bare = message;
     bare.replace("\r\n", "\n");
-    QTest::newRow("bare LF") << bare << bob << int(SendNormally)
-                             << QByteArray(header() + "\r\nHello Bob,\n..dotted line\nbye\n\r\n")
-                             << ownEnvelope;
+    QTest::newRow("curl: bare LF")
+        << int(Curl) << bare << bob << int(SendNormally)
+        << QByteArray(header() + "\r\nHello Bob,\n..dotted line\nbye\n\r\n") << ownEnvelope;
 
     // Lines far longer than the proxy's read buffer, in the header (before
     // From, which must still be rewritten) and in the body.
     const QByteArray references = "References: <" + QByteArray(5000, 'r') + "@example.org>\r\n";
     const QByteArray longBody = "\r\n" + QByteArray(5000, 'b') + "\r\nend\r\n";
-    QTest::newRow("5000-byte lines")
-        << QByteArray(references + header() + longBody) << bob << int(SendAsAlias)
+    // After the decision the message goes on in large blocks: dot lines and
+    // block borders anywhere must not change a byte.
+    QByteArray large = header() + "\r\n";
+    for (int i = 0; large.size() < 3 * 1024 * 1024; ++i)
+        large += QByteArray(i % 1500, 'a' + i % 26) + (i % 7 == 0 ? "\r\n.dot\r\n" : "\r\n");
+    QTest::newRow("curl: 3 MB message")
+        << int(Curl) << large << bob << int(SendNormally) << large << ownEnvelope;
+    QTest::newRow("curl: 5000-byte lines")
+        << int(Curl) << QByteArray(references + header() + longBody) << bob << int(SendAsAlias)
         << QByteArray(references + header("<swift.fox@anon.test>") + longBody) << aliasEnvelope;
 }
 
-void TestSmtpRoxy::decisionsWithCurl()
+void TestSmtpRoxy::decisions()
 {
+    QFETCH(int, program);
     QFETCH(QByteArray, message);
     QFETCH(QStringList, recipients);
     QFETCH(int, decision);
     QFETCH(QByteArray, delivered);
     QFETCH(QByteArray, envelope);
+    skipWithout(MailProgram(program));
 
-    const int status = sendWithCurl(message, recipients, Decision(decision));
+    const int status = send(MailProgram(program), message, recipients, Decision(decision));
     QCOMPARE(queries->count(), 1);
     const MailInfo query = queries->first().at(0).value<MailInfo>();
     QCOMPARE(query.recipients, recipients);
+    QVERIFY(!query.from.isEmpty()); // empty would mean "do not send" on the way back
 
     if (delivered.isEmpty()) {
-        QVERIFY(status > 0); // curl saw its connection cut
+        QVERIFY(status > 0); // the mail program saw its connection cut
         QTest::qWait(200);
         QVERIFY(relay.messages().isEmpty());
         return;
@@ -232,6 +292,39 @@ void TestSmtpRoxy::decisionsWithCurl()
     const QByteArray stored = relay.messages().first();
     QCOMPARE(envelopeOf(stored), envelope);
     QCOMPARE(contentOf(stored), delivered);
+}
+
+void TestSmtpRoxy::relayCutInMessageFails_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<int>("cutAfter"); // bytes of message text the relay takes
+
+    QTest::newRow("curl: in the body") << int(Curl) << 20000;
+    QTest::newRow("curl: before the reply") << int(Curl) << 10000000;
+    QTest::newRow("swaks: in the body") << int(Swaks) << 20000;
+    QTest::newRow("swaks: before the reply") << int(Swaks) << 10000000;
+}
+
+// A relay that drops the connection before it has confirmed the message:
+// the mail program must learn that the message did not go, never get an "OK"
+// the relay did not give.
+void TestSmtpRoxy::relayCutInMessageFails()
+{
+    QFETCH(int, program);
+    QFETCH(int, cutAfter);
+    skipWithout(MailProgram(program));
+
+    SmtpRelayPeer cuttingRelay("smtp_sink.py", {"--cut-after-bytes", QString::number(cutAfter)});
+    QString error;
+    QVERIFY2(cuttingRelay.start(&error), qPrintable(error));
+    proxy->setRelay("127.0.0.1", cuttingRelay.port());
+
+    QByteArray body = "\r\n";
+    for (int i = 0; i < 5000; ++i)
+        body += "line " + QByteArray::number(i) + " of a long message\r\n";
+    const int status =
+        send(MailProgram(program), header() + body, {"bob@example.net"}, SendNormally);
+    QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
 }
 
 void TestSmtpRoxy::listensOnLoopbackOnly()
@@ -303,6 +396,34 @@ void TestSmtpRoxy::everyMessageOfAConnectionIntercepted()
     QVERIFY(stored.at(2).contains("\r\nFrom: Ann Smith <ann@example.org>\r\n"));
 }
 
+// While the user decides, the mail program is held back by the network,
+// not by the proxy's memory; afterwards all of the message goes on.
+void TestSmtpRoxy::mailProgramHeldBackWhileDeciding()
+{
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("RCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("DATA\r\n");
+    QVERIFY(readReply(client).startsWith("354"));
+    const QByteArray line = QByteArray(76, 'x') + "\r\n";
+    const QByteArray message = header() + "\r\n" + line.repeated(30 * 1024 * 1024 / line.size());
+    client.write(message + ".\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    QTest::qWait(1000);
+    QVERIFY2(client.bytesToWrite() > 10 * 1024 * 1024,
+             qPrintable(QString("%1 bytes still to write").arg(client.bytesToWrite())));
+    QVERIFY(relay.messages().isEmpty());
+
+    answer(SendNormally);
+    QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), 60000);
+    QVERIFY(readReply(client).startsWith("250 OK stored"));
+    QCOMPARE(relay.messages().size(), 1);
+    QCOMPARE(contentOf(relay.messages().first()), message);
+}
+
 void TestSmtpRoxy::aliasWithoutRecipientRefused()
 {
     QTcpSocket client;
@@ -336,7 +457,7 @@ void TestSmtpRoxy::abortedAliasLeavesNoTrace()
         QTRY_COMPARE(queries->count(), 1);
         client.abort();
     }
-    QCOMPARE(sendWithCurl(header() + "\r\nbody\r\n", {"new@example.net"}, SendAsAlias), 0);
+    QCOMPARE(send(Curl, header() + "\r\nbody\r\n", {"new@example.net"}, SendAsAlias), 0);
     QTRY_COMPARE(relay.messages().size(), 1);
     QCOMPARE(envelopeOf(relay.messages().first()),
              QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"

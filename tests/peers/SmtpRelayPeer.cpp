@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QRegularExpression>
 
+SmtpRelayPeer::SmtpRelayPeer(const QString &script, const QStringList &arguments)
+    : script(script), arguments(arguments)
+{
+}
+
 SmtpRelayPeer::~SmtpRelayPeer()
 {
     stopChildProcess(process);
@@ -13,9 +18,9 @@ SmtpRelayPeer::~SmtpRelayPeer()
 
 bool SmtpRelayPeer::start(QString *error)
 {
-    const QString script =
-        qEnvironmentVariable("QUILLNET_SOURCE_DIR") + "/tests/peers/smtp_relay_long_lines.py";
-    process.start("python3", {script, "--port", "0", "--maildir", maildir.path()});
+    const QString path = qEnvironmentVariable("QUILLNET_SOURCE_DIR") + "/tests/peers/" + script;
+    process.start("python3",
+                  QStringList{path, "--port", "0", "--maildir", maildir.path()} + arguments);
     if (!process.waitForStarted(5000)) {
         *error = "python3 does not start";
         return false;

@@ -6,10 +6,13 @@
 #include <QTemporaryDir>
 
 // The test mail relay (without its line-length limit) on a free loopback port,
-// storing every message it receives in a folder of its own.
+// storing every message it receives in a folder of its own; or another
+// relay script of tests/peers taking the same arguments, plus `arguments`.
 class SmtpRelayPeer
 {
 public:
+    explicit SmtpRelayPeer(const QString &script = QStringLiteral("smtp_relay_long_lines.py"),
+                           const QStringList &arguments = {});
     ~SmtpRelayPeer();
 
     // False (with the reason in `error`) when the relay did not come up.
@@ -22,6 +25,8 @@ public:
     void clear();
 
 private:
+    QString script;
+    QStringList arguments;
     QProcess process;
     QTemporaryDir maildir;
     quint16 relayPort = 0;

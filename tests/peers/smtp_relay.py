@@ -23,7 +23,6 @@ import asyncio
 import logging
 import os
 import re
-import signal
 import sys
 
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -39,6 +38,7 @@ except ImportError:
 
 sys.dont_write_bytecode = True  # keep the source tree clean when tests start it
 from peer_args import require_loopback  # noqa: E402 (after the interpreter check)
+from peer_serving import serve_until_signalled  # noqa: E402
 
 MESSAGE_NAME = re.compile(r"^(\d+)\.eml$")
 
@@ -98,13 +98,7 @@ async def serve(args):
         lambda: SMTP(handler, hostname="relay.localhost", ident="Quillnet test relay",
                      authenticator=accept_any_login, auth_require_tls=False),
         args.bind, args.port)
-    stop = asyncio.Event()
-    for signum in (signal.SIGTERM, signal.SIGINT):
-        loop.add_signal_handler(signum, stop.set)
-    print("READY port=%d" % server.sockets[0].getsockname()[1], flush=True)
-    await stop.wait()
-    server.close()
-    await server.wait_closed()
+    await serve_until_signalled(server)
 
 
 def main(argv=None):

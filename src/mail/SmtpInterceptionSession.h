@@ -1,0 +1,87 @@
+#pragma once
+
+#include "mail/MailInfo.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+
+// The line and state logic of one intercepted mail-program connection,
+// without sockets: bytes from both sides go in, bytes for both sides and
+// query requests come out. SmtpRoxyServer moves the bytes; keeping the
+// logic apart lets it be driven directly with any input.
+class SmtpInterceptionSession
+{
+public:
+    enum State
+    {
+        Envelope = 1,
+        Collecting,
+        Querying,
+        ResetSent,
+        SendingRecipients,
+        RecipientsSent,
+        DataSent,
+        Relaying
+    };
+
+    // While the proxy waits for a decision, the mail program is held back
+    // with a read buffer of this size.
+    static constexpr qsizetype holdBackBuffer = 1024;
+
+    // A fresh connection: the next line is an envelope command.
+    void start();
+
+    // Takes complete lines (or, without a line end in the first
+    // holdBackBuffer bytes, a piece of that size) from the front of what the
+    // mail program sent, as long as no decision is pending. Returns how many
+    // bytes it took; the rest must be offered again, with more behind it.
+    qsizetype takeClientBytes(QByteArrayView pending);
+
+    // One line from the relay, with its line end.
+    void relayLine(QByteArrayView line);
+
+    // The user's answer to the pending query. False: the connection must be
+    // cut (do not send, or no way to send as asked).
+    bool decide(const MailInfo &info);
+
+    bool waitingForDecision() const;
+    State state() const { return current; }
+    const MailInfo &mailInfo() const { return info; }
+    const QStringList &heldLines() const { return lines; }
+
+    // What the proxy must pass on since the last call.
+    QByteArray takeForRelay();
+    QByteArray takeForClient();
+    // True once per query that has started (showQuery with mailInfo()).
+    bool takeQueryRequest();
+
+private:
+    void resetMessage();
+    qsizetype takeRelayingLines(QByteArrayView pending);
+    void handleChunk(QByteArrayView chunk, bool lineEnded);
+    void collect(QByteArrayView chunk, bool lineEnded);
+    void handleEnvelopeLine(QByteArrayView line);
+    void relayMessageLine(QByteArrayView chunk, bool lineEnded);
+    void startQuery();
+    bool advanceEnvelope();
+    void releaseHeldLines();
+
+    MailInfo info;
+    QStringList lines;
+    State current = Envelope;
+    int rcptIndex = 0;
+    // Who the mail program named in its MAIL FROM, for a message whose
+    // header names nobody.
+    QString envelopeSender;
+
+    // A client line too long for the read buffer arrives in pieces: these
+    // keep them together without holding more than one line.
+    QByteArray heldPiece;      // start of a held-back line still unfinished
+    bool lastLineOpen = false; // the last held line had no line end yet
+    bool atLineStart = true;   // the next client bytes begin a new line
+
+    QByteArray forRelay;
+    QByteArray forClient;
+    bool queryRequested = false;
+};

@@ -1,0 +1,125 @@
+// The proxy's line and state handling fed from both sides at once: the mail
+// program's bytes, the relay's replies and the user's decisions, in any order
+// and cut anywhere. The input is a sequence of steps: one byte for the kind
+// of step, one for the length of its bytes, then the bytes.
+
+#include "mail/SmtpInterceptionSession.h"
+
+#include <cstdlib>
+
+namespace {
+
+void require(bool promise)
+{
+    if (!promise)
+        abort();
+}
+
+bool holdingMessage(SmtpInterceptionSession::State state)
+{
+    return state == SmtpInterceptionSession::Collecting ||
+           state == SmtpInterceptionSession::Querying;
+}
+
+class Connection
+{
+public:
+    Connection() { session.start(); }
+
+    void fromClient(QByteArrayView bytes)
+    {
+        const bool held = holdingMessage(session.state());
+        clientPending += bytes;
+        const qsizetype taken = session.takeClientBytes(clientPending);
+        require(taken >= 0 && taken <= clientPending.size());
+        clientPending.remove(0, taken);
+        const QByteArray toRelay = session.takeForRelay();
+        // Before the decision no part of the message may reach the relay.
+        if (held && holdingMessage(session.state()))
+            require(toRelay.isEmpty());
+        settle();
+    }
+
+    void fromRelay(QByteArrayView bytes)
+    {
+        relayPending += bytes;
+        qsizetype lineEnd;
+        while ((lineEnd = relayPending.indexOf('\n')) >= 0) {
+            session.relayLine(QByteArrayView(relayPending).first(lineEnd + 1));
+            relayPending.remove(0, lineEnd + 1);
+        }
+        session.takeForRelay();
+        settle();
+    }
+
+    void decide(QByteArrayView choice)
+    {
+        if (!queried)
+            return;
+        MailInfo answer = session.mailInfo();
+        const int option = choice.isEmpty() ? 0 : choice.at(0) % 3;
+        if (option == 1)
+            answer.from = QStringLiteral("<swift.fox@anon.test>");
+        else if (option == 2)
+            answer.from.clear();
+        if (!session.decide(answer))
+            restart();
+        session.takeForRelay();
+        settle();
+    }
+
+    void restart()
+    {
+        session.start();
+        clientPending.clear();
+        relayPending.clear();
+        queried = false;
+    }
+
+private:
+    void settle()
+    {
+        session.takeForClient();
+        if (session.takeQueryRequest()) {
+            require(session.state() == SmtpInterceptionSession::Querying);
+            // An empty sender would turn "send normally" into "do not send".
+            require(!session.mailInfo().from.isEmpty());
+            queried = true;
+        }
+        require(session.heldLines().size() <= 101);
+    }
+
+    SmtpInterceptionSession session;
+    QByteArray clientPending;
+    QByteArray relayPending;
+    bool queried = false;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), qsizetype(size));
+    Connection connection;
+    qsizetype at = 0;
+    while (at + 2 <= input.size()) {
+        const int step = uchar(input.at(at)) % 4;
+        const qsizetype length = qMin<qsizetype>(uchar(input.at(at + 1)), input.size() - at - 2);
+        const QByteArrayView bytes = input.sliced(at + 2, length);
+        at += 2 + length;
+        switch (step) {
+        case 0:
+            connection.fromClient(bytes);
+            break;
+        case 1:
+            connection.fromRelay(bytes);
+            break;
+        case 2:
+            connection.decide(bytes);
+            break;
+        default:
+            connection.restart();
+        }
+    }
+    return 0;
+}
