@@ -15,10 +15,17 @@ void TrayIcons::addTo(PictureCatalogue &catalogue) const
     catalogue.addImage("icon/reconnecting.png", shield(Palette::amber, Glyphs::Reconnect));
 }
 
-QImage TrayIcons::shield(const QColor &color, Glyphs::Kind sign)
+QImage TrayIcons::appIcon(int pixels)
 {
-    Canvas canvas(size, size);
+    return shield(Palette::accent, Glyphs::Keyhole, pixels);
+}
+
+QImage TrayIcons::shield(const QColor &color, Glyphs::Kind sign, int pixels)
+{
+    Canvas canvas(pixels, pixels);
     QPainter &p = canvas.painter();
+    // Drawn on the 32 px grid and scaled, so every size shows the same shape.
+    p.scale(qreal(pixels) / size, qreal(pixels) / size);
     const QRectF bounds(3.5, 1.5, 25, 29);
     QLinearGradient light(bounds.topLeft(), bounds.bottomLeft());
     light.setColorAt(0, color.lighter(122));

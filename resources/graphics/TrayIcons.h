@@ -15,6 +15,9 @@ public:
 
     void addTo(PictureCatalogue &catalogue) const override;
 
+    // The login icon at any size: the program's icon for desktop menus.
+    static QImage appIcon(int pixels);
+
 private:
-    static QImage shield(const QColor &color, Glyphs::Kind sign);
+    static QImage shield(const QColor &color, Glyphs::Kind sign, int pixels = size);
 };

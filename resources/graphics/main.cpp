@@ -1,5 +1,6 @@
 // Draws every picture of the program into a folder, together with the
-// resource collection file that rcc turns into graphics.rcc.
+// resource collection file that rcc turns into graphics.rcc; or, with
+// --app-icons, the program's icon as an icon theme folder for installing.
 
 #include "BusySpinner.h"
 #include "ComboArrow.h"
@@ -24,12 +25,29 @@
 #include <memory>
 #include <vector>
 
+namespace {
+
+// Desktops pick the nearest size; 48 px is the one every theme must have.
+int writeAppIcons(const QString &themeDir)
+{
+    PictureCatalogue theme(themeDir);
+    for (int pixels : {16, 32, 48, 64, 128, 256})
+        theme.addImage(QStringLiteral("%1x%1/apps/quillnet.png").arg(pixels),
+                       TrayIcons::appIcon(pixels));
+    return theme.failed() ? 1 : 0;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--app-icons"))
+        return writeAppIcons(args.at(2));
     if (args.size() != 2) {
-        std::fprintf(stderr, "usage: quillnet_graphics_gen <output folder>\n");
+        std::fprintf(stderr, "usage: quillnet_graphics_gen <output folder>\n"
+                             "       quillnet_graphics_gen --app-icons <icon theme folder>\n");
         return 2;
     }
 

@@ -1,0 +1,41 @@
+# Installation and the Debian package (cpack, in any build folder).
+#
+# The program lives read-only in lib/quillnet, laid out like the app folder
+# of a build; bin/quillnet is the launcher that gives each user a writable
+# working directory with links to these files. Debian's Privoxy is not
+# shipped: the launcher copies it from the privoxy package.
+
+set(QUILLNET_INSTALL_DIR lib/quillnet)
+set(QUILLNET_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
+
+install(TARGETS quillnet RUNTIME DESTINATION ${QUILLNET_INSTALL_DIR})
+install(FILES ${QUILLNET_APP_DIR}/graphics.rcc DESTINATION ${QUILLNET_INSTALL_DIR})
+install(FILES ${QUILLNET_RESOURCES}/privoxy/config.txt
+              ${QUILLNET_RESOURCES}/privoxy/quillnet-base.action
+        DESTINATION ${QUILLNET_INSTALL_DIR}/privoxy)
+install(PROGRAMS ${QUILLNET_RESOURCES}/adapter/tapinstall DESTINATION ${QUILLNET_INSTALL_DIR}/adapter)
+install(PROGRAMS ${QUILLNET_RESOURCES}/launcher/quillnet.sh DESTINATION bin RENAME quillnet)
+install(FILES ${QUILLNET_RESOURCES}/desktop/quillnet.desktop DESTINATION share/applications)
+# The icons install with their generator (resources/graphics).
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillnet)
+set(CPACK_PACKAGE_VENDOR Korvex)
+set(CPACK_PACKAGE_CONTACT "Korvex <support@quillnet.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop client for the Quillnet privacy service")
+set(CPACK_PACKAGE_DESCRIPTION "Logs in to the Quillnet service, keeps an OpenVPN tunnel to it, runs
+Privoxy as a local web filter and offers anonymous mail aliases through a
+local SMTP proxy.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+# Whatever the builder's umask, no folder in the package is writable but by root.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# The libraries come from dpkg-shlibdeps; what the program loads at run time
+# it must name itself: OpenVPN and Privoxy, which it starts, and Qt's MNG
+# reader for the busy animation.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins")
+include(CPack)

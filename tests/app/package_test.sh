@@ -1,0 +1,166 @@
+#!/bin/bash
+# The Debian package as cpack builds it from this build folder: its files,
+# their owners and modes and its dependencies; the installed launcher giving
+# a user a working folder of their own while the installation stays
+# untouched; and, as root, a real install and purge.
+#
+# Usage: package_test.sh <build folder>
+set -u
+command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb missing"; exit 77; }
+build=$(cd "$1" && pwd)
+privoxy=/usr/sbin/privoxy
+
+work=$(mktemp -d)
+installed=''
+# shellcheck disable=SC2317 # called through the trap below
+cleanup() {
+    [ -n "$installed" ] && dpkg --purge quillnet >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+passes=0
+check() { # check <description> <command...>
+    local what=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        echo "PASS: $what"
+        passes=$((passes + 1))
+    else
+        echo "FAIL: $what"
+        failures=$((failures + 1))
+    fi
+}
+finish() {
+    echo "$passes passed, $failures failed"
+    [ $failures -eq 0 ]
+    exit
+}
+
+# --- the package file ------------------------------------------------------
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1
+deb=$(ls "$work"/out/quillnet_*.deb 2>/dev/null)
+check "cpack builds one package" test -f "$deb"
+if [ ! -f "$deb" ]; then
+    cat "$work/cpack.log"
+    finish
+fi
+
+dpkg-deb -c "$deb" | awk '{ print $1, $2, substr($6, 2) }' >"$work/contents"
+lib=/usr/lib/quillnet
+for shipped in /usr/bin/quillnet $lib/quillnet $lib/graphics.rcc $lib/privoxy/config.txt \
+    $lib/privoxy/quillnet-base.action $lib/adapter/tapinstall \
+    /usr/share/applications/quillnet.desktop /usr/share/icons/hicolor/48x48/apps/quillnet.png; do
+    check "the package holds $shipped" grep -q " $shipped\$" "$work/contents"
+done
+# Privoxy comes from its own package, which keeps it up to date.
+check "only the program's own places are filled" \
+    test -z "$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" |
+        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png)\$")"
+check "Privoxy is not shipped" test -z "$(grep -i webfilter "$work/contents")"
+check "everything belongs to root" test -z "$(awk '$2 != "root/root"' "$work/contents")"
+check "nothing is writable by group or others" \
+    test -z "$(awk 'substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w"' "$work/contents")"
+check "the program and the launcher can be run by everyone" \
+    test "$(grep -cE '^-rwxr-xr-x .* (/usr/bin/quillnet|/usr/lib/quillnet/quillnet)$' "$work/contents")" -eq 2
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for needed in openvpn privoxy qt6-image-formats-plugins libqt6widgets6 libqt6network6; do
+    check "the package depends on $needed" grep -Eq "(^|, )$needed( |,|\$)" <<<"$depends"
+done
+
+# --- the unpacked tree -----------------------------------------------------
+
+root=$work/root
+dpkg -x "$deb" "$root"
+
+png_size() { # png_size <file>: width x height from the PNG header
+    [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || return 1
+    od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
+}
+for icon in "$root"/usr/share/icons/hicolor/*/apps/quillnet.png; do
+    size=$(basename "$(dirname "$(dirname "$icon")")")
+    check "the $size icon is a $size picture" test "$(png_size "$icon")" = "$size"
+done
+
+desktop=$root/usr/share/applications/quillnet.desktop
+if command -v desktop-file-validate >/dev/null; then
+    check "the desktop entry is valid" desktop-file-validate "$desktop"
+else
+    echo "SKIP: desktop-file-validate missing"
+fi
+check "the desktop entry starts the launcher" grep -qx 'Exec=quillnet' "$desktop"
+check "the desktop entry names the installed icon" grep -qx 'Icon=quillnet' "$desktop"
+
+# --- the launcher ------------------------------------------------------------
+
+tree_state() { find "$root" -printf '%p %m %s %T@ %l\n' | sort; }
+tree_state >"$work/tree.before"
+
+home=$work/home
+data=$home/data
+user=$data/quillnet
+run_launcher() { # run_launcher <log>: five seconds of the client, ended by SIGTERM
+    HOME=$home XDG_DATA_HOME=$data QUILLNET_INSTANCE_LOCK=$work/instance.lock \
+        QT_QPA_PLATFORM=offscreen timeout --preserve-status -s TERM -k 10 5 \
+        "$root/usr/bin/quillnet" >"$1" 2>&1
+}
+# shellcheck disable=SC2317 # called through check
+links_to_installation() { # every shipped file is a link into the unpacked tree
+    local shipped
+    for shipped in graphics.rcc privoxy/config.txt privoxy/quillnet-base.action adapter/tapinstall; do
+        [ -L "$user/$shipped" ] && [ "$(readlink "$user/$shipped")" = "$root$lib/$shipped" ] || return 1
+    done
+}
+
+mkdir -p "$home"
+run_launcher "$work/first.log"
+check "the client runs until SIGTERM and then exits 0" test $? -eq 0
+check "the working folder is the user's alone" test "$(stat -c %a "$user")" = 700
+check "privoxy/ is a real folder" test -d "$user/privoxy" -a ! -L "$user/privoxy"
+check "the shipped files are links into the installation" links_to_installation
+check "the client writes its log into the working folder" test -f "$user/log.txt"
+check "the web filter is the system's Privoxy under the client's name" \
+    cmp "$privoxy" "$user/privoxy/Quillnet_webfilter"
+# Privoxy wants the client's generated files, which only a login writes.
+touch "$user/privoxy/quillnet.action" "$user/privoxy/quillnet.filter"
+check "the web filter accepts its configuration from the working folder" \
+    sh -c "cd '$user/privoxy' && ./Quillnet_webfilter --config-test config.txt"
+rm -f "$user/privoxy/quillnet.action" "$user/privoxy/quillnet.filter"
+
+# What an upgrade leaves behind: links to files that moved, an older Privoxy.
+ln -sfn /nonexistent/graphics.rcc "$user/graphics.rcc"
+echo outdated >"$user/privoxy/Quillnet_webfilter"
+run_launcher "$work/second.log"
+check "the next start renews the links" links_to_installation
+check "the next start takes over the updated Privoxy" \
+    cmp "$privoxy" "$user/privoxy/Quillnet_webfilter"
+
+tree_state >"$work/tree.after"
+check "the installation is not written to" cmp "$work/tree.before" "$work/tree.after"
+
+# --- a real install ----------------------------------------------------------
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: installing needs root"
+elif dpkg-query -W -f='${Status}' quillnet 2>/dev/null | grep -q ' installed$'; then
+    echo "SKIP: quillnet is installed on this machine already; left alone"
+else
+    installed=1
+    check "dpkg installs the package" dpkg -i "$deb"
+    check "the launcher is on the search path" test -x /usr/bin/quillnet
+    check "the desktop entry is installed" test -f /usr/share/applications/quillnet.desktop
+    check "dpkg purges the package" dpkg --purge quillnet
+    installed=''
+    check "the launcher is gone" test ! -e /usr/bin/quillnet
+    check "the desktop entry is gone" test ! -e /usr/share/applications/quillnet.desktop
+    check "the program's folder is gone" test ! -e $lib
+fi
+
+if [ $failures -ne 0 ]; then
+    for f in "$work"/*.log; do echo "== $f"; cat "$f"; done
+fi
+finish
