@@ -13,8 +13,8 @@ class NoticePanels : public PictureGroup
 public:
     static constexpr int wideWidth = 380;
     static constexpr int wideHeight = 44;
-    static constexpr int narrowWidth = 150;
-    static constexpr int narrowHeight = 96;
+    static constexpr int narrowWidth = 196;
+    static constexpr int narrowHeight = 104;
 
     void addTo(PictureCatalogue &catalogue) const override;
 

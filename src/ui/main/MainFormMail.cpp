@@ -199,6 +199,10 @@ void MainForm::getAliasesDone(QByteArray response, bool ok)
         // The list counts as not loaded, so the next visit asks again.
         showAliasRecords({});
         mail.mailProgressLbl->setAlert(error, 6000);
+        // A waiting confirmation must not wait for ever: without aliases the
+        // user can still send normally or cancel.
+        if (mailDialog)
+            mailDialog->setMailList({}, -1);
         return;
     }
 
@@ -487,7 +491,9 @@ void MainForm::showMailQuery(MailInfo info)
 {
     delete mailDialog;
     mailDialog = new MailDialog(info);
-    if (aliasesLoaded) {
+    // With the client busy no list can be asked for now: the dialog offers
+    // what the page shows rather than waiting for an answer that never comes.
+    if (aliasesLoaded || requestServer->isBusy()) {
         mailDialog->setMailList(aliasList(), mail.mailAliasCombo->currentIndex());
     } else {
         mailDialog->setBusy();

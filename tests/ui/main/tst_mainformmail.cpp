@@ -26,6 +26,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -452,6 +453,19 @@ private slots:
         QCOMPARE(form->smtpProxy->port(), quint16(0));
     }
 
+    // curl hands a small message to the window's mail proxy.
+    void sendThroughProxy(QProcess &curl)
+    {
+        QFile message(folder.filePath("message.eml"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.write("From: Ann <ann@example.org>\r\nTo: bob@example.net\r\nSubject: hi\r\n\r\n"
+                      "Hello\r\n");
+        message.close();
+        curl.start("curl", {"-sS", QString("smtp://127.0.0.1:%1").arg(form->smtpProxy->port()),
+                            "--mail-from", "ann@example.org", "--mail-rcpt", "bob@example.net",
+                            "-T", message.fileName()});
+    }
+
     void interceptedMailAsksWithTheAliases()
     {
         if (QStandardPaths::findExecutable("curl").isEmpty())
@@ -463,15 +477,8 @@ private slots:
         form->smtpProxy->startProxy(0);
         QVERIFY(form->smtpProxy->port() != 0);
 
-        QFile message(folder.filePath("message.eml"));
-        QVERIFY(message.open(QIODevice::WriteOnly));
-        message.write("From: Ann <ann@example.org>\r\nTo: bob@example.net\r\nSubject: hi\r\n\r\n"
-                      "Hello\r\n");
-        message.close();
         QProcess curl;
-        curl.start("curl", {"-sS", QString("smtp://127.0.0.1:%1").arg(form->smtpProxy->port()),
-                            "--mail-from", "ann@example.org", "--mail-rcpt", "bob@example.net",
-                            "-T", message.fileName()});
+        sendThroughProxy(curl);
         QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
         auto *yes = openMailDialog()->findChild<SplitButton *>("yesBtn");
         QTRY_COMPARE_WITH_TIMEOUT(yes->text(), QStringLiteral("Yes, send as shopping@anon.test"),
@@ -489,6 +496,31 @@ private slots:
                  stored.constData());
         QVERIFY(stored.contains("\r\nFrom: <shopping@anon.test>\r\n"));
         form->smtpProxy->stopProxy();
+    }
+
+    void interceptedMailWithoutAListStillSends()
+    {
+        if (QStandardPaths::findExecutable("curl").isEmpty())
+            QSKIP("curl is missing");
+        relay.clear();
+        form = fixture.logIn("demo", "demo123");
+        fixture.service.control("/_control/behave?path=/server/api.php&akce=GetAliases&mode=zero");
+        form->smtpProxy->startProxy(0);
+        QProcess curl;
+        sendThroughProxy(curl);
+        QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
+        // The list could not be had: the dialog stops waiting for it.
+        auto *yes = openMailDialog()->findChild<SplitButton *>("yesBtn");
+        QTRY_VERIFY_WITH_TIMEOUT(yes->text() != QStringLiteral("Checking alias..."), 10000);
+        QVERIFY(!yes->isEnabled());
+
+        QTest::mouseClick(openMailDialog()->findChild<QPushButton *>("noBtn"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(curl.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(curl.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
+        QVERIFY(relay.messages().first().startsWith("X-Envelope-From: <ann@example.org>\r\n"));
+        form->smtpProxy->stopProxy();
+        fixture.service.control("/_control/reset");
     }
 };
 
