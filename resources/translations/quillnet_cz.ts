@@ -264,6 +264,18 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>Unable to autenticate server certificate.</source>
         <translation>Nelze ověřit certifikát serveru.</translation>
     </message>
+    <message>
+        <source>Invalid server response.</source>
+        <translation>Neplatná odpověď serveru.</translation>
+    </message>
+    <message>
+        <source>Quillnet disconnected</source>
+        <translation>Quillnet je odpojen</translation>
+    </message>
+    <message>
+        <source>The connection to the server was lost.</source>
+        <translation>Spojení se serverem bylo přerušeno.</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

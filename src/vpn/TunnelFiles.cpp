@@ -10,6 +10,17 @@ QString TunnelFiles::locationKey()
     return tr("location_en");
 }
 
+bool TunnelFiles::isTunnelConfig(const QByteArray &body)
+{
+    // The same reading as write(): the end marker counts from the line
+    // after the begin marker's.
+    const qsizetype begin = body.indexOf("BEGIN CERTIFICATE");
+    const qsizetype certificate = begin < 0 ? -1 : body.indexOf('\n', begin);
+    const qsizetype end = certificate < 0 ? -1 : body.indexOf("END CERTIFICATE", certificate);
+    const qsizetype configuration = end < 0 ? -1 : body.indexOf('\n', end);
+    return configuration >= 0 && !body.mid(configuration).trimmed().isEmpty();
+}
+
 bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *location)
 {
     const QDir dir(folder);
@@ -59,5 +70,7 @@ bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *
     }
     certOut.flush();
     configOut.flush();
-    return true;
+    // A full disk shows only here: OpenVPN must not start on cut files.
+    return certOut.status() == QTextStream::Ok && configOut.status() == QTextStream::Ok &&
+           cert.flush() && config.flush();
 }

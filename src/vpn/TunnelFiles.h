@@ -21,8 +21,14 @@ public:
     // The key of the location line for the installed catalogue.
     static QString locationKey();
 
+    // Whether the body holds a certificate and a configuration after it:
+    // anything else (an error page, a proxy's answer) only makes OpenVPN
+    // fail without saying why.
+    static bool isTunnelConfig(const QByteArray &body);
+
     // Writes both files into `folder`. Returns false, writing nothing, when
-    // either file cannot be opened. `location` is set from the last
-    // location line and left as it was when there is none.
+    // either file cannot be opened, and false when they could not be
+    // written whole (a full disk). `location` is set from the last location
+    // line and left as it was when there is none.
     static bool write(const QByteArray &body, const QString &folder, QString *location);
 };

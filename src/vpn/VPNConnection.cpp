@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -73,6 +74,19 @@ void VPNConnection::rotateLog()
     }
 }
 
+void VPNConnection::writeLog(const QByteArray &text)
+{
+    if (logFile->isOpen() && logFile->write(text) == text.size() && logFile->flush())
+        return;
+    // The tunnel goes on without its log (a full disk, a folder that cannot
+    // be written); saying so once keeps a long session from flooding stderr.
+    if (!logFailed)
+        qWarning("Quillnet: cannot write the OpenVPN log %s: %s",
+                 qPrintable(QFileInfo(*logFile).absoluteFilePath()),
+                 qPrintable(logFile->errorString()));
+    logFailed = true;
+}
+
 void VPNConnection::setConfig(const QString &path)
 {
     configPath = path;
@@ -118,6 +132,7 @@ void VPNConnection::start()
         logFile->close();
         rotateLog();
         logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        logFailed = false;
         startCount = 0;
     }
     ++startCount;
@@ -132,8 +147,7 @@ void VPNConnection::start()
 void VPNConnection::failedToStart(const QString &program)
 {
     // Without this the tunnel would say "Initializing" for ever.
-    logFile->write(QStringLiteral("%1: %2\n").arg(program, process->errorString()).toLocal8Bit());
-    logFile->flush();
+    writeLog(QStringLiteral("%1: %2\n").arg(program, process->errorString()).toLocal8Bit());
     status = Disconnected;
     emit error(tr("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
     emit statusChanged(Disconnected, QString());
@@ -216,8 +230,7 @@ void VPNConnection::checkLine()
         // A terminal ends lines with "\r\n"; the log keeps plain lines.
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
-        logFile->write(raw + '\n');
-        logFile->flush();
+        writeLog(raw + '\n');
         applyLine(QString::fromLatin1(raw));
     }
     answerPrompt();

@@ -56,6 +56,7 @@ private:
     void applyLine(const QString &line);
     bool answerPrompt();
     void rotateLog();
+    void writeLog(const QByteArray &text);
     void askToExit();
     void failedToStart(const QString &program);
 
@@ -72,5 +73,6 @@ private:
     quint16 proxyPort = 0;
     QString proxyUser;
     QString proxyPassword;
-    QString runError; // the failure already reported for this run
+    QString runError;       // the failure already reported for this run
+    bool logFailed = false; // said once for each opening of the log
 };

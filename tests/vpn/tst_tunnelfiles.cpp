@@ -113,6 +113,26 @@ private slots:
         QVERIFY(QDir(blocked.path()).mkdir(QStringLiteral("quillnet.ovpn")));
         QVERIFY(!TunnelFiles::write(Certificate + "client\n", blocked.path(), &location));
     }
+
+    // What the login takes for a configuration before anything is written.
+    void onlyACertificateWithAConfigurationIsATunnelConfig_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("isConfig");
+        QTest::newRow("greeting, certificate, configuration") << "Welcome\n" + Certificate + "client\n" << true;
+        QTest::newRow("error page") << QByteArray("<html>oops</html>") << false;
+        QTest::newRow("certificate alone") << Certificate + "\r\n \n" << false;
+        QTest::newRow("certificate never ends") << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\nclient\n") << false;
+        QTest::newRow("end marker on the begin line") << QByteArray("BEGIN CERTIFICATE END CERTIFICATE\nclient\n")
+                                                      << false;
+    }
+
+    void onlyACertificateWithAConfigurationIsATunnelConfig()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, isConfig);
+        QCOMPARE(TunnelFiles::isTunnelConfig(body), isConfig);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTunnelFiles)

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -293,6 +295,23 @@ private slots:
                  QStringLiteral("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
         QCOMPARE(reports(status), (QStringList{report(Connecting, "Initializing"), report(Disconnected)}));
         settings.setValue(QLatin1String(SettingsKey::OpenvpnExe), program);
+    }
+
+    void tunnelRunsWithoutItsLog()
+    {
+        // A folder stands where the log should be: it cannot even be opened.
+        QFile::remove(QStringLiteral("log.txt"));
+        QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
+        auto restore = qScopeGuard([] { QDir().rmdir(QStringLiteral("log.txt")); });
+        // Said once, not for every line OpenVPN prints.
+        const QRegularExpression warning(QStringLiteral("cannot write the OpenVPN log .*log\\.txt"));
+        QTest::ignoreMessage(QtWarningMsg, warning);
+        QTest::failOnWarning(warning);
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QVERIFY(connectHeld(vpn, status));
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
     }
 
     void destructionEndsTheProcess()

@@ -191,6 +191,10 @@ void LoginDlg::getConfigDone(QByteArray response, bool ok)
         myAttention(tr("Login failed."), tr("Check your user name and password, please."));
         return;
     }
+    if (!TunnelFiles::isTunnelConfig(response)) {
+        myAttention(tr("Error occured."), tr("Invalid server response."));
+        return;
+    }
     // OpenVPN must not start on the files of an earlier login.
     if (!writeTunnelFiles(response))
         return;

@@ -128,6 +128,7 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
     mySetStatus(text, status == Connected ? NoAnim : AutoAnim, 0);
     if (status == NoStatus || status == lastStatus)
         return;
+    const CnnStatus previous = lastStatus;
     lastStatus = status;
 
     const QString plainTip = tr("Quillnet by Korvex");
@@ -142,6 +143,16 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         busyButton->setText(busyButton == ui->loginBtn ? tr("Log me into quillnet")
                                                        : tr("Login to free quillnet"));
         uiSetEnabled(true);
+        // Straight from up or on its way, with no failure shown, the tunnel
+        // ended by itself (OpenVPN died or gave up without a known line);
+        // otherwise only the tray icon would change.
+        if (!attentionShown && (previous == Connecting || previous == Connected)) {
+            showCnnFailureMsg();
+            if (previous == Connected && trayWidget)
+                trayWidget->showMessage(tr("Quillnet disconnected"),
+                                        tr("The connection to the server was lost."),
+                                        QSystemTrayIcon::Warning, 10000);
+        }
         break;
     case Connecting:
         busyButton->setText(tr("Stop connecting"));

@@ -2,29 +2,10 @@
 // answering the configuration and account requests, a real OpenVPN server
 // in a network namespace, the adapter tool and the tray.
 #include "HttpProxyPeer.h"
-#include "OpenVpnServerPeer.h"
-#include "ServicePeer.h"
-#include "app/ApplicationNames.h"
-#include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/TrayWidget.h"
-#include "ui/login/LoginDlg.h"
-#include "ui/main/MainForm.h"
-#include "vpn/VPNConnection.h"
+#include "ui/login/LoginTestBed.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -55,136 +36,28 @@ private:
 
 } // namespace
 
-class TestLoginDlg : public QObject
+class TestLoginDlg : public QObject, public LoginTestBed
 {
     Q_OBJECT
-
-    QTemporaryDir serverDir;
-    OpenVpnServerPeer server;
-    ServicePeer service;
-
-    template <typename T> T *child(const char *name)
-    {
-        return loginDlg->findChild<T *>(QLatin1String(name));
-    }
-
-    QString attention() { return child<QLabel>("userInfoLbl")->text(); }
-
-    // A fresh dialog, once its update check has ended.
-    void newDialog()
-    {
-        delete loginDlg;
-        loginDlg = new LoginDlg;
-        loginDlg->show();
-        // The update check starts with the event loop and disables the form.
-        QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));
-        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
-    }
-
-    void typeCredentials(const QString &user, const QString &password)
-    {
-        child<QLineEdit>("usernameEdit")->setText(user);
-        child<QLineEdit>("passwordEdit")->setText(password);
-    }
-
-    // The service's view of the login: the operations it was asked for.
-    QStringList requestsSeen()
-    {
-        QStringList seen;
-        for (const QJsonValue &request : service.takeRequests()) {
-            const QJsonObject r = request.toObject();
-            const QString akce = r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
-            seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
-        }
-        return seen;
-    }
-
-    QStringList toolRuns()
-    {
-        QFile log(QStringLiteral("tool-runs.txt"));
-        return log.open(QIODevice::ReadOnly)
-                   ? QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                   : QStringList();
-    }
-
-    bool mainFormShown()
-    {
-        const auto forms = QApplication::topLevelWidgets();
-        return std::any_of(forms.begin(), forms.end(), [](QWidget *w) {
-            return qobject_cast<MainForm *>(w) && w->isVisible();
-        });
-    }
-
-    void logOutAndWait()
-    {
-        loginDlg->show();
-        loginDlg->logout();
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
-        QTRY_VERIFY(child<QPushButton>("loginBtn")->isEnabled());
-    }
 
 private slots:
     void initTestCase()
     {
         if (!OpenVpnServerPeer::isAvailable())
             QSKIP("needs root, network namespaces and openvpn");
-        QVERIFY2(server.start(serverDir.path(), {QStringLiteral("--users"),
-                                                 QStringLiteral("demo:demo123,vestor:vestor")}),
-                 qPrintable(server.errorString()));
-        QFile body(serverDir.filePath(QStringLiteral("service-config.txt")));
-        QVERIFY(body.open(QIODevice::WriteOnly));
-        body.write(server.configBody());
-        body.close();
         // The updater the service offers leaves a mark when it runs.
-        QFile updater(serverDir.filePath(QStringLiteral("updater.sh")));
+        QFile updater(scratchFile(QStringLiteral("updater.sh")));
         QVERIFY(updater.open(QIODevice::WriteOnly));
         // Large enough to be reported in several steps.
         updater.write("#!/bin/sh\ntouch updater-ran\nexit 0\n" + QByteArray(4 << 20, '#') + "\n");
         updater.close();
-        QVERIFY2(service.start({QStringLiteral("--config-template"), body.fileName(),
-                                QStringLiteral("--update-file"), updater.fileName()}),
-                 qPrintable(service.errorString()));
-        qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
-        for (const char *name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
-            qunsetenv(name);
-
-        // An adapter tool that records what it was asked to do.
-        QDir().mkpath(QStringLiteral("adapter"));
-        QFile tool(QStringLiteral("adapter/tapinstall"));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\necho \"$1\" >> tool-runs.txt\n");
-        tool.close();
-        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
-
-        setApplicationNames();
-        QSettings().clear();
-        trayWidget = new TrayWidget;
-        vpnConnection = new VPNConnection;
+        QVERIFY2(startBed({QStringLiteral("--update-file"), updater.fileName()}), qPrintable(bedError));
     }
 
-    void cleanupTestCase()
-    {
-        delete loginDlg;
-        loginDlg = nullptr;
-        delete vpnConnection;
-        vpnConnection = nullptr;
-        delete trayWidget;
-        trayWidget = nullptr;
-    }
+    void cleanupTestCase() { endBed(); }
 
-    void init()
-    {
-        // Each test starts from a dialog that was never logged in; the
-        // previous dialog saves its check boxes when it goes, so it goes first.
-        delete loginDlg;
-        loginDlg = nullptr;
-        QSettings settings;
-        for (const char *key : {SettingsKey::RememberUser, SettingsKey::AutoLogin, SettingsKey::Username,
-                                SettingsKey::Password})
-            settings.remove(QLatin1String(key));
-        service.control(QStringLiteral("/_control/reset"));
-        QFile::remove(QStringLiteral("tool-runs.txt"));
-    }
+    // Each test starts from a dialog that was never logged in.
+    void init() { resetBed(); }
 
     void fullAccountLogsInAndOut()
     {

@@ -1,0 +1,177 @@
+#pragma once
+
+#include "OpenVpnServerPeer.h"
+#include "ServicePeer.h"
+#include "app/ApplicationNames.h"
+#include "app/Instances.h"
+#include "app/SettingsKeys.h"
+#include "app/TrayWidget.h"
+#include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
+#include "vpn/VPNConnection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Logins through the real dialog (the process-wide login dialog, tunnel
+// and tray): a real OpenVPN server in a network namespace, the local
+// service answering the configuration request with that server's
+// configuration, and an adapter tool that only notes what it was asked.
+// Accounts: "demo" / "demo123" and the free one.
+class LoginTestBed
+{
+public:
+    // Starts both peers (`serviceOptions` go to the service, for files put
+    // into scratchFile() first) and creates the tray and the tunnel; false
+    // with the reason in bedError.
+    bool startBed(const QStringList &serviceOptions = {})
+    {
+        if (!server.start(scratch.path(), {QStringLiteral("--users"),
+                                           QStringLiteral("demo:demo123,vestor:vestor")})) {
+            bedError = server.errorString();
+            return false;
+        }
+        QFile body(scratchFile(QStringLiteral("service-config.txt")));
+        if (!body.open(QIODevice::WriteOnly) || body.write(server.configBody()) <= 0) {
+            bedError = body.fileName() + QStringLiteral(": ") + body.errorString();
+            return false;
+        }
+        body.close();
+        if (!service.start(QStringList{QStringLiteral("--config-template"), body.fileName()} +
+                           serviceOptions)) {
+            bedError = service.errorString();
+            return false;
+        }
+        qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
+        for (const char *name :
+             {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+            qunsetenv(name);
+
+        // Where the tool notes its runs stays put when a test changes folder.
+        toolLog = QDir::current().absoluteFilePath(QStringLiteral("tool-runs.txt"));
+        QDir().mkpath(QStringLiteral("adapter"));
+        QFile tool(QStringLiteral("adapter/tapinstall"));
+        if (!tool.open(QIODevice::WriteOnly)) {
+            bedError = tool.fileName() + QStringLiteral(": ") + tool.errorString();
+            return false;
+        }
+        tool.write("#!/bin/sh\necho \"$1\" >> '" + QFile::encodeName(toolLog) + "'\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+
+        setApplicationNames();
+        QSettings().clear();
+        trayWidget = new TrayWidget;
+        vpnConnection = new VPNConnection;
+        return true;
+    }
+
+    static void endBed()
+    {
+        delete loginDlg;
+        loginDlg = nullptr;
+        delete vpnConnection;
+        vpnConnection = nullptr;
+        delete trayWidget;
+        trayWidget = nullptr;
+    }
+
+    // Before each test: no dialog, nothing remembered, the service as new.
+    void resetBed()
+    {
+        // The dialog saves its check boxes when it goes, so it goes first.
+        delete loginDlg;
+        loginDlg = nullptr;
+        QSettings settings;
+        for (const char *key : {SettingsKey::RememberUser, SettingsKey::AutoLogin,
+                                SettingsKey::Username, SettingsKey::Password})
+            settings.remove(QLatin1String(key));
+        service.control(QStringLiteral("/_control/reset"));
+        QFile::remove(toolLog);
+    }
+
+    QString scratchFile(const QString &name) const { return scratch.filePath(name); }
+
+    template <typename T> static T *child(const char *name)
+    {
+        return loginDlg->findChild<T *>(QLatin1String(name));
+    }
+
+    static QString attention() { return child<QLabel>("userInfoLbl")->text(); }
+
+    // A fresh dialog, once its update check has ended.
+    void newDialog()
+    {
+        delete loginDlg;
+        loginDlg = new LoginDlg;
+        loginDlg->show();
+        // The update check starts with the event loop and disables the form.
+        QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
+    }
+
+    static void typeCredentials(const QString &user, const QString &password)
+    {
+        child<QLineEdit>("usernameEdit")->setText(user);
+        child<QLineEdit>("passwordEdit")->setText(password);
+    }
+
+    // The service's view of the login: the operations it was asked for.
+    QStringList requestsSeen()
+    {
+        QStringList seen;
+        for (const QJsonValue &request : service.takeRequests()) {
+            const QJsonObject r = request.toObject();
+            const QString akce =
+                r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
+            seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
+        }
+        return seen;
+    }
+
+    QStringList toolRuns() const
+    {
+        QFile log(toolLog);
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                   : QStringList();
+    }
+
+    static bool mainFormShown()
+    {
+        const auto forms = QApplication::topLevelWidgets();
+        return std::any_of(forms.begin(), forms.end(), [](QWidget *w) {
+            return qobject_cast<MainForm *>(w) && w->isVisible();
+        });
+    }
+
+    static void logOutAndWait()
+    {
+        loginDlg->show();
+        loginDlg->logout();
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QTRY_VERIFY(child<QPushButton>("loginBtn")->isEnabled());
+    }
+
+    QString bedError;
+
+private:
+    // Declared first: the server needs its folder to stop.
+    QTemporaryDir scratch;
+
+protected:
+    OpenVpnServerPeer server;
+    ServicePeer service;
+
+private:
+    QString toolLog;
+};

@@ -1,0 +1,260 @@
+// Logins through the real dialog when something goes wrong underneath: the
+// tunnel dies, OpenVPN is missing, the service misbehaves, the working
+// folder cannot be written, the log has no room. Each time the user must be
+// told, the dialog must be usable again and no tunnel may run on bad files.
+// Runs in a mount namespace of its own (own_mounts.sh) for its tmpfs mounts.
+#include "ui/login/LoginTestBed.h"
+#include "ui/login/ScratchMount.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// The client's OpenVPN processes: children of this one (the server's is not).
+QList<pid_t> openVpnChildren()
+{
+    QList<pid_t> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const pid_t pid = entry.toInt(&isPid);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces.
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (line.mid(open + 1, close - open - 1) == "openvpn" && rest.value(1).toInt() == getpid())
+            found << pid;
+    }
+    return found;
+}
+
+MainForm *shownMainForm()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && qobject_cast<MainForm *>(window))
+            return qobject_cast<MainForm *>(window);
+    }
+    return nullptr;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestLoginFaults : public QObject, public LoginTestBed
+{
+    Q_OBJECT
+
+    QPushButton *loginBtn() { return child<QPushButton>("loginBtn"); }
+
+    void logInAsDemo()
+    {
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(loginBtn(), Qt::LeftButton);
+    }
+
+    // The dialog takes the next login as if nothing had happened.
+    void loginWorksAgain()
+    {
+        QVERIFY(loginBtn()->isEnabled());
+        QCOMPARE(loginBtn()->text(), QStringLiteral("Log me into quillnet"));
+        QTest::mouseClick(loginBtn(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        logOutAndWait();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!OpenVpnServerPeer::isAvailable())
+            QSKIP("needs root, network namespaces and openvpn");
+        QVERIFY2(startBed(), qPrintable(bedError));
+    }
+
+    void cleanupTestCase() { endBed(); }
+
+    void init() { resetBed(); }
+
+    void tunnelThatDiesIsReportedAndComesBack()
+    {
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        const QList<pid_t> openvpn = openVpnChildren();
+        QCOMPARE(openvpn.size(), 1);
+        QCOMPARE(::kill(openvpn.first(), SIGKILL), 0);
+
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QVERIFY(attention().contains(QStringLiteral("Server connection failure.")));
+        QVERIFY(attention().contains(QStringLiteral("<a href='support'>Support</a>")));
+        QCOMPARE(trayWidget->toolTip(), QStringLiteral("Quillnet by Korvex"));
+        QVERIFY(loginBtn()->isEnabled());
+        QCOMPARE(loginBtn()->text(), QStringLiteral("Log me into quillnet"));
+        QVERIFY(openVpnChildren().isEmpty());
+
+        // The main window's reconnect brings the tunnel back for the same account.
+        MainForm *mainForm = shownMainForm();
+        QVERIFY(mainForm);
+        mainForm->on_reconnectImgBtn_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Connected, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown() && !loginDlg->isVisible(), 30000);
+        QCOMPARE(openVpnChildren().size(), 1);
+        logOutAndWait();
+    }
+
+    // A user's stop is no failure: nothing more than the usual is said.
+    void stoppingTheTunnelIsNoFailure()
+    {
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        logOutAndWait();
+        QVERIFY(!attention().contains(QStringLiteral("Server connection failure.")));
+    }
+
+    void missingOpenVpnIsReported()
+    {
+        QSettings().setValue(QLatin1String(SettingsKey::OpenvpnExe),
+                             QStringLiteral("/nonexistent/openvpn"));
+        auto restore =
+            qScopeGuard([] { QSettings().remove(QLatin1String(SettingsKey::OpenvpnExe)); });
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            attention().contains(QStringLiteral("Creating VPN tunnel failed.")), 30000);
+        QVERIFY(attention().contains(QStringLiteral("The OpenVPN program cannot be started.")));
+        QCOMPARE(vpnConnection->getStatus(), Disconnected);
+        QVERIFY(!mainFormShown());
+
+        restore.dismiss();
+        QSettings().remove(QLatin1String(SettingsKey::OpenvpnExe));
+        loginWorksAgain();
+    }
+
+    void serviceFaultStartsNoTunnel_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("secondLine");
+        QTest::newRow("garbage") << "/_control/behave?path=/server/config.php&mode=garbage"
+                                 << "Invalid server response.";
+        QTest::newRow("stall") << "/_control/behave?path=/server/config.php&mode=stall"
+                               << "Connection timeout.";
+        QTest::newRow("other certificate") << "/_control/cert?name=other"
+                                           << "Unable to autenticate server certificate.";
+    }
+
+    void serviceFaultStartsNoTunnel()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, secondLine);
+        newDialog();
+        service.control(control);
+        QSignalSpy states(vpnConnection, &VPNConnection::statusChanged);
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(attention().contains(secondLine), 30000);
+        QVERIFY(attention().contains(QStringLiteral("Error occured.")));
+        QVERIFY(child<QLineEdit>("usernameEdit")->isEnabled());
+        QVERIFY(states.isEmpty());
+        QCOMPARE(toolRuns(), QStringList());
+        QVERIFY(!mainFormShown());
+
+        service.control(QStringLiteral("/_control/reset"));
+        loginWorksAgain();
+    }
+
+    void folderThatCannotBeWrittenStopsTheLogin_data()
+    {
+        QTest::addColumn<bool>("full");
+        QTest::newRow("read-only") << false;
+        QTest::newRow("full") << true;
+    }
+
+    void folderThatCannotBeWrittenStopsTheLogin()
+    {
+        QFETCH(bool, full);
+        const QString home = QDir::currentPath();
+        const QString folder = QDir(home).absoluteFilePath(QStringLiteral("unwritable"));
+        QVERIFY(QDir().mkpath(folder));
+        ScratchMount mount(folder, QStringLiteral("size=64k"));
+        QVERIFY2(mount.isMounted(), qPrintable(mount.errorString()));
+        if (full) {
+            // Room for new names, none for their contents.
+            QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'x');
+            for (int i = 0; i < 64 && filler.write(block) == block.size(); ++i) {
+            }
+            QCOMPARE(filler.write(block), qint64(-1));
+        } else {
+            // An earlier login's files must not pass for this one's.
+            for (const char *name : {"cert.crt", "quillnet.ovpn"}) {
+                QFile stale(QDir(folder).filePath(QLatin1String(name)));
+                QVERIFY(stale.open(QIODevice::WriteOnly));
+                stale.write("stale\n");
+            }
+            QVERIFY2(mount.makeReadOnly(), qPrintable(mount.errorString()));
+        }
+        QVERIFY(QDir::setCurrent(folder));
+        auto back = qScopeGuard([&] { QDir::setCurrent(home); });
+
+        newDialog();
+        QSignalSpy states(vpnConnection, &VPNConnection::statusChanged);
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            attention().contains(QStringLiteral("Configuration files creation failed")), 30000);
+        QVERIFY(attention().contains(QStringLiteral("Check your access rights, please.")));
+        QVERIFY(states.isEmpty());
+        QVERIFY(toolRuns().isEmpty());
+        QVERIFY(loginBtn()->isEnabled());
+        QVERIFY(!mainFormShown());
+        if (!full)
+            QCOMPARE(readFile(QStringLiteral("quillnet.ovpn")), QByteArray("stale\n"));
+    }
+
+    void fullLogKeepsTheTunnel()
+    {
+        // Every write to the log fails for want of space.
+        delete loginDlg;
+        loginDlg = nullptr;
+        delete vpnConnection;
+        QFile::remove(QStringLiteral("log.txt"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("log.txt")));
+        vpnConnection = new VPNConnection;
+        auto restore = qScopeGuard([] {
+            delete loginDlg;
+            loginDlg = nullptr;
+            delete vpnConnection;
+            QFile::remove(QStringLiteral("log.txt"));
+            vpnConnection = new VPNConnection;
+        });
+
+        // Said once, however much OpenVPN prints.
+        const QRegularExpression logWarning(
+            QStringLiteral("cannot write the OpenVPN log .*log\\.txt: "));
+        QTest::ignoreMessage(QtWarningMsg, logWarning);
+        QTest::failOnWarning(logWarning);
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(vpnConnection->getStatus(), Connected);
+        QCOMPARE(openVpnChildren().size(), 1);
+        logOutAndWait();
+        QCOMPARE(QFileInfo(QStringLiteral("log.txt")).symLinkTarget(), QStringLiteral("/dev/full"));
+    }
+};
+
+QTEST_MAIN(TestLoginFaults)
+#include "tst_loginfaults.moc"
