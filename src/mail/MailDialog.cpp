@@ -5,6 +5,7 @@
 #include "mail/SplitButton.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -28,6 +29,20 @@ QHBoxLayout *captionRow(const QString &caption, const QString &value, QWidget *p
     return row;
 }
 
+// The banner's 24 px, or less for a translation that would not fit the
+// dialog's fixed width.
+int titlePixelSize(const QString &text, int width)
+{
+    QFont font(QStringLiteral("Microsoft Sans Serif"));
+    int pixels = 24;
+    for (; pixels > 12; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).horizontalAdvance(text) <= width)
+            break;
+    }
+    return pixels;
+}
+
 } // namespace
 
 MailDialog::MailDialog(const MailInfo &info, QWidget *parent)
@@ -48,7 +63,8 @@ MailDialog::MailDialog(const MailInfo &info, QWidget *parent)
 
     auto *titleLbl = new QLabel(tr("Send this email anonymously?"), this);
     titleLbl->setObjectName(QStringLiteral("titleLbl"));
-    titleLbl->setStyleSheet(QStringLiteral("font: 24px \"Microsoft Sans Serif\"; color: #FFFFFF"));
+    titleLbl->setStyleSheet(QStringLiteral("font: %1px \"Microsoft Sans Serif\"; color: #FFFFFF")
+                                .arg(titlePixelSize(titleLbl->text(), 343 - 2 * 9)));
     titleLbl->setFixedHeight(40);
     titleLbl->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     titleLbl->setMargin(-3);
