@@ -2,39 +2,12 @@
 // answering the configuration and account requests, a real OpenVPN server
 // in a network namespace, the adapter tool and the tray.
 #include "HttpProxyPeer.h"
+#include "ModalBoxAnswer.h"
 #include "ui/login/LoginTestBed.h"
 
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QTimer>
-
-namespace {
-
-// Answers the next modal message box with `button`; true once it did.
-class MessageBoxAnswer : public QObject
-{
-public:
-    MessageBoxAnswer(QMessageBox::StandardButton button) : button(button)
-    {
-        timer.setInterval(20);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            text = box->text();
-            timer.stop();
-            box->button(this->button)->click();
-        });
-        timer.start();
-    }
-    QString text;
-
-private:
-    QMessageBox::StandardButton button;
-    QTimer timer;
-};
-
-} // namespace
 
 class TestLoginDlg : public QObject, public LoginTestBed
 {
@@ -181,9 +154,9 @@ private slots:
         QVERIFY(mainForm);
         service.takeRequests();
         {
-            MessageBoxAnswer yes(QMessageBox::Yes);
+            ModalBoxAnswer yes(QMessageBox::Yes);
             mainForm->on_reconnectImgBtn_clicked();
-            QVERIFY(yes.text.endsWith(QStringLiteral("Do you want to reconnect?")));
+            QVERIFY(yes.texts.value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
@@ -201,9 +174,9 @@ private slots:
         QFile::remove(QStringLiteral("updater-ran"));
         service.control(QStringLiteral("/_control/update?offer=1"));
         {
-            MessageBoxAnswer no(QMessageBox::No);
+            ModalBoxAnswer no(QMessageBox::No);
             newDialog();
-            QVERIFY(no.text.startsWith(QStringLiteral("Update of Quillnet is available.")));
+            QVERIFY(no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
         }
         // Declined: the dialog is there for a login as usual.
         QVERIFY(child<QPushButton>("loginBtn")->isEnabled());
@@ -215,7 +188,7 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
 
-        MessageBoxAnswer yes(QMessageBox::Yes);
+        ModalBoxAnswer yes(QMessageBox::Yes);
         delete loginDlg;
         loginDlg = new LoginDlg;
         // The client ends its event loop once the updater runs.

@@ -4,6 +4,7 @@
 // sees them.
 
 #include "MainFormFixture.h"
+#include "ModalBoxAnswer.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
 #include "app/TrayWidget.h"
@@ -24,35 +25,6 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
-
-namespace {
-
-// Clicks `button` in the next message box; keeps the text it showed.
-class MessageBoxAnswer : public QObject
-{
-public:
-    explicit MessageBoxAnswer(QMessageBox::StandardButton button) : button(button)
-    {
-        timer.setInterval(20);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            text = box->text();
-            timer.stop();
-            box->button(this->button)->click();
-        });
-        timer.start();
-    }
-
-    QString text;
-
-private:
-    QMessageBox::StandardButton button;
-    QTimer timer;
-};
-
-} // namespace
 
 class TestMainForm : public QObject
 {
@@ -270,6 +242,19 @@ private slots:
         QVERIFY(form->personal.passwdChangeBtn->isEnabled());
         QCOMPARE(personalNotice(), QString());
         fixture.service.control("/_control/reset");
+    }
+
+    // Last: once the window has ended the event loop, no nested loop of this
+    // process runs again.
+    void exitWithoutTunnelQuitsAtOnce()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        ModalBoxAnswer no(QMessageBox::No);
+        QEventLoop loop;
+        QTimer::singleShot(0, form, &MainForm::on_exitImgBtn_clicked);
+        QTimer::singleShot(5000, &loop, [&] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QCOMPARE(no.texts, QStringList());
     }
 };
 
