@@ -121,6 +121,12 @@ void LoginDlg::checkAutoLogin()
     }
     uiSetEnabled(true);
     ui->usernameEdit->setFocus();
+    // The main window takes a while to build: build it, hidden, while the
+    // user types rather than after the tunnel is up.
+    QTimer::singleShot(0, this, [this] {
+        if (!mainForm)
+            mainForm = new MainForm;
+    });
 }
 
 void LoginDlg::on_loginBtn_clicked()

@@ -8,6 +8,7 @@
 #include "ui/main/MainForm.h"
 #include "vpn/VPNConnection.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -70,10 +71,19 @@ bool MainFormFixture::start(QString *error, const QByteArray &deploymentLines)
 
 void MainFormFixture::tearDownWindow()
 {
-    delete form;
-    form = nullptr;
+    // The dialog takes its window along.
     delete loginDlg;
     loginDlg = nullptr;
+    delete form;
+}
+
+MainForm *MainFormFixture::findForm()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *mainForm = qobject_cast<MainForm *>(window))
+            return mainForm;
+    }
+    return nullptr;
 }
 
 MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
@@ -92,7 +102,11 @@ MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
     QTest::qWait(100);
     service.takeRequests();
 
-    form = new MainForm;
+    // The dialog builds its main window, hidden, once it is ready for input.
+    (void)QTest::qWaitFor([this] { return findForm(); }, 5000);
+    form = findForm();
+    if (!form)
+        return nullptr;
     form->enableNonfreeWidgets(loginDlg->isFullAccount());
     form->loginDone();
     form->show();

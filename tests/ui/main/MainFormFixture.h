@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QPointer>
 #include <QStringList>
 
 class MainForm;
@@ -23,9 +24,9 @@ public:
     // file before the program reads it (the mail relay, the alias domain).
     bool start(QString *error, const QByteArray &deploymentLines);
 
-    // A fresh window for the account, as the login dialog leaves it at the
-    // end of a login (without the first answers handed over). Any earlier
-    // window and login dialog are gone first.
+    // A fresh login dialog for the account and its main window, as the
+    // dialog leaves it at the end of a login (without the first answers
+    // handed over). Any earlier window and login dialog are gone first.
     MainForm *logIn(const QString &user, const QString &password);
     void tearDownWindow();
 
@@ -36,5 +37,7 @@ public:
     QJsonObject account(const QString &user);
 
     ServicePeer service;
-    MainForm *form = nullptr;
+    static MainForm *findForm();
+    // The login dialog's own window (it owns it).
+    QPointer<MainForm> form;
 };

@@ -194,6 +194,8 @@ private slots:
         form->menuBtnBar->click(0);
         form->menuBtnBar->click(1);
         QTRY_COMPARE_WITH_TIMEOUT(rows().size(), 3, 10000);
+        // The receiving state is asked for once the list is in.
+        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
         QCOMPARE(fixture.requestsSeen(),
                  (QStringList{"GetAliases", "GetAliases", "GetForwarding"}));
     }
