@@ -147,6 +147,9 @@ private:
     // Hands the login dialog's current credentials to the API client.
     void takeLoginCredentials();
     bool webFilterRunning() const;
+    // Enables the tab's inputs again after an answer; false (with the
+    // alert shown) when the answer is an error.
+    bool accountAnswerAccepted(const QByteArray &response, bool ok);
     // Sends a contact or password change with the tab's inputs disabled.
     void sendAccountChange(const std::function<bool()> &send);
     // The support form's reply address follows the stored contact address.

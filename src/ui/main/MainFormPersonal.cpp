@@ -63,12 +63,8 @@ void MainForm::getContact()
 
 void MainForm::getContactDone(QByteArray response, bool ok)
 {
-    personalEnable(true);
-    const QString error = ResponseCheck::checkAccountResponse(response, ok);
-    if (!error.isEmpty()) {
-        personal.personalProgressLbl->setAlert(error, AlertMs);
+    if (!accountAnswerAccepted(response, ok))
         return;
-    }
     if (response == "0") {
         personal.contactLbl->clear();
         return;
@@ -101,12 +97,8 @@ void MainForm::on_contactChangeBtn_clicked()
 
 void MainForm::changeContactDone(QByteArray response, bool ok)
 {
-    personalEnable(true);
-    const QString error = ResponseCheck::checkAccountResponse(response, ok);
-    if (!error.isEmpty()) {
-        personal.personalProgressLbl->setAlert(error, AlertMs);
+    if (!accountAnswerAccepted(response, ok))
         return;
-    }
     const QString contact = personal.contactEdit->text();
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
     personal.contactLbl->setText(contact);
@@ -132,12 +124,8 @@ void MainForm::on_passwdChangeBtn_clicked()
 
 void MainForm::changePasswordDone(QByteArray response, bool ok)
 {
-    personalEnable(true);
-    const QString error = ResponseCheck::checkAccountResponse(response, ok);
-    if (!error.isEmpty()) {
-        personal.personalProgressLbl->setAlert(error, AlertMs);
+    if (!accountAnswerAccepted(response, ok))
         return;
-    }
     loginDlg->updatePassword(personal.passwdNewEdit->text());
     requestServer->setUser(loginDlg->currentUser(), personal.passwdNewEdit->text());
     personal.personalProgressLbl->setOk(tr("Settings saved"), OkMs);
@@ -146,6 +134,15 @@ void MainForm::changePasswordDone(QByteArray response, bool ok)
 void MainForm::passwordRepaired()
 {
     personal.personalProgressLbl->setAlert(tr("Invalid char has been filtered."), ShortAlertMs);
+}
+
+bool MainForm::accountAnswerAccepted(const QByteArray &response, bool ok)
+{
+    personalEnable(true);
+    const QString error = ResponseCheck::checkAccountResponse(response, ok);
+    if (!error.isEmpty())
+        personal.personalProgressLbl->setAlert(error, AlertMs);
+    return error.isEmpty();
 }
 
 void MainForm::sendAccountChange(const std::function<bool()> &send)
