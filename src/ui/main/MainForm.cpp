@@ -41,10 +41,11 @@ template <typename Page = QWidget> Page *addPage(QStackedWidget *stack, const ch
     auto *page = new Page;
     page->setObjectName(QLatin1String(name));
     // Added to what the page brings along (the support page has a sheet of its own).
-    page->setStyleSheet(page->styleSheet() +
-                        QStringLiteral(" QWidget#%1 { background-image: url(:/img/backgnd/stripe.png); "
-                                       "background-repeat: no-repeat; background-position: bottom }")
-                            .arg(QLatin1String(name)));
+    page->setStyleSheet(
+        page->styleSheet() +
+        QStringLiteral(" QWidget#%1 { background-image: url(:/img/backgnd/stripe.png); "
+                       "background-repeat: no-repeat; background-position: bottom }")
+            .arg(QLatin1String(name)));
     stack->addWidget(page);
     return page;
 }
@@ -139,7 +140,8 @@ void MainForm::buildShell()
     tabBtnBar->setGeometry(0, 0, 686, 26);
     const QPixmap tabSprite(QStringLiteral(":/img/button/tabbar.png"));
     for (int x : {0, 107})
-        tabBtnBar->addButton(piece(tabSprite, x, 0, x + 106, 25), piece(tabSprite, x, 26, x + 106, 51),
+        tabBtnBar->addButton(piece(tabSprite, x, 0, x + 106, 25),
+                             piece(tabSprite, x, 26, x + 106, 51),
                              piece(tabSprite, x, 52, x + 106, 77));
     tabBtnBar->addImage(piece(tabSprite, 213, 0, 685, 25));
     tabStackWdg = new QStackedWidget(settingsPage);
@@ -169,8 +171,7 @@ void MainForm::connectRequestServer()
 {
     connect(requestServer, &RequestServer::getContactDone, this, &MainForm::getContactDone);
     connect(requestServer, &RequestServer::changeContactDone, this, &MainForm::changeContactDone);
-    connect(requestServer, &RequestServer::changePasswordDone, this,
-            &MainForm::changePasswordDone);
+    connect(requestServer, &RequestServer::changePasswordDone, this, &MainForm::changePasswordDone);
     connect(requestServer, &RequestServer::getAliasesDone, this, &MainForm::getAliasesDone);
     connect(requestServer, &RequestServer::addJunkDone, this, &MainForm::addJunkDone);
     connect(requestServer, &RequestServer::addAliasDone, this, &MainForm::addAliasDone);

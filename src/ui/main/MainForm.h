@@ -2,16 +2,15 @@
 
 #include "mail/MailInfo.h"
 #include "net/MailRedir.h"
+#include "ui_EmailPage.h"
+#include "ui_PersonalPage.h"
+#include "ui_WebPage.h"
 
 #include <QByteArray>
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-
-#include "ui_EmailPage.h"
-#include "ui_PersonalPage.h"
-#include "ui_WebPage.h"
 
 class ImageBtnBar;
 class ImageButton;

@@ -1,13 +1,12 @@
 // The personal settings tab: the contact address the service holds for the
 // user, and the account password.
 
-#include "ui/main/MainForm.h"
-
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
 #include "widgets/RegExpSValidator.h"
 
 #include <QRegularExpressionValidator>
@@ -23,8 +22,8 @@ const int OkMs = 3000;
 
 void MainForm::setUpPersonalPage()
 {
-    auto *passwordRule = new RegExpSValidator(
-        QRegularExpression(QStringLiteral("[a-zA-Z0-9]+")), personalPage);
+    auto *passwordRule =
+        new RegExpSValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]+")), personalPage);
     connect(passwordRule, &RegExpSValidator::inputModified, this, &MainForm::passwordRepaired);
     for (QLineEdit *edit :
          {personal.passwdCurrentEdit, personal.passwdNewEdit, personal.passwdConfirmEdit})

@@ -1,10 +1,9 @@
 // The web surfing page: where the user is seen on the Internet, and the
 // local web filter with the identity it lends the user's browser.
 
-#include "ui/main/MainForm.h"
-
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
+#include "ui/main/MainForm.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/VPNConnection.h"
 #include "webfilter/WebFilter.h"
@@ -87,8 +86,9 @@ void MainForm::updateWebFilter()
     const QStringList os = web.systemCombo->currentIndex() > 0
                                ? web.systemCombo->currentData().toStringList()
                                : QStringList();
-    const QString browser =
-        web.browserCombo->currentIndex() > 0 ? web.browserCombo->currentData().toString() : QString();
+    const QString browser = web.browserCombo->currentIndex() > 0
+                                ? web.browserCombo->currentData().toString()
+                                : QString();
     webFilter->updateActionFile(web.advertChBox->isChecked(), web.cookieChBox->isChecked(),
                                 web.headerChBox->isChecked(), os, browser);
     updateWebChecks();

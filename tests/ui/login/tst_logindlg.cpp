@@ -24,7 +24,8 @@ private slots:
         // Large enough to be reported in several steps.
         updater.write("#!/bin/sh\ntouch updater-ran\nexit 0\n" + QByteArray(4 << 20, '#') + "\n");
         updater.close();
-        QVERIFY2(startBed({QStringLiteral("--update-file"), updater.fileName()}), qPrintable(bedError));
+        QVERIFY2(startBed({QStringLiteral("--update-file"), updater.fileName()}),
+                 qPrintable(bedError));
     }
 
     void cleanupTestCase() { endBed(); }
@@ -41,11 +42,14 @@ private slots:
         QCOMPARE(vpnConnection->getStatus(), Connected);
         QVERIFY(!loginDlg->isVisible());
         // The account data is loaded in this order once the tunnel is up.
-        QCOMPARE(requestsSeen(), (QStringList{"/server/config.php", "GetForwarding", "GetAliases", "GetEmail"}));
+        QCOMPARE(requestsSeen(),
+                 (QStringList{"/server/config.php", "GetForwarding", "GetAliases", "GetEmail"}));
         QCOMPARE(child<QPushButton>("loginBtn")->text(), QStringLiteral("Disconnect"));
         QVERIFY(trayWidget->toolTip().startsWith(QStringLiteral("Quillnet by Korvex\nIP: ") +
-                                                 server.serverAddress() + QStringLiteral("\nConnected since ")));
-        QVERIFY(QFile::exists(QStringLiteral("cert.crt")) && QFile::exists(QStringLiteral("quillnet.ovpn")));
+                                                 server.serverAddress() +
+                                                 QStringLiteral("\nConnected since ")));
+        QVERIFY(QFile::exists(QStringLiteral("cert.crt")) &&
+                QFile::exists(QStringLiteral("quillnet.ovpn")));
 
         logOutAndWait();
         QCOMPARE(child<QPushButton>("loginBtn")->text(), QStringLiteral("Log me into quillnet"));
@@ -60,7 +64,8 @@ private slots:
         QCOMPARE(requestsSeen(), QStringList{"/server/config.php"});
         QVERIFY(!loginDlg->isFullAccount());
         logOutAndWait();
-        QCOMPARE(child<QPushButton>("freeLoginBtn")->text(), QStringLiteral("Login to free quillnet"));
+        QCOMPARE(child<QPushButton>("freeLoginBtn")->text(),
+                 QStringLiteral("Login to free quillnet"));
     }
 
     void refusalsAndFailuresAreExplained_data()
@@ -69,11 +74,26 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("behaviour");
         QTest::addColumn<QString>("firstLine");
-        QTest::newRow("empty password") << "demo" << "" << "" << "Fill in your user name and password, please.";
-        QTest::newRow("service refuses") << "demo" << "wrong" << "" << "Login failed.";
-        QTest::newRow("tunnel refuses") << "fresh" << "fresh123" << "" << "Authentication failed.";
-        QTest::newRow("service unreachable") << "demo" << "demo123" << "close" << "Server connection failure.";
-        QTest::newRow("service stalls") << "demo" << "demo123" << "stall" << "Error occured.";
+        QTest::newRow("empty password") << "demo"
+                                        << ""
+                                        << ""
+                                        << "Fill in your user name and password, please.";
+        QTest::newRow("service refuses") << "demo"
+                                         << "wrong"
+                                         << ""
+                                         << "Login failed.";
+        QTest::newRow("tunnel refuses") << "fresh"
+                                        << "fresh123"
+                                        << ""
+                                        << "Authentication failed.";
+        QTest::newRow("service unreachable") << "demo"
+                                             << "demo123"
+                                             << "close"
+                                             << "Server connection failure.";
+        QTest::newRow("service stalls") << "demo"
+                                        << "demo123"
+                                        << "stall"
+                                        << "Error occured.";
     }
 
     void refusalsAndFailuresAreExplained()
@@ -84,7 +104,8 @@ private slots:
         QFETCH(QString, firstLine);
         newDialog();
         if (!behaviour.isEmpty())
-            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=") + behaviour);
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=") +
+                            behaviour);
         typeCredentials(user, password);
         QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(firstLine), 30000);
@@ -107,12 +128,14 @@ private slots:
         QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
         newDialog();
         // The direct request fails once; the one through the proxy works.
-        service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=stall&count=1"));
+        service.control(
+            QStringLiteral("/_control/behave?path=/server/config.php&mode=stall&count=1"));
         typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
         QCOMPARE(QSettings().value(QLatin1String(SettingsKey::ProxySource)).toInt(), 1);
-        QVERIFY(proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(service.httpsPort())));
+        QVERIFY(
+            proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(service.httpsPort())));
         qunsetenv("https_proxy");
         QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
         logOutAndWait();
@@ -136,7 +159,8 @@ private slots:
         settings.sync();
         loginDlg = new LoginDlg;
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QCOMPARE(requestsSeen().mid(0, 2), (QStringList{"/server/update.php", "/server/config.php"}));
+        QCOMPARE(requestsSeen().mid(0, 2),
+                 (QStringList{"/server/update.php", "/server/config.php"}));
         logOutAndWait();
     }
 
@@ -176,7 +200,8 @@ private slots:
         {
             ModalBoxAnswer no(QMessageBox::No);
             newDialog();
-            QVERIFY(no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
+            QVERIFY(
+                no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
         }
         // Declined: the dialog is there for a login as usual.
         QVERIFY(child<QPushButton>("loginBtn")->isEnabled());

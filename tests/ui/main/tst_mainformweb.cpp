@@ -51,10 +51,7 @@ class TestMainFormWeb : public QObject
     MainFormFixture fixture;
     MainForm *form = nullptr;
 
-    void clickFilterButton()
-    {
-        QTest::mouseClick(form->web.webFilterBtn, Qt::LeftButton);
-    }
+    void clickFilterButton() { QTest::mouseClick(form->web.webFilterBtn, Qt::LeftButton); }
 
     void startFilter()
     {
@@ -91,9 +88,9 @@ private slots:
     void init()
     {
         QSettings settings;
-        for (const char *key : {SettingsKey::WebAdvert, SettingsKey::WebCookie,
-                                SettingsKey::WebHeader, SettingsKey::WebSystem,
-                                SettingsKey::WebBrowser})
+        for (const char *key :
+             {SettingsKey::WebAdvert, SettingsKey::WebCookie, SettingsKey::WebHeader,
+              SettingsKey::WebSystem, SettingsKey::WebBrowser})
             settings.remove(QLatin1String(key));
         form = fixture.logIn("demo", "demo123");
     }
