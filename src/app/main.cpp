@@ -6,6 +6,7 @@
 #include "app/ApplicationNames.h"
 #include "app/Catalogues.h"
 #include "app/Instances.h"
+#include "app/SettingsFile.h"
 #include "app/TrayWidget.h"
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
@@ -56,6 +57,10 @@ int main(int argc, char *argv[])
     trayWidget = new TrayWidget;
 
     setApplicationNames();
+    QString settingsError;
+    if (!restrictSettingsFile(&settingsError))
+        std::fprintf(stderr, "quillnet: cannot make the settings private: %s\n",
+                     qPrintable(settingsError));
 
     vpnConnection = new VPNConnection;
 

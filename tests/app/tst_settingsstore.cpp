@@ -1,11 +1,15 @@
 // The per-user store: where it lives and what a fresh installation reads.
 #include "app/ApplicationNames.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsKeys.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestSettingsStore : public QObject
 {
@@ -53,6 +57,50 @@ private slots:
         QCOMPARE(settings.value(QLatin1String(SettingsKey::ProxyPort)).toUInt(), 3128u);
         QCOMPARE(settings.value(QLatin1String(SettingsKey::AutoLogin)).toBool(), true);
         QVERIFY(settings.childGroups().isEmpty());
+    }
+
+    // The file holds the remembered password: only its owner may read it,
+    // whether it is new or left readable by an older version.
+    void onlyTheOwnerReadsTheStore_data()
+    {
+        QTest::addColumn<bool>("looseFileExists");
+        QTest::newRow("new file") << false;
+        QTest::newRow("older readable file") << true;
+    }
+
+    void onlyTheOwnerReadsTheStore()
+    {
+        QFETCH(bool, looseFileExists);
+        const mode_t oldMask = ::umask(022);
+        const QString path = QSettings().fileName();
+        const QString folder = QFileInfo(path).absolutePath();
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+        if (looseFileExists) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[General]\nusername=alice\npassword=secret\n");
+            file.close();
+            QVERIFY(file.setPermissions(file.permissions() | QFile::ReadOther));
+        }
+
+        QString error;
+        QVERIFY2(restrictSettingsFile(&error), qPrintable(error));
+        {
+            QSettings settings;
+            settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
+        }
+        ::umask(oldMask);
+
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0777, QFile::Permissions(0x0700));
+        QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::Permissions(0x0600));
+        QSettings settings;
+        QCOMPARE(settings.value(QLatin1String(SettingsKey::AutoLogin)).toBool(), true);
+        QCOMPARE(settings.value(QLatin1String(SettingsKey::Username)).toString(),
+                 looseFileExists ? QStringLiteral("alice") : QString());
     }
 };
 
