@@ -21,6 +21,13 @@ std::optional<QString> fail(const QString &reason)
     return std::nullopt;
 }
 
+// The proxy text is "host:port": an IPv6 address keeps its colons apart in
+// brackets, as in a URL.
+QString proxyHostText(const QString &host)
+{
+    return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+}
+
 } // namespace
 
 QString SystemProxy::lastError()
@@ -50,8 +57,9 @@ std::optional<QString> SystemProxy::fromEnvironment(const QStringList &environme
         const QString scheme = url.scheme().toLower();
         if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
             continue; // a SOCKS proxy is no HTTP proxy
-        return url.port() < 0 ? url.host()
-                              : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
+        return url.port() < 0
+                   ? proxyHostText(url.host())
+                   : QStringLiteral("%1:%2").arg(proxyHostText(url.host())).arg(url.port());
     }
     return QString();
 }
@@ -72,7 +80,7 @@ std::optional<QString> SystemProxy::query()
         QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(service));
     for (const QNetworkProxy &proxy : proxies) {
         if (proxy.type() == QNetworkProxy::HttpProxy && !proxy.hostName().isEmpty())
-            return QStringLiteral("%1:%2").arg(proxy.hostName()).arg(proxy.port());
+            return QStringLiteral("%1:%2").arg(proxyHostText(proxy.hostName())).arg(proxy.port());
     }
     return QString();
 }

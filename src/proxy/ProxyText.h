@@ -17,6 +17,7 @@ struct ProxyHostPort
     quint16 port = 0;
 };
 
-// "host:port", or a bare host meaning port 80. A port that is not a
+// "host:port", or a bare host meaning port 80; an IPv6 host is written in
+// brackets ("[::1]:3128") and comes back without them. A port that is not a
 // decimal number up to 65535 reads as 0.
 ProxyHostPort splitProxyText(const QString &text);

@@ -51,6 +51,8 @@ private slots:
         QTest::newRow("port not a number") << "proxyhost:web" << "proxyhost" << 0;
         QTest::newRow("port too large") << "proxyhost:70000" << "proxyhost" << 0;
         QTest::newRow("empty port") << "proxyhost:" << "proxyhost" << 0;
+        QTest::newRow("IPv6 with port") << "[::1]:3128" << "::1" << 3128;
+        QTest::newRow("IPv6 bare") << "[fd00::5]" << "fd00::5" << 80;
     }
 
     void windowsProxyLists()
@@ -82,6 +84,8 @@ private slots:
         QTest::newRow("socks is no http proxy") << QStringList{"all_proxy=socks5://s.example:1080"} << ""
                                                 << false;
         QTest::newRow("garbage") << QStringList{"https_proxy=http://:0:"} << "" << true;
+        QTest::newRow("IPv6 keeps its brackets") << QStringList{"http_proxy=http://[::1]:3128"} << "[::1]:3128"
+                                                 << false;
     }
 
     void environmentProxy()
@@ -126,6 +130,10 @@ private slots:
         QTest::newRow("forced system proxy") << 0 << 1 << QVariant(1) << false
                                              << QByteArray("http://sys.example:8888") << http << "sys.example"
                                              << 8888 << "";
+        QTest::newRow("system proxy on IPv6") << 1 << -1 << QVariant(1) << false
+                                              << QByteArray("http://[::1]:3128") << http << "::1" << 3128 << "";
+        QTest::newRow("system proxy on IPv6, no port")
+            << 1 << -1 << QVariant(1) << false << QByteArray("http://[fd00::5]") << http << "fd00::5" << 80 << "";
         QTest::newRow("unknown source") << 7 << -1 << QVariant(1) << true << QByteArray() << none << "" << 0 << "";
     }
 
