@@ -40,7 +40,11 @@ bool GeneratedFile::write(const QString &path, const QString &text)
     if (!file.commit())
         return false;
 
-    if (previous >= 0 && modifiedSecs(path) <= previous) {
+    // Only a time equal to the last one goes unseen. A last time already
+    // ahead of the clock (set by the previous write) differs from the new
+    // one as it is; moving every write a second further would carry a burst
+    // of changes ever further into the future.
+    if (previous >= 0 && modifiedSecs(path) == previous) {
         QFile written(path);
         if (written.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
             written.setFileTime(QDateTime::fromSecsSinceEpoch(previous + 1),

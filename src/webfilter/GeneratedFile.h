@@ -6,9 +6,9 @@
 // A configuration file the client writes for Privoxy.
 //
 // Privoxy re-reads a changed file only when its modification time, in whole
-// seconds, differs from the one it last read, so every write moves the time
-// strictly forward: two changes within one second would otherwise leave the
-// older choices in force. The write is atomic, so a request arriving
+// seconds, differs from the one it last read, so every write leaves a time
+// other than the last one: two changes within one second would otherwise
+// leave the older choices in force. The write is atomic, so a request arriving
 // mid-write never sees half a file.
 class GeneratedFile
 {
