@@ -276,6 +276,14 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>The connection to the server was lost.</source>
         <translation>Spojení se serverem bylo přerušeno.</translation>
     </message>
+    <message>
+        <source>Update failed.</source>
+        <translation>Aktualizace selhala.</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded.</source>
+        <translation>Aktualizaci se nepodařilo stáhnout.</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

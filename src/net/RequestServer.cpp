@@ -45,6 +45,14 @@ bool answerArrived(const QNetworkReply *reply)
     return hasStatus && reply->error() >= QNetworkReply::ContentAccessDenied;
 }
 
+// Whether the answer to a download is the file asked for, not an error
+// page that came with a status.
+bool downloadAccepted(const QNetworkReply *reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return status.isValid() && status.toInt() >= 200 && status.toInt() < 300;
+}
+
 } // namespace
 
 RequestServer::RequestServer(const QString &host, QObject *parent)
@@ -225,9 +233,18 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs)
 
 void RequestServer::writeDownloadedData()
 {
-    if (!reply || !downloadFile)
+    if (!reply || !downloadFile || downloadWriteFailed)
         return;
-    downloadFile->write(reply->readAll());
+    // An error page is no updater: nothing of it reaches the file.
+    if (!downloadAccepted(reply))
+        return;
+    const QByteArray data = reply->readAll();
+    if (downloadFile->write(data) != data.size()) {
+        // A full disk: stop now rather than fetch the rest into nowhere.
+        downloadWriteFailed = true;
+        timer->start(0);
+        return;
+    }
     // The limit is on silence, not on the whole download.
     timer->start(DownloadIdleTimeoutMs);
 }
@@ -279,9 +296,13 @@ void RequestServer::httpRequestDone()
     finished->disconnect(this);
 
     bool ok = answerArrived(finished);
+    bool downloadSaved = false;
     if (kind == DownloadUpdate && downloadFile) {
-        downloadFile->write(finished->readAll());
-        downloadFile->flush();
+        downloadSaved = downloadAccepted(finished) && !downloadWriteFailed;
+        if (downloadSaved) {
+            const QByteArray rest = finished->readAll();
+            downloadSaved = downloadFile->write(rest) == rest.size() && downloadFile->flush();
+        }
         downloadFile->close();
     }
     QByteArray response = finished->readAll().trimmed();
@@ -299,9 +320,16 @@ void RequestServer::httpRequestDone()
         response = errorText;
         ok = false;
     }
+    // A download succeeds only as a whole file, saved, from a 2xx answer.
+    if (kind == DownloadUpdate && !downloadSaved) {
+        ok = false;
+        if (downloadWriteFailed)
+            response = SaveFailedText;
+    }
     errorText.clear();
     timedOut = false;
     downloadComplete = false;
+    downloadWriteFailed = false;
 
     emitDone(kind, response, ok);
     emit requestServerFree();

@@ -28,6 +28,7 @@ public:
     static constexpr char TimeoutText[] = "Connection timeout.";
     static constexpr char CertLoadText[] = "Unable to load server certificate.";
     static constexpr char CertMismatchText[] = "Unable to autenticate server certificate.";
+    static constexpr char SaveFailedText[] = "Unable to save the update.";
 
     static constexpr int RequestTimeoutMs = 10000;
     static constexpr int DownloadIdleTimeoutMs = 30000;
@@ -54,7 +55,8 @@ public:
     bool deleteAlias(const MailRedir &redir);
     bool changeAlias(const MailRedir &oldRedir, const MailRedir &newRedir);
     bool checkUpdate();
-    // Also false when `fileName` cannot be opened for writing.
+    // Also false when `fileName` cannot be opened for writing. Reports ok
+    // only when a 2xx answer was saved whole; an error page is not saved.
     bool downloadUpdate(const QUrl &url, const QString &fileName);
     bool getReceiving();
     bool setReceiving(bool state);
@@ -123,6 +125,7 @@ private:
     QTimer *timer;
     bool timedOut = false;
     bool downloadComplete = false;
+    bool downloadWriteFailed = false;
     QByteArray errorText;
     QFile *downloadFile = nullptr;
 };

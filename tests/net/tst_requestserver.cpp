@@ -293,6 +293,40 @@ private slots:
         QVERIFY(waitFree(*client));
     }
 
+    // An error page or a file that could not be saved whole is never
+    // reported as a downloaded updater.
+    void failedDownloadIsNoUpdate_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("response");
+        QTest::newRow("server error page") << "http-error" << "update" << QByteArray();
+        QTest::newRow("disk full") << "normal" << "/dev/full"
+                                   << QByteArray(RequestServer::SaveFailedText);
+    }
+
+    void failedDownloadIsNoUpdate()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, response);
+        const QString path = file.startsWith(QLatin1Char('/')) ? file : dir.filePath(file);
+        service.control(QStringLiteral("/_control/update?offer=1&size=300000"));
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=%1").arg(mode));
+        auto client = newClient();
+        QSignalSpy done(client.get(), &RequestServer::downloadUpdateDone);
+
+        QVERIFY(client->downloadUpdate(
+            QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())), path));
+        QVERIFY(done.wait(20000));
+        QCOMPARE(done.first().at(1).toBool(), false);
+        if (!response.isEmpty())
+            QCOMPARE(done.first().at(0).toByteArray(), response);
+        if (!file.startsWith(QLatin1Char('/')))
+            QCOMPARE(QFileInfo(path).size(), qint64(0));
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=normal"));
+    }
+
     void downloadRefusedWhenTheFileCannotBeWritten()
     {
         auto client = newClient();

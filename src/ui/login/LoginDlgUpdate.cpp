@@ -70,8 +70,8 @@ void LoginDlg::downloadUpdateDone(QByteArray response, bool ok)
 {
     Q_UNUSED(response)
     myClearStatus();
+    QFile updater{QLatin1String(UpdaterFile)};
     if (ok) {
-        QFile updater{QLatin1String(UpdaterFile)};
         updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser);
         if (QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
             // Not quit(): in Qt 6 that first asks every window to close, and
@@ -80,5 +80,8 @@ void LoginDlg::downloadUpdateDone(QByteArray response, bool ok)
             return;
         }
     }
+    // Whatever part of it arrived is never run.
+    updater.remove();
+    myAttention(tr("Update failed."), tr("The update could not be downloaded."));
     uiSetEnabled(true);
 }

@@ -191,6 +191,25 @@ private slots:
         logOutAndWait();
     }
 
+    // An error page in place of the updater is neither kept nor run, and
+    // the user is told.
+    void failedUpdateDownloadRunsNothing()
+    {
+        QFile::remove(QStringLiteral("updater-ran"));
+        service.control(QStringLiteral("/_control/update?offer=1"));
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=http-error"));
+        {
+            ModalBoxAnswer yes(QMessageBox::Yes);
+            newDialog();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Update failed.")), 20000);
+        QVERIFY(child<QPushButton>("loginBtn")->isEnabled());
+        QVERIFY(!QFile::exists(QStringLiteral("update")));
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(QStringLiteral("updater-ran")));
+        service.control(QStringLiteral("/_control/update?offer=0"));
+    }
+
     // Last: once the client has ended the event loop, no nested loop of this
     // process runs again.
     void updateDeclinedThenInstalled()
