@@ -3,9 +3,13 @@
 #include "app/Instances.h"
 #include "app/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/VPNConnection.h"
+
+#include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -28,6 +32,22 @@ QString paragraph(const QString &text)
                           "margin-right:0px; -qt-block-indent:0; text-indent:0px; "
                           "font-size:11px;\">") +
            text + QStringLiteral("</p>");
+}
+
+// One box at a time: a tunnel that keeps failing repeats its text.
+QPointer<QMessageBox> tunnelFailureBox;
+
+void showOnMainWindow(QWidget *window, const QString &text)
+{
+    if (!tunnelFailureBox) {
+        tunnelFailureBox = new QMessageBox(QMessageBox::Warning, LoginDlg::tr("Quillnet"),
+                                           QString(), QMessageBox::Ok, window);
+        tunnelFailureBox->setAttribute(Qt::WA_DeleteOnClose);
+        tunnelFailureBox->setTextFormat(Qt::PlainText);
+    }
+    tunnelFailureBox->setText(text.trimmed());
+    // Not exec(): the tunnel's next state must not wait for the user.
+    tunnelFailureBox->open();
 }
 
 } // namespace
@@ -197,10 +217,16 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
 void LoginDlg::vpnError(QString text)
 {
     const int lineBreak = text.indexOf(QLatin1Char('\n'));
-    if (lineBreak < 0)
-        myAttention(text, QString());
-    else
-        myAttention(text.left(lineBreak), text.mid(lineBreak + 1));
+    const QString first = lineBreak < 0 ? text : text.left(lineBreak);
+    const QString rest = lineBreak < 0 ? QString() : text.mid(lineBreak + 1);
+    myAttention(first, rest);
+    if (isVisible())
+        return;
+    // The user is elsewhere: over the main window, or with only the tray.
+    if (mainForm && mainForm->isVisible())
+        showOnMainWindow(mainForm, first + QLatin1Char('\n') + rest);
+    else if (trayWidget)
+        trayWidget->showMessage(first, rest, QSystemTrayIcon::Warning, 10000);
 }
 
 void LoginDlg::displayError(QByteArray response)
@@ -211,8 +237,9 @@ void LoginDlg::displayError(QByteArray response)
         showCnnFailureMsg();
         return;
     }
-    // The request layer's own text, in Czech where the catalogue has it.
-    myAttention(tr("Error occured."), tr(response.constData()));
+    // The request layer's own text, in Czech where the catalogue has it. A
+    // body the server sent is text, never markup for the label.
+    myAttention(tr("Error occured."), tr(response.constData()).toHtmlEscaped());
 }
 
 void LoginDlg::showCnnFailureMsg()

@@ -255,11 +255,12 @@ void MainForm::requestServerBusy()
 
 void MainForm::requestServerFree()
 {
-    trayWidget->junkEnable(!freeAccount);
+    trayWidget->junkEnable(signedIn && !freeAccount);
 }
 
 void MainForm::loginDone()
 {
+    signedIn = true;
     takeLoginCredentials();
     setNoticesMuted(false);
     menuBtnBar->click(0);
@@ -274,7 +275,7 @@ void MainForm::setNoticesMuted(bool muted)
 
 void MainForm::changeUser()
 {
-    aliasesLoaded = contactLoaded = receivingLoaded = false;
+    aliasesLoaded = contactLoaded = receivingLoaded = signedIn = false;
     trayWidget->junkEnable(false);
     stopWebFilter();
     stopMailProxy();

@@ -196,6 +196,9 @@ public:
     QTimer *webStatusTimer;
     RequestServer *requestServer;
     bool freeAccount = false;
+    // Between a finished login and the next log-out; a late answer after
+    // log-out must not switch the tray's account entries back on.
+    bool signedIn = false;
     bool aliasesLoaded = false;
     bool contactLoaded = false;
     bool receivingLoaded = false;

@@ -70,6 +70,8 @@ void MainForm::getContactDone(QByteArray response, bool ok)
     }
     const QString contact = response == "1" ? QString() : QString::fromUtf8(response);
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
+    // The service's answer is an address, never markup to render.
+    personal.contactLbl->setTextFormat(Qt::PlainText);
     personal.contactLbl->setText(contact);
     reloadSupportSender();
     contactLoaded = true;
@@ -100,6 +102,8 @@ void MainForm::changeContactDone(QByteArray response, bool ok)
         return;
     const QString contact = personal.contactEdit->text();
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
+    // The service's answer is an address, never markup to render.
+    personal.contactLbl->setTextFormat(Qt::PlainText);
     personal.contactLbl->setText(contact);
     reloadSupportSender();
     personal.personalProgressLbl->setOk(tr("Settings saved"), OkMs);

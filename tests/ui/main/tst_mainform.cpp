@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -242,6 +243,42 @@ private slots:
         QVERIFY(form->personal.passwdChangeBtn->isEnabled());
         QCOMPARE(personalNotice(), QString());
         fixture.service.control("/_control/reset");
+    }
+
+    void lateAnswerAfterLogOutLeavesJunkMailOff()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QVERIFY(trayWidget->junkAction->isEnabled());
+        fixture.service.control(
+            "/_control/behave?path=/server/api.php&akce=GetAliases&mode=delay&ms=800");
+        QSignalSpy free(form->requestServer, &RequestServer::requestServerFree);
+        QVERIFY(form->requestServer->getAliases());
+        form->changeUser();
+        QVERIFY(free.wait(10000));
+        QVERIFY(!trayWidget->junkAction->isEnabled());
+        fixture.service.control("/_control/reset");
+    }
+
+    // A tunnel failure reaches the user where the user is, and what a
+    // server says is shown as text, not rendered as markup.
+    void failuresReachTheUserAsText()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QVERIFY(form->isVisible());
+        QVERIFY(!loginDlg->isVisible());
+        for (int i = 0; i < 2; ++i) // a repeated failure reuses its box
+            loginDlg->vpnError("Connection to server failed,\nwill try again in 5 seconds.");
+        const QList<QMessageBox *> boxes = form->findChildren<QMessageBox *>();
+        QCOMPARE(boxes.size(), 1);
+        QTRY_VERIFY(boxes.first()->isVisible());
+        QCOMPARE(boxes.first()->text(),
+                 QStringLiteral("Connection to server failed,\nwill try again in 5 seconds."));
+        boxes.first()->accept();
+
+        loginDlg->displayError("<a href='http://evil.example/'>Click</a>");
+        QVERIFY(loginDlg->findChild<QLabel *>("userInfoLbl")
+                    ->text()
+                    .contains("&lt;a href='http://evil.example/'&gt;Click&lt;/a&gt;"));
     }
 
     // Last: once the window has ended the event loop, no nested loop of this
