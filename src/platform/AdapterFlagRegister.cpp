@@ -1,5 +1,7 @@
 #include "platform/AdapterFlagRegister.h"
 
+#include "platform/PrivateRuntimeFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -20,21 +22,21 @@ bool isAdapterName(const QString &adapter)
 
 QString AdapterFlagRegister::path(const QString &adapter)
 {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
-        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime + QStringLiteral("/quillnet/") + adapter + QStringLiteral(".flags");
+    const QString folder = PrivateRuntimeFolder::path();
+    return folder.isEmpty() ? QString()
+                            : folder + QLatin1Char('/') + adapter + QStringLiteral(".flags");
 }
 
 int AdapterFlagRegister::read(const QString &adapter)
 {
     if (!isAdapterName(adapter))
         return Unreachable;
-    QFile file(path(adapter));
-    if (!file.exists()) {
-        // Nothing stored yet: cleared, as long as it could be stored.
-        return QDir().mkpath(QFileInfo(file).path()) ? 0 : Unreachable;
-    }
+    const QString name = path(adapter);
+    if (name.isEmpty())
+        return Unreachable;
+    QFile file(name);
+    if (!file.exists())
+        return 0; // nothing stored yet: cleared
     if (!file.open(QIODevice::ReadOnly))
         return Unreachable;
     const QByteArray byte = file.read(2);
@@ -46,7 +48,7 @@ bool AdapterFlagRegister::write(const QString &adapter, quint8 value)
     if (!isAdapterName(adapter))
         return false;
     const QString file = path(adapter);
-    if (!QDir().mkpath(QFileInfo(file).path()))
+    if (file.isEmpty())
         return false;
     // Readers never see a half-written register.
     QSaveFile out(file);

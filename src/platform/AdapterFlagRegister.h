@@ -4,9 +4,9 @@
 
 // The one-byte register of service flags kept per tunnel adapter. On
 // Windows the adapter's driver keeps it behind a control device; Linux has
-// no such driver, so the byte lives in a file of the user's runtime folder
-// ($XDG_RUNTIME_DIR/quillnet/<adapter>.flags), where other programs and the
-// tests can observe it.
+// no such driver, so the byte lives in a file of the user's private runtime
+// folder (normally $XDG_RUNTIME_DIR/quillnet/<adapter>.flags), where other
+// programs of the user and the tests can observe it.
 class AdapterFlagRegister
 {
 public:
@@ -18,5 +18,6 @@ public:
     // True when the byte was stored.
     static bool write(const QString &adapter, quint8 value);
 
+    // In the user's private runtime folder; empty when there is none.
     static QString path(const QString &adapter);
 };

@@ -1,7 +1,8 @@
 #include "platform/SingleInstanceLock.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "platform/PrivateRuntimeFolder.h"
+
+#include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,27 +12,24 @@
 
 namespace {
 
-// Opens the lock file for another user's copy as well as ours. In a sticky
-// world-writable folder the kernel may refuse O_CREAT on a file that another
-// user owns (fs.protected_regular), so an existing file is opened without it
-// and only a missing one is created, readable by everybody: flock() needs no
-// write access.
-int openShared(const QByteArray &path)
+// Never follows a link and never waits (a FIFO in the lock's place would
+// block a plain open), and what it opened must be a regular file this user
+// owns.
+int openOwnLockFile(const QByteArray &path, QString *problem)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0 || errno != ENOENT)
-            return fd;
-        fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::fchmod(fd, 0644); // independent of the umask
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
-        // Another copy created it between our two opens: open it again.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        *problem = QString::fromLocal8Bit(std::strerror(errno));
+        return -1;
     }
-    return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        *problem = QStringLiteral("not a regular file of this user");
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -52,20 +50,21 @@ SingleInstanceLock::~SingleInstanceLock()
 
 QString SingleInstanceLock::defaultPath()
 {
-    const QFileInfo runLock(QStringLiteral("/run/lock"));
-    const QString folder =
-        runLock.isDir() && runLock.isWritable() ? runLock.filePath() : QDir::tempPath();
-    return folder + QStringLiteral("/quillnet.lock");
+    const QString folder = PrivateRuntimeFolder::path();
+    // No private folder: a relative name in the working folder, never a
+    // path from the root.
+    return folder.isEmpty() ? QStringLiteral("instance.lock")
+                            : folder + QStringLiteral("/instance.lock");
 }
 
 SingleInstanceLock::Result SingleInstanceLock::tryAcquire()
 {
     if (fd >= 0)
         return Acquired;
-    const int file = openShared(QFile::encodeName(lockPath));
+    QString problem;
+    const int file = openOwnLockFile(QFile::encodeName(lockPath), &problem);
     if (file < 0) {
-        error =
-            QStringLiteral("%1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+        error = QStringLiteral("%1: %2").arg(lockPath, problem);
         return Unavailable;
     }
     int rc;

@@ -2,16 +2,17 @@
 
 #include <QString>
 
-// Keeps a second copy of the client from running on this machine, for any
-// user. The lock is an flock() on a file in a world-writable lock folder: the
-// kernel drops it when the process ends in any way, so a crashed client never
-// blocks the next start. (On Windows the same role is played by a named
-// mutex in the global kernel namespace.)
+// Keeps a second copy of the client from running for the same user. The
+// lock is an flock() on a file in the user's private runtime folder: no
+// other account can hold, replace or remove it, and the kernel drops it when
+// the process ends in any way, so a crashed client never blocks the next
+// start. One tunnel per machine is not this lock's job: the tunnel service
+// refuses a second user's tunnel itself.
 class SingleInstanceLock
 {
 public:
-    // `path` empty: the machine-wide default, or QUILLNET_INSTANCE_LOCK when
-    // set (tests use it to run side by side with a real client).
+    // `path` empty: the user's default, or QUILLNET_INSTANCE_LOCK when set
+    // (tests use it to run side by side with a real client).
     explicit SingleInstanceLock(const QString &path = QString());
     ~SingleInstanceLock();
 
@@ -26,8 +27,9 @@ public:
     };
 
     // Takes the lock without waiting. Unavailable means the lock file could
-    // not be opened at all (see errorString()); the caller then runs
-    // unguarded rather than refusing to start.
+    // not be opened, or is not a regular file of this user (see
+    // errorString()); the caller then runs unguarded rather than refusing to
+    // start or hanging on it.
     Result tryAcquire();
     void release();
 

@@ -1,8 +1,10 @@
-// One copy per machine: the lock excludes other processes and other users,
-// dies with its holder, and never keeps the client from starting because of
-// a broken lock folder.
+// One copy per user: the lock excludes other processes, dies with its holder,
+// is out of other accounts' reach, and never keeps the client from starting
+// (or hangs it) because of a broken or hostile lock file.
 #include "platform/SingleInstanceLock.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -93,33 +95,56 @@ private slots:
         child.waitForFinished();
     }
 
-    void excludesOtherUsersOfTheMachine()
+    // The lock lives in the user's own 0700 folder: another account cannot
+    // reach it to hold it before us.
+    void defaultLockIsTheUsersOwn()
     {
         if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("needs root and setpriv to act as another user");
-        // A sticky world-writable folder, like the machine's lock folder.
-        QTemporaryDir shared;
-        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
-        const QString path = shared.filePath(QStringLiteral("quillnet.lock"));
-
-        {
-            // Created by us under a strict umask: the other user can still lock it.
-            const mode_t oldMask = ::umask(077);
-            SingleInstanceLock ours(path);
-            QCOMPARE(ours.tryAcquire(), SingleInstanceLock::Acquired);
-            ::umask(oldMask);
-            QVERIFY(!otherProcessCanLock(path, true));
-            ours.release();
-            QVERIFY(otherProcessCanLock(path, true));
-        }
-
-        // Created by the other user: our copy must still open and lock it,
-        // even where the kernel refuses O_CREAT on another user's file there.
-        QFile::remove(path);
-        QVERIFY(otherProcessCanLock(path, true));
-        SingleInstanceLock ours(path);
-        QCOMPARE(ours.tryAcquire(), SingleInstanceLock::Acquired);
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString path = SingleInstanceLock::defaultPath();
+        QCOMPARE(path, runtime.filePath(QStringLiteral("quillnet/instance.lock")));
+        QCOMPARE(QFileInfo(runtime.filePath(QStringLiteral("quillnet"))).permissions() & 0x0777,
+                 QFile::Permissions(0x0700));
         QVERIFY(!otherProcessCanLock(path, true));
+        SingleInstanceLock ours;
+        QCOMPARE(ours.tryAcquire(), SingleInstanceLock::Acquired);
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+
+    // Whatever sits at the lock's place that is not this user's regular
+    // file is reported at once: no hang on a FIFO, no link followed.
+    void foreignLockFileIsRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link") << "link";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("another user's file") << "foreign";
+    }
+
+    void foreignLockFileIsRefusedAtOnce()
+    {
+        QFETCH(QString, kind);
+        if (kind == "foreign" && ::geteuid() != 0)
+            QSKIP("needs root to give the file to another user");
+        const QString path = dir.filePath(kind + QStringLiteral(".lock"));
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == "fifo")
+            QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+        else if (kind == "link")
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("target")), path));
+        else if (kind == "folder")
+            QVERIFY(QDir().mkdir(path));
+        else {
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+            QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
+        }
+        SingleInstanceLock lock(path);
+        QCOMPARE(lock.tryAcquire(), SingleInstanceLock::Unavailable);
+        QVERIFY(lock.errorString().startsWith(path));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("target"))));
     }
 
     void unusableLockFolderIsReportedNotFatal()

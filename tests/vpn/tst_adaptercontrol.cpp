@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 class TestAdapterControl : public QObject
 {
@@ -83,16 +85,50 @@ private slots:
         QVERIFY(!setAdapterFlag(adapter, 2)); // tries 0xFF | 2 and fails
     }
 
-    void unusableRegisterFolderIsUnreachable()
+    // The register lives in the user's own runtime folder; without a usable
+    // one it falls back to the working folder, never to a path from the
+    // root, and a folder another account could reach is never used.
+    void registerFolderIsAlwaysPrivate_data()
     {
-        QFile blocker(runtime.filePath(QStringLiteral("blocked")));
+        QTest::addColumn<QString>("runtimeDir");
+        QTest::addColumn<QString>("expectedFile"); // empty: unreachable
+        QTest::newRow("unset") << "" << "tun0.flags";
+        QTest::newRow("relative") << "run" << "tun0.flags";
+        QTest::newRow("another user's") << "foreign" << "tun0.flags";
+        QTest::newRow("its place taken by a file") << "taken" << "";
+    }
+
+    void registerFolderIsAlwaysPrivate()
+    {
+        QFETCH(QString, runtimeDir);
+        QFETCH(QString, expectedFile);
+        if (runtimeDir == "foreign" && ::geteuid() != 0)
+            QSKIP("needs root to give the folder to another user");
+        QTemporaryDir base;
+        QDir().mkdir(base.filePath("foreign"));
+        if (runtimeDir == "foreign")
+            QVERIFY(::chown(QFile::encodeName(base.filePath("foreign")).constData(), 65534, 65534) == 0);
+        QDir().mkdir(base.filePath("taken"));
+        QFile blocker(base.filePath("taken/quillnet"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        // The register folder's place is taken by a file.
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.filePath(QStringLiteral("blocked"))));
-        QCOMPARE(int(getAdapterFlags(QStringLiteral("tun0"))), 0xFF);
-        QVERIFY(!setAdapterFlag(QStringLiteral("tun0"), 1));
+        if (runtimeDir.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir == "run" ? runtimeDir
+                                                                            : base.filePath(runtimeDir)));
+
+        const bool stored = setAdapterFlags(QStringLiteral("tun0"), 2);
+        const QString flagPath = AdapterFlagRegister::path(QStringLiteral("tun0"));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/quillnet")));
+        if (expectedFile.isEmpty()) {
+            QVERIFY(!stored);
+            return;
+        }
+        QVERIFY(stored);
+        QCOMPARE(flagPath, QDir::current().filePath(expectedFile));
+        QFile::remove(flagPath);
     }
 };
 
