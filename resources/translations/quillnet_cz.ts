@@ -284,6 +284,14 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>The update could not be downloaded.</source>
         <translation>Aktualizaci se nepodařilo stáhnout.</translation>
     </message>
+    <message>
+        <source>Tunnel configuration refused.</source>
+        <translation>Konfigurace tunelu odmítnuta.</translation>
+    </message>
+    <message>
+        <source>The server asked for &quot;%1&quot; (line %2), which Quillnet does not allow.</source>
+        <translation>Server požadoval „%1“ (řádek %2), což Quillnet nepovoluje.</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

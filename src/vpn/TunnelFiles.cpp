@@ -10,15 +10,30 @@ QString TunnelFiles::locationKey()
     return tr("location_en");
 }
 
-bool TunnelFiles::isTunnelConfig(const QByteArray &body)
+namespace {
+
+// Where the configuration starts: the same reading as write(), in which the
+// end marker counts from the line after the begin marker's. -1 without one.
+qsizetype configurationStart(const QByteArray &body)
 {
-    // The same reading as write(): the end marker counts from the line
-    // after the begin marker's.
     const qsizetype begin = body.indexOf("BEGIN CERTIFICATE");
     const qsizetype certificate = begin < 0 ? -1 : body.indexOf('\n', begin);
     const qsizetype end = certificate < 0 ? -1 : body.indexOf("END CERTIFICATE", certificate);
-    const qsizetype configuration = end < 0 ? -1 : body.indexOf('\n', end);
-    return configuration >= 0 && !body.mid(configuration).trimmed().isEmpty();
+    const qsizetype newline = end < 0 ? -1 : body.indexOf('\n', end);
+    return newline < 0 ? -1 : newline + 1;
+}
+
+} // namespace
+
+bool TunnelFiles::isTunnelConfig(const QByteArray &body)
+{
+    return !configuration(body).trimmed().isEmpty();
+}
+
+QByteArray TunnelFiles::configuration(const QByteArray &body)
+{
+    const qsizetype start = configurationStart(body);
+    return start < 0 ? QByteArray() : body.mid(start);
 }
 
 bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *location)

@@ -26,6 +26,10 @@ public:
     // fail without saying why.
     static bool isTunnelConfig(const QByteArray &body);
 
+    // The configuration lines that follow the certificate, as write() puts
+    // them into the configuration file.
+    static QByteArray configuration(const QByteArray &body);
+
     // Writes both files into `folder`. Returns false, writing nothing, when
     // either file cannot be opened, and false when they could not be
     // written whole (a full disk). `location` is set from the last location

@@ -17,9 +17,12 @@ MODES = (
     "slow-download",  # announce the full length, send the first half, stall
     "delay",          # answer as usual after `ms` milliseconds
     "http-error",     # the usual body with HTTP status 500
+    "hostile-config", # the usual body with lines that would run a program
 )
 
 GARBAGE = b"<html>oops</html>"
+# Run by OpenVPN in its working folder if a client ever took these lines.
+HOSTILE_LINES = b"script-security 2\nup \"/bin/sh -c 'touch hostile-config-ran'\"\n"
 DEFAULT_UPDATE_SIZE = 64 * 1024
 
 

@@ -21,7 +21,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import unquote
 
 from service_answers import api_answer, config_answer
-from service_control import GARBAGE
+from service_control import GARBAGE, HOSTILE_LINES
 
 ABSOLUTE_PREFIX = re.compile(r"^[a-zA-Z][a-zA-Z0-9+.-]*://[^/?#]*")
 DOWNLOAD_PATH = "/download/update"
@@ -80,6 +80,8 @@ def _shaped(mode, status, body):
         return status, b"\r\n " + body + b" \r\n"
     if mode == "http-error":
         return 500, body
+    if mode == "hostile-config":
+        return status, body.rstrip(b"\n") + b"\n" + HOSTILE_LINES
     return status, body
 
 

@@ -11,6 +11,7 @@
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/AdapterControl.h"
+#include "vpn/TunnelConfigCheck.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
 #include "widgets/RegExpSValidator.h"
@@ -199,6 +200,17 @@ void LoginDlg::getConfigDone(QByteArray response, bool ok)
     }
     if (!TunnelFiles::isTunnelConfig(response)) {
         myAttention(tr("Error occured."), tr("Invalid server response."));
+        return;
+    }
+    // What the service sends is never run as it comes: one directive
+    // outside the client's own set refuses the whole configuration.
+    const TunnelConfigCheck::Verdict verdict =
+        TunnelConfigCheck::check(TunnelFiles::configuration(response));
+    if (!verdict.accepted) {
+        myAttention(tr("Tunnel configuration refused."),
+                    tr("The server asked for \"%1\" (line %2), which Quillnet does not allow.")
+                        .arg(verdict.directive.toHtmlEscaped())
+                        .arg(verdict.line));
         return;
     }
     // OpenVPN must not start on the files of an earlier login.

@@ -147,25 +147,36 @@ private slots:
     void serviceFaultStartsNoTunnel_data()
     {
         QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("firstLine");
         QTest::addColumn<QString>("secondLine");
+        const QString error = QStringLiteral("Error occured.");
         QTest::newRow("garbage") << "/_control/behave?path=/server/config.php&mode=garbage"
-                                 << "Invalid server response.";
-        QTest::newRow("stall") << "/_control/behave?path=/server/config.php&mode=stall"
+                                 << error << "Invalid server response.";
+        QTest::newRow("stall") << "/_control/behave?path=/server/config.php&mode=stall" << error
                                << "Connection timeout.";
-        QTest::newRow("other certificate") << "/_control/cert?name=other"
+        QTest::newRow("other certificate") << "/_control/cert?name=other" << error
                                            << "Unable to autenticate server certificate.";
+        QTest::newRow("configuration that runs a program")
+            << "/_control/behave?path=/server/config.php&mode=hostile-config"
+            << "Tunnel configuration refused."
+            << "The server asked for \"script-security\" (line";
     }
 
     void serviceFaultStartsNoTunnel()
     {
         QFETCH(QString, control);
+        QFETCH(QString, firstLine);
         QFETCH(QString, secondLine);
+        QFile::remove(QStringLiteral("hostile-config-ran"));
+        const QByteArray configBefore = readFile(QStringLiteral("quillnet.ovpn"));
         newDialog();
         service.control(control);
         QSignalSpy states(vpnConnection, &VPNConnection::statusChanged);
         logInAsDemo();
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(secondLine), 30000);
-        QVERIFY(attention().contains(QStringLiteral("Error occured.")));
+        QVERIFY(attention().contains(firstLine));
+        QCOMPARE(readFile(QStringLiteral("quillnet.ovpn")), configBefore);
+        QVERIFY(!QFile::exists(QStringLiteral("hostile-config-ran")));
         QVERIFY(child<QLineEdit>("usernameEdit")->isEnabled());
         QVERIFY(states.isEmpty());
         QCOMPARE(toolRuns(), QStringList());

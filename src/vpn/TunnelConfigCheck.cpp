@@ -1,0 +1,336 @@
+#include "vpn/TunnelConfigCheck.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <functional>
+
+namespace {
+
+using Arguments = QStringList;
+using ArgumentRule = std::function<bool(const Arguments &)>;
+
+bool matches(const QString &text, const char *pattern)
+{
+    const QRegularExpression expression(
+        QRegularExpression::anchoredPattern(QLatin1String(pattern)));
+    return expression.match(text).hasMatch();
+}
+
+bool isNumber(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && matches(text, "[0-9]{1,9}") && value >= low && value <= high;
+}
+
+bool isPort(const QString &text)
+{
+    return isNumber(text, 1, 65535);
+}
+
+bool isProtocol(const QString &text)
+{
+    static const QSet<QString> protocols = {
+        QStringLiteral("udp"),        QStringLiteral("udp4"),        QStringLiteral("udp6"),
+        QStringLiteral("tcp"),        QStringLiteral("tcp4"),        QStringLiteral("tcp6"),
+        QStringLiteral("tcp-client"), QStringLiteral("tcp4-client"), QStringLiteral("tcp6-client"),
+    };
+    return protocols.contains(text);
+}
+
+// A host name or an address; never anything that reads as an option or a
+// path.
+bool isHost(const QString &text)
+{
+    return text.size() <= 253 && matches(text, "[A-Za-z0-9][A-Za-z0-9.:-]*");
+}
+
+// Cipher, digest and TLS names, and colon-separated lists of them.
+bool isAlgorithmList(const QString &text)
+{
+    return text.size() <= 512 && matches(text, "[A-Za-z0-9][A-Za-z0-9:_+-]*");
+}
+
+ArgumentRule none()
+{
+    return [](const Arguments &args) { return args.isEmpty(); };
+}
+
+ArgumentRule numbers(int count, int optional, int low, int high)
+{
+    return [=](const Arguments &args) {
+        if (args.size() < count || args.size() > count + optional)
+            return false;
+        for (const QString &arg : args)
+            if (!isNumber(arg, low, high))
+                return false;
+        return true;
+    };
+}
+
+ArgumentRule oneOf(QSet<QString> values)
+{
+    return [values](const Arguments &args) { return args.size() == 1 && values.contains(args[0]); };
+}
+
+ArgumentRule oneAlgorithmList()
+{
+    return [](const Arguments &args) { return args.size() == 1 && isAlgorithmList(args[0]); };
+}
+
+const QHash<QString, ArgumentRule> &allowList()
+{
+    static const QHash<QString, ArgumentRule> rules = {
+        // What kind of peer this is and how it reaches the server.
+        {QStringLiteral("client"), none()},
+        {QStringLiteral("tls-client"), none()},
+        {QStringLiteral("pull"), none()},
+        {QStringLiteral("dev"),
+         [](const Arguments &a) { return a.size() == 1 && matches(a[0], "tun[0-9]{0,3}"); }},
+        {QStringLiteral("dev-type"), oneOf({QStringLiteral("tun")})},
+        {QStringLiteral("proto"),
+         [](const Arguments &a) { return a.size() == 1 && isProtocol(a[0]); }},
+        {QStringLiteral("remote"),
+         [](const Arguments &a) {
+             return !a.isEmpty() && a.size() <= 3 && isHost(a[0]) &&
+                    (a.size() < 2 || isPort(a[1])) && (a.size() < 3 || isProtocol(a[2]));
+         }},
+        {QStringLiteral("remote-random"), none()},
+        {QStringLiteral("port"), [](const Arguments &a) { return a.size() == 1 && isPort(a[0]); }},
+        {QStringLiteral("rport"), [](const Arguments &a) { return a.size() == 1 && isPort(a[0]); }},
+        {QStringLiteral("nobind"), none()},
+        {QStringLiteral("float"), none()},
+        {QStringLiteral("resolv-retry"),
+         [](const Arguments &a) {
+             return a.size() == 1 &&
+                    (a[0] == QLatin1String("infinite") || isNumber(a[0], 0, 86400));
+         }},
+        {QStringLiteral("connect-retry"), numbers(1, 1, 0, 86400)},
+        {QStringLiteral("connect-retry-max"), numbers(1, 0, 1, 100000)},
+        {QStringLiteral("connect-timeout"), numbers(1, 0, 1, 86400)},
+        {QStringLiteral("server-poll-timeout"), numbers(1, 0, 1, 86400)},
+        {QStringLiteral("persist-key"), none()},
+        {QStringLiteral("persist-tun"), none()},
+        {QStringLiteral("disable-dco"), none()},
+        {QStringLiteral("tun-mtu"), numbers(1, 0, 576, 65535)},
+        {QStringLiteral("mssfix"), numbers(0, 1, 0, 65535)},
+        {QStringLiteral("redirect-gateway"),
+         [](const Arguments &a) {
+             static const QSet<QString> flags = {
+                 QStringLiteral("def1"),       QStringLiteral("local"),
+                 QStringLiteral("autolocal"),  QStringLiteral("ipv6"),
+                 QStringLiteral("!ipv4"),      QStringLiteral("bypass-dhcp"),
+                 QStringLiteral("bypass-dns"), QStringLiteral("block-local")};
+             for (const QString &flag : a)
+                 if (!flags.contains(flag))
+                     return false;
+             return a.size() <= flags.size();
+         }},
+        // Who the server is: the CA the client wrote, or inline blocks.
+        {QStringLiteral("ca"),
+         [](const Arguments &a) {
+             return a.size() == 1 && a[0] == QLatin1String(TunnelConfigCheck::CertificateFile);
+         }},
+        {QStringLiteral("remote-cert-tls"), oneOf({QStringLiteral("server")})},
+        {QStringLiteral("verify-x509-name"),
+         [](const Arguments &a) {
+             return !a.isEmpty() && a.size() <= 2 && matches(a[0], "[A-Za-z0-9=,. _@-]{1,256}") &&
+                    (a.size() < 2 ||
+                     QSet<QString>{QStringLiteral("subject"), QStringLiteral("name"),
+                                   QStringLiteral("name-prefix")}
+                         .contains(a[1]));
+         }},
+        {QStringLiteral("key-direction"), oneOf({QStringLiteral("0"), QStringLiteral("1")})},
+        {QStringLiteral("tls-version-min"),
+         [](const Arguments &a) {
+             return !a.isEmpty() && a.size() <= 2 && matches(a[0], "1\\.[0-3]") &&
+                    (a.size() < 2 || a[1] == QLatin1String("or-highest"));
+         }},
+        {QStringLiteral("cipher"), oneAlgorithmList()},
+        {QStringLiteral("data-ciphers"), oneAlgorithmList()},
+        {QStringLiteral("data-ciphers-fallback"), oneAlgorithmList()},
+        {QStringLiteral("auth"), oneAlgorithmList()},
+        {QStringLiteral("tls-cipher"), oneAlgorithmList()},
+        {QStringLiteral("tls-ciphersuites"), oneAlgorithmList()},
+        {QStringLiteral("reneg-sec"), numbers(1, 1, 0, 604800)},
+        // The account: asked for on the console, never read from a file.
+        {QStringLiteral("auth-user-pass"), none()},
+        {QStringLiteral("auth-nocache"), none()},
+        {QStringLiteral("static-challenge"),
+         [](const Arguments &a) {
+             return a.size() == 2 && a[0].size() <= 256 && !a[0].contains(QLatin1Char('\n')) &&
+                    (a[1] == QLatin1String("0") || a[1] == QLatin1String("1"));
+         }},
+        // How the link is kept and what is logged to the console.
+        {QStringLiteral("keepalive"), numbers(2, 0, 1, 86400)},
+        {QStringLiteral("ping"), numbers(1, 0, 1, 86400)},
+        {QStringLiteral("ping-restart"), numbers(1, 0, 1, 86400)},
+        {QStringLiteral("ping-exit"), numbers(1, 0, 1, 86400)},
+        {QStringLiteral("ping-timer-rem"), none()},
+        {QStringLiteral("explicit-exit-notify"), numbers(0, 1, 0, 10)},
+        {QStringLiteral("verb"), numbers(1, 0, 0, 11)},
+        {QStringLiteral("mute"), numbers(1, 0, 0, 100000)},
+        {QStringLiteral("mute-replay-warnings"), none()},
+    };
+    return rules;
+}
+
+// Inline blocks hold key material, which OpenVPN never executes.
+const QSet<QString> &inlineBlocks()
+{
+    static const QSet<QString> blocks = {
+        QStringLiteral("ca"),       QStringLiteral("cert"),      QStringLiteral("key"),
+        QStringLiteral("tls-auth"), QStringLiteral("tls-crypt"), QStringLiteral("tls-crypt-v2")};
+    return blocks;
+}
+
+// Outside comments only printable ASCII, tabs and a line's final CR: any
+// other byte might be a separator to one parser and part of a word to
+// another.
+bool isPlainAscii(const QByteArray &line)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const uchar c = uchar(line.at(i));
+        const bool finalCr = c == '\r' && i + 1 == line.size();
+        if (!finalCr && c != '\t' && (c < 0x20 || c > 0x7e))
+            return false;
+    }
+    return true;
+}
+
+TunnelConfigCheck::Verdict refused(const QString &directive, int line)
+{
+    TunnelConfigCheck::Verdict verdict;
+    verdict.directive = directive.left(64);
+    verdict.line = line;
+    return verdict;
+}
+
+} // namespace
+
+std::optional<QStringList> TunnelConfigCheck::words(const QString &line)
+{
+    QStringList result;
+    QString word;
+    enum
+    {
+        Between,
+        Plain,
+        Quoted
+    } state = Between;
+    QChar quote;
+    const auto escapedNext = [&](qsizetype &i) {
+        if (i + 1 < line.size())
+            word += line.at(++i);
+    };
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        const bool isQuote = c == QLatin1Char('"') || c == QLatin1Char('\'');
+        switch (state) {
+        case Between:
+            if (c.isSpace())
+                break;
+            if (c == QLatin1Char('#') || c == QLatin1Char(';'))
+                return result; // the rest of the line is a comment
+            if (isQuote) {
+                quote = c;
+                state = Quoted;
+            } else {
+                state = Plain;
+                if (c == QLatin1Char('\\'))
+                    escapedNext(i);
+                else
+                    word += c;
+            }
+            break;
+        case Plain:
+            if (c.isSpace()) {
+                result << std::exchange(word, QString());
+                state = Between;
+            } else if (isQuote) {
+                return std::nullopt; // a quote inside a word: read differently by each parser
+            } else if (c == QLatin1Char('\\')) {
+                escapedNext(i);
+            } else {
+                word += c;
+            }
+            break;
+        case Quoted:
+            if (c == quote) {
+                if (i + 1 < line.size() && !line.at(i + 1).isSpace())
+                    return std::nullopt; // text glued to a closing quote
+                result << std::exchange(word, QString());
+                state = Between;
+            } else if (c == QLatin1Char('\\') && quote == QLatin1Char('"')) {
+                escapedNext(i);
+            } else {
+                word += c;
+            }
+            break;
+        }
+    }
+    if (state == Quoted)
+        return std::nullopt; // an unclosed quote
+    if (state == Plain)
+        result << word;
+    return result;
+}
+
+TunnelConfigCheck::Verdict TunnelConfigCheck::check(const QByteArray &configuration)
+{
+    if (configuration.size() > MaxSize)
+        return refused(QStringLiteral("(size)"), 0);
+    if (configuration.contains('\0'))
+        return refused(QStringLiteral("(NUL)"), 0);
+
+    const QList<QByteArray> lines = configuration.split('\n');
+    QString openBlock;
+    for (int number = 1; number <= lines.size(); ++number) {
+        const QByteArray bytes = lines.at(number - 1);
+        const QString trimmed = QString::fromUtf8(bytes).trimmed();
+        if (trimmed.startsWith(QLatin1Char('#')) || trimmed.startsWith(QLatin1Char(';')))
+            continue; // a comment, such as the location line
+        if (!isPlainAscii(bytes))
+            return refused(QStringLiteral("(character)"), number);
+        const QString line = QString::fromLatin1(bytes);
+
+        if (!openBlock.isEmpty()) {
+            // Key material holds no "<": a line with one must close the
+            // block exactly, so that no parser can end it elsewhere.
+            if (trimmed.contains(QLatin1Char('<'))) {
+                if (trimmed != QStringLiteral("</%1>").arg(openBlock))
+                    return refused(trimmed, number);
+                openBlock.clear();
+            }
+            continue;
+        }
+        if (trimmed.startsWith(QLatin1Char('<'))) {
+            const QString tag = trimmed.mid(1, trimmed.size() - 2);
+            if (!trimmed.endsWith(QLatin1Char('>')) || !inlineBlocks().contains(tag))
+                return refused(trimmed, number);
+            openBlock = tag;
+            continue;
+        }
+
+        const std::optional<QStringList> split = words(line);
+        if (!split)
+            return refused(trimmed, number);
+        QStringList parts = *split;
+        if (parts.isEmpty())
+            continue;
+        QString directive = parts.takeFirst();
+        if (directive.startsWith(QLatin1String("--")))
+            directive.remove(0, 2);
+        const auto rule = allowList().constFind(directive);
+        if (rule == allowList().constEnd() || !(*rule)(parts))
+            return refused(directive, number);
+    }
+    // An unclosed block would swallow the options OpenVPN adds after it.
+    if (!openBlock.isEmpty())
+        return refused(QLatin1Char('<') + openBlock + QLatin1Char('>'), lines.size());
+
+    Verdict verdict;
+    verdict.accepted = true;
+    return verdict;
+}
