@@ -14,9 +14,16 @@ work=${XDG_DATA_HOME:-$HOME/.local/share}/quillnet
 # Debian's Privoxy, which the client runs under its own name.
 privoxy=/usr/sbin/privoxy
 
+# Tunnel files and logs can hold account details: everything made from here
+# on is the user's only, and so is the folder, checked at every start.
+umask 077
 mkdir -p "$(dirname "$work")"
-# Tunnel files and logs can hold account details: the folder is the user's only.
-[ -d "$work" ] || mkdir -m 700 "$work"
+[ -e "$work" ] || [ -L "$work" ] || mkdir -m 700 "$work"
+if [ -L "$work" ] || [ ! -d "$work" ] || [ ! -O "$work" ]; then
+    echo "quillnet: $work is not a folder of yours; refusing to use it" >&2
+    exit 1
+fi
+chmod 700 "$work"
 
 # privoxy/ and adapter/ must be real folders: the client writes into privoxy/.
 for folder in privoxy adapter; do

@@ -18,9 +18,15 @@
 #include <QApplication>
 #include <QResource>
 #include <cstdio>
+#include <sys/stat.h>
 
 int main(int argc, char *argv[])
 {
+    // Logs, tunnel files and the web filter's files can hold account
+    // details: whatever this process and its children create is the user's
+    // alone.
+    ::umask(077);
+
     SingleInstanceLock instanceLock;
     switch (instanceLock.tryAcquire()) {
     case SingleInstanceLock::Acquired:

@@ -1,6 +1,7 @@
 #include "net/RequestServer.h"
 
 #include "app/Deployment.h"
+#include "platform/PrivateFile.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -8,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QTimer>
+#include <unistd.h>
 
 namespace {
 
@@ -155,7 +157,12 @@ bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
         return false;
     delete downloadFile;
     downloadFile = new QFile(fileName, this);
-    if (!downloadFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // A program that will be run: a fresh file of ours, never whatever a
+    // link at its place points to.
+    const int fd = PrivateFile::createFresh(fileName);
+    if (fd < 0 || !downloadFile->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         delete downloadFile;
         downloadFile = nullptr;
         return false;

@@ -1,7 +1,8 @@
 #include "vpn/TunnelFiles.h"
 
+#include "platform/PrivateFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -38,14 +39,6 @@ QByteArray TunnelFiles::configuration(const QByteArray &body)
 
 bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *location)
 {
-    const QDir dir(folder);
-    QFile cert(dir.filePath(QLatin1String(CertFile)));
-    if (!cert.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-    QFile config(dir.filePath(QLatin1String(ConfigFile)));
-    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-
     // The key comes from the catalogue and is used as a pattern unescaped.
     const QRegularExpression locationLine(QRegularExpression::anchoredPattern(
         QStringLiteral("#\\s*\\$\\s*") + locationKey() + QStringLiteral("\\s*=\\s*\"(.+)\"")));
@@ -57,35 +50,41 @@ bool TunnelFiles::write(const QByteArray &body, const QString &folder, QString *
         Configuration
     } state = BeforeCertificate;
     QTextStream in(body);
-    QTextStream certOut(&cert);
-    QTextStream configOut(&config);
+    QByteArray certificate;
+    QByteArray configuration;
+    QString found = *location;
     QString line;
     while (in.readLineInto(&line)) {
+        const QByteArray bytes = line.toUtf8() + '\n';
         switch (state) {
         case BeforeCertificate:
             // A greeting or blank lines before the certificate go nowhere.
             if (!line.contains(QLatin1String("BEGIN CERTIFICATE")))
                 break;
             state = InCertificate;
-            certOut << line << '\n';
+            certificate += bytes;
             break;
         case InCertificate:
-            certOut << line << '\n';
+            certificate += bytes;
             if (line.contains(QLatin1String("END CERTIFICATE")))
                 state = Configuration;
             break;
         case Configuration: {
-            configOut << line << '\n';
+            configuration += bytes;
             const QRegularExpressionMatch match = locationLine.match(line);
             if (match.hasMatch())
-                *location = match.captured(1);
+                found = match.captured(1);
             break;
         }
         }
     }
-    certOut.flush();
-    configOut.flush();
-    // A full disk shows only here: OpenVPN must not start on cut files.
-    return certOut.status() == QTextStream::Ok && configOut.status() == QTextStream::Ok &&
-           cert.flush() && config.flush();
+    // The files may hold account details: private to the user, and never
+    // written through a link someone left in their place. A full disk shows
+    // here too: OpenVPN must not start on cut files.
+    const QDir dir(folder);
+    if (!PrivateFile::write(dir.filePath(QLatin1String(CertFile)), certificate) ||
+        !PrivateFile::write(dir.filePath(QLatin1String(ConfigFile)), configuration))
+        return false;
+    *location = found;
+    return true;
 }

@@ -30,9 +30,9 @@ public:
     // them into the configuration file.
     static QByteArray configuration(const QByteArray &body);
 
-    // Writes both files into `folder`. Returns false, writing nothing, when
-    // either file cannot be opened, and false when they could not be
-    // written whole (a full disk). `location` is set from the last location
-    // line and left as it was when there is none.
+    // Writes both files into `folder`, each 0600 and whole or not at all.
+    // Returns false when either could not be written (a read-only folder, a
+    // full disk); OpenVPN must not start then. `location` is set from the
+    // last location line and left as it was when there is none.
     static bool write(const QByteArray &body, const QString &folder, QString *location);
 };

@@ -1,9 +1,10 @@
 #include "GeneratedFile.h"
 
+#include "platform/PrivateFile.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -33,11 +34,7 @@ QString GeneratedFile::header()
 bool GeneratedFile::write(const QString &path, const QString &text)
 {
     const qint64 previous = modifiedSecs(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    file.write(text.toUtf8());
-    if (!file.commit())
+    if (!PrivateFile::write(path, text.toUtf8()))
         return false;
 
     // Only a time equal to the last one goes unseen. A last time already

@@ -139,6 +139,23 @@ check "the next start renews the links" links_to_installation
 check "the next start takes over the updated Privoxy" \
     cmp "$privoxy" "$user/privoxy/Quillnet_webfilter"
 
+# A folder loosened since is made private again; what the client writes is
+# the user's alone.
+chmod 755 "$user"
+run_launcher "$work/third.log"
+check "the next start makes the folder private again" test "$(stat -c %a "$user")" = 700
+check "the client's log is the user's alone" test "$(stat -c %a "$user/log.txt")" = 600
+
+# A working folder that is a link (to somewhere its user does not own) is
+# refused before anything is written.
+mv "$user" "$user.real"
+ln -s "$user.real" "$user"
+run_launcher "$work/linked.log"
+check "a linked working folder is refused" test $? -ne 0
+check "the refusal says why" grep -q "is not a folder of yours" "$work/linked.log"
+rm "$user"
+mv "$user.real" "$user"
+
 tree_state >"$work/tree.after"
 check "the installation is not written to" cmp "$work/tree.before" "$work/tree.after"
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -16,7 +17,8 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-const QByteArray Certificate = "-----BEGIN CERTIFICATE-----\nMIIB\nAAAA\n-----END CERTIFICATE-----\n";
+const QByteArray Certificate =
+    "-----BEGIN CERTIFICATE-----\nMIIB\nAAAA\n-----END CERTIFICATE-----\n";
 
 } // namespace
 
@@ -36,14 +38,15 @@ private slots:
         QTest::addColumn<QByteArray>("certificate");
         QTest::addColumn<QByteArray>("configuration");
         QTest::newRow("greeting and blank line dropped")
-            << "Welcome\n\n" + Certificate + "client\nremote 10.0.0.1 1194\n" << Certificate
-            << QByteArray("client\nremote 10.0.0.1 1194\n");
+            << "Welcome\n\n" + Certificate + "client\nremote 10.0.0.1 1194\n"
+            << Certificate << QByteArray("client\nremote 10.0.0.1 1194\n");
         QTest::newRow("windows line ends")
-            << QByteArray("hi\r\n-----BEGIN CERTIFICATE-----\r\nMIIB\r\n-----END CERTIFICATE-----\r\nclient\r\n")
+            << QByteArray("hi\r\n-----BEGIN CERTIFICATE-----\r\nMIIB\r\n-----END "
+                          "CERTIFICATE-----\r\nclient\r\n")
             << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n")
             << QByteArray("client\n");
-        QTest::newRow("no certificate: both empty") << QByteArray("client\nremote x\n") << QByteArray()
-                                                    << QByteArray();
+        QTest::newRow("no certificate: both empty")
+            << QByteArray("client\nremote x\n") << QByteArray() << QByteArray();
         QTest::newRow("certificate never ends: all in the certificate")
             << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\nclient\n")
             << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\nclient\n") << QByteArray();
@@ -69,8 +72,10 @@ private slots:
         QTest::addColumn<QString>("location");
         const QString none = QStringLiteral("previous");
         QTest::newRow("plain") << QByteArray("#$location_en=\"Prague\"") << "Prague";
-        QTest::newRow("spaced") << QByteArray("#  $ location_en = \"New York, US\"") << "New York, US";
-        QTest::newRow("quotes inside") << QByteArray("# $ location_en = \"A \"B\" C\"") << "A \"B\" C";
+        QTest::newRow("spaced") << QByteArray("#  $ location_en = \"New York, US\"")
+                                << "New York, US";
+        QTest::newRow("quotes inside")
+            << QByteArray("# $ location_en = \"A \"B\" C\"") << "A \"B\" C";
         QTest::newRow("trailing comment") << QByteArray("# $ location_en = \"Prague\" # x") << none;
         QTest::newRow("indented") << QByteArray("  # $ location_en = \"Prague\"") << none;
         QTest::newRow("empty value") << QByteArray("# $ location_en = \"\"") << none;
@@ -95,7 +100,8 @@ private slots:
         QCoreApplication::installTranslator(&czech);
         QCOMPARE(TunnelFiles::locationKey(), QStringLiteral("location_cz"));
         QString found;
-        QVERIFY(TunnelFiles::write(Certificate + "# $ location_cz = \"Praha\"\n# $ location_cz = \"Brno\"\n",
+        QVERIFY(TunnelFiles::write(Certificate +
+                                       "# $ location_cz = \"Praha\"\n# $ location_cz = \"Brno\"\n",
                                    dir.path(), &found));
         QCOMPARE(found, QStringLiteral("Brno"));
         QCoreApplication::removeTranslator(&czech);
@@ -104,7 +110,8 @@ private slots:
     void unwritableFolderWritesNothing()
     {
         QString location = QStringLiteral("kept");
-        QVERIFY(!TunnelFiles::write(Certificate, dir.filePath(QStringLiteral("missing")), &location));
+        QVERIFY(
+            !TunnelFiles::write(Certificate, dir.filePath(QStringLiteral("missing")), &location));
         QCOMPARE(location, QStringLiteral("kept"));
 
         // The certificate can be written but the configuration cannot: a
@@ -114,17 +121,47 @@ private slots:
         QVERIFY(!TunnelFiles::write(Certificate + "client\n", blocked.path(), &location));
     }
 
+    // Root may write these into a folder its user controls: a link left at
+    // a file's place is replaced, never written through, and only the owner
+    // can read what was written.
+    void filesArePrivateAndNeverWrittenThroughALink()
+    {
+        QTemporaryDir folder;
+        const QString victim = folder.filePath(QStringLiteral("victim"));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("precious\n");
+        file.close();
+        QVERIFY(QFile::link(victim, folder.filePath(QStringLiteral("cert.crt"))));
+        QVERIFY(QFile::link(victim, folder.filePath(QStringLiteral("quillnet.ovpn"))));
+
+        QString location;
+        QVERIFY(TunnelFiles::write(Certificate + "client\n", folder.path(), &location));
+        QCOMPARE(readFile(victim), QByteArray("precious\n"));
+        for (const char *name : {"cert.crt", "quillnet.ovpn"}) {
+            const QFileInfo written(folder.filePath(QLatin1String(name)));
+            QVERIFY2(!written.isSymLink(), name);
+            QCOMPARE(written.permissions() & 0x0777, QFile::Permissions(0x0600));
+        }
+        QCOMPARE(readFile(folder.filePath(QStringLiteral("quillnet.ovpn"))),
+                 QByteArray("client\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 3); // no temporary left
+    }
+
     // What the login takes for a configuration before anything is written.
     void onlyACertificateWithAConfigurationIsATunnelConfig_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("isConfig");
-        QTest::newRow("greeting, certificate, configuration") << "Welcome\n" + Certificate + "client\n" << true;
+        QTest::newRow("greeting, certificate, configuration")
+            << "Welcome\n" + Certificate + "client\n"
+            << true;
         QTest::newRow("error page") << QByteArray("<html>oops</html>") << false;
         QTest::newRow("certificate alone") << Certificate + "\r\n \n" << false;
-        QTest::newRow("certificate never ends") << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\nclient\n") << false;
-        QTest::newRow("end marker on the begin line") << QByteArray("BEGIN CERTIFICATE END CERTIFICATE\nclient\n")
-                                                      << false;
+        QTest::newRow("certificate never ends")
+            << QByteArray("-----BEGIN CERTIFICATE-----\nMIIB\nclient\n") << false;
+        QTest::newRow("end marker on the begin line")
+            << QByteArray("BEGIN CERTIFICATE END CERTIFICATE\nclient\n") << false;
     }
 
     void onlyACertificateWithAConfigurationIsATunnelConfig()
