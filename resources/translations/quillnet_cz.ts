@@ -780,6 +780,18 @@ Chcete svůj požadavek přesto odeslat?</translation>
         <source>Connecting to server</source>
         <translation>Připojuji se k serveru</translation>
     </message>
+    <message>
+        <source>%1 (%2 KiB)</source>
+        <translation>%1 (%2 KiB)</translation>
+    </message>
+    <message>
+        <source>No logs go with the request.</source>
+        <translation>K žádosti se nepřikládají žádné záznamy.</translation>
+    </message>
+    <message>
+        <source>Attached logs: %1</source>
+        <translation>Přiložené záznamy: %1</translation>
+    </message>
 </context>
 <context>
     <name>SupportWidget</name>

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <optional>
 
 namespace SupportRequest {
 
@@ -23,14 +25,44 @@ QStringList logFiles()
             QStringLiteral("log-privoxy.txt")};
 }
 
+namespace {
+
+// The end of a log, at most MaxLogBytes of it; nothing when it cannot be
+// read.
+std::optional<QByteArray> logTail(const QDir &dir, const QString &name)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 size = file.size();
+    if (size <= MaxLogBytes)
+        return file.readAll();
+    if (!file.seek(size - MaxLogBytes))
+        return std::nullopt;
+    return QByteArray(LeftOutMark) + file.read(MaxLogBytes);
+}
+
+} // namespace
+
+QList<Attachment> attachments(const QDir &dir)
+{
+    QList<Attachment> found;
+    for (const QString &name : logFiles()) {
+        const QFileInfo info(dir.filePath(name));
+        if (info.isFile() && info.isReadable())
+            found.append({name, qMin(info.size(), MaxLogBytes)});
+    }
+    return found;
+}
+
 QString withLogListings(const QString &text, const QDir &dir)
 {
     QString body = text;
     for (const QString &name : logFiles()) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        std::optional<QByteArray> tail = logTail(dir, name);
+        if (!tail)
             continue;
-        QByteArray content = file.readAll();
+        QByteArray content = *tail;
         // A log cut off by a crash can end in NUL bytes; the text stops there.
         const qsizetype nul = content.indexOf('\0');
         if (nul >= 0)

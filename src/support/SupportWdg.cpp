@@ -89,11 +89,28 @@ void SupportWdg::openMenu()
 
 void SupportWdg::openMail()
 {
+    showAttachments();
     ui->stackedWidget->setCurrentWidget(ui->mailPage);
     if (ui->senderEdit->text().isEmpty())
         ui->senderEdit->setFocus();
     else
         ui->textEdit->setFocus();
+}
+
+QString SupportWdg::attachmentsText() const
+{
+    return ui->attachmentsLbl->text();
+}
+
+void SupportWdg::showAttachments()
+{
+    // The user sees what leaves the machine with the request before sending.
+    QStringList listed;
+    for (const SupportRequest::Attachment &log : SupportRequest::attachments(QDir::current()))
+        listed << tr("%1 (%2 KiB)").arg(log.name).arg((log.size + 1023) / 1024);
+    ui->attachmentsLbl->setText(
+        listed.isEmpty() ? tr("No logs go with the request.")
+                         : tr("Attached logs: %1").arg(listed.join(QStringLiteral(", "))));
 }
 
 void SupportWdg::openUrl()

@@ -25,6 +25,8 @@ public:
     bool isSending() const { return sending; }
     // The request text as typed.
     QString requestText() const;
+    // What the form says goes with the request besides the text.
+    QString attachmentsText() const;
 
 public slots:
     void reloadSender();
@@ -38,6 +40,7 @@ public slots:
 
 private:
     void setIdle();
+    void showAttachments();
 
     Ui::SupportWidget *ui;
     SendMail *sendMail = nullptr;

@@ -189,6 +189,18 @@ void TestSmtpMessage::logListingsAppended()
     QCOMPARE(body, QStringLiteral("  my text \n"
                                   "\n\n*** FILE \"log.txt\" LISTING ***\nline one\nline two\n"
                                   "\n\n*** FILE \"log-privoxy.txt\" LISTING ***\nfilter up\n"));
+
+    // A long log goes only with its end, marked, and the form is told the
+    // sizes that go.
+    write("log.old", QByteArray(SupportRequest::MaxLogBytes, 'a') + "the end\n");
+    const QString capped = SupportRequest::withLogListings(QString(), dir.path());
+    QVERIFY(capped.contains(QStringLiteral("*** FILE \"log.old\" LISTING ***\n[...]\naaaa")));
+    QVERIFY(capped.contains(QStringLiteral("athe end\n\n\n*** FILE \"log-privoxy.txt\"")));
+    QVERIFY(capped.size() < 2 * SupportRequest::MaxLogBytes);
+    const QList<SupportRequest::Attachment> sent = SupportRequest::attachments(dir.path());
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent.at(1).name, QStringLiteral("log.old"));
+    QCOMPARE(sent.at(1).size, SupportRequest::MaxLogBytes);
 }
 
 void TestSmtpMessage::replyAddress_data()

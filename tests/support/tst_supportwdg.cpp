@@ -8,6 +8,8 @@
 #include "app/ApplicationNames.h"
 #include "app/SettingsKeys.h"
 #include "support/SupportDlg.h"
+#include "support/SupportRequest.h"
+#include "support/SupportWdg.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -29,6 +31,7 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void attachedLogsListed();
     void blankTextNotSent();
     void doubtfulAddressAsked_data();
     void doubtfulAddressAsked();
@@ -79,6 +82,23 @@ void TestSupportWdg::show(const QString &text, const QString &address)
     wdg->show();
     wdg->openMail();
     SupportForm(wdg).fill(text, address);
+}
+
+void TestSupportWdg::attachedLogsListed()
+{
+    const QStringList logs = SupportRequest::logFiles();
+    for (const QString &name : logs)
+        QFile::remove(name);
+    show();
+    QCOMPARE(wdg->attachmentsText(), QStringLiteral("No logs go with the request."));
+    delete wdg;
+    QFile log(logs.first());
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write(QByteArray(1500, 'x'));
+    log.close();
+    show();
+    QCOMPARE(wdg->attachmentsText(), QStringLiteral("Attached logs: log.txt (2 KiB)"));
+    QFile::remove(logs.first());
 }
 
 void TestSupportWdg::blankTextNotSent()
