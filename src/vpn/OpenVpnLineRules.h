@@ -19,7 +19,8 @@ public:
         QString adapter;  // the tunnel device the line reports as opened
         QString progress; // a status text; the state does not change
         bool connected = false;
-        QString error; // a failure: "first line\nsecond line"
+        bool restarting = false; // OpenVPN restarts itself (SIGUSR1)
+        QString error;           // a failure: "first line\nsecond line"
     };
 
     // Several rules may fire for one line. The server address is looked

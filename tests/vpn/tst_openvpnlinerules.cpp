@@ -94,6 +94,58 @@ private slots:
         QCOMPARE(effects.error, error);
     }
 
+    // Certificate subjects and pushed options are the network peer's words:
+    // they never make the tunnel up, failed or point it elsewhere. Only
+    // OpenVPN's own soft restart takes it down again.
+    void peerChosenTextDecidesNothing_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("restarting");
+        QTest::addColumn<bool>("failed");
+        const QString ts = QStringLiteral("2026-12-07 08:40:01 ");
+        QTest::newRow("subject says completed")
+            << ts + "VERIFY ERROR: depth=0, error=unable to get local issuer certificate: "
+                    "CN=Initialization Sequence Completed, serial=1"
+            << "" << false << false << false;
+        QTest::newRow("subject says auth failed")
+            << ts + "VERIFY ERROR: depth=0, error=self-signed certificate: "
+                    "CN=AUTH: Received control message: AUTH_FAILED"
+            << "" << false << false << false;
+        QTest::newRow("pushed option says completed")
+            << ts + "PUSH: Received control message: 'PUSH_REPLY,echo Initialization Sequence "
+                    "Completed,ifconfig 10.8.0.6 10.8.0.5'"
+            << "" << false << false << false;
+        QTest::newRow("peer name claims another address")
+            << ts + "[x] Peer Connection Initiated with [AF_INET]6.6.6.6:1] Peer Connection "
+                    "Initiated with [AF_INET]10.99.0.2:1194"
+            << "10.99.0.2" << false << false << false;
+        QTest::newRow("auth failed with a reason")
+            << ts + "AUTH: Received control message: AUTH_FAILED,subscription expired" << "" << false
+            << false << true;
+        QTest::newRow("soft restart on network loss")
+            << ts + "SIGUSR1[soft,ping-restart] received, process restarting" << "" << false << true
+            << false;
+        QTest::newRow("old stamp, completed")
+            << "Mon Dec  7 08:40:01 2026 Initialization Sequence Completed" << "" << true << false
+            << false;
+    }
+
+    void peerChosenTextDecidesNothing()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, ip);
+        QFETCH(bool, connected);
+        QFETCH(bool, restarting);
+        QFETCH(bool, failed);
+        const OpenVpnLineRules::Effects effects = OpenVpnLineRules::apply(line, false);
+        QCOMPARE(effects.ip, ip);
+        QCOMPARE(effects.connected, connected);
+        QCOMPARE(effects.restarting, restarting);
+        QCOMPARE(!effects.error.isEmpty(), failed);
+    }
+
     void knownAddressIsNotReplaced()
     {
         const auto effects = OpenVpnLineRules::apply(
