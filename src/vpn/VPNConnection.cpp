@@ -155,8 +155,10 @@ void VPNConnection::failedToStart(const QString &program)
 
 void VPNConnection::askToExit()
 {
+    // Not SIGTERM alone: OpenVPN waiting at a prompt that nobody answers (a
+    // static challenge) takes no notice of it, and the stop would never end.
     if (process->isRunning())
-        process->terminate();
+        process->stop();
 }
 
 void VPNConnection::stop(bool silent)

@@ -3,6 +3,7 @@
 // real openvpn on a terminal, sleep announced by (a stand-in for) logind.
 // Runs without DNS (without_dns.sh), so a name that cannot be resolved
 // never leaves the machine.
+#include "ChildProcesses.h"
 #include "HttpProxyPeer.h"
 #include "LogindPeer.h"
 #include "OpenVpnServerPeer.h"
@@ -46,10 +47,11 @@ class TestVpnTunnel : public QObject
     QTranslator czech;
     QString configuration;
 
-    // The configuration with its remote line pointed elsewhere.
-    void writeConfig(const QString &remote)
+    // The configuration with its remote line pointed elsewhere, and more
+    // options where given.
+    void writeConfig(const QString &remote, const QString &more = QString())
     {
-        QString text = configuration;
+        QString text = configuration + more;
         text.replace(QStringLiteral("remote %1 %2").arg(server.serverAddress()).arg(server.port()),
                      QStringLiteral("remote ") + remote);
         QFile file(QLatin1String(TunnelFiles::ConfigFile));
@@ -160,6 +162,30 @@ private slots:
         QVERIFY(reaches(status, Disconnected));
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().toString(), error);
+    }
+
+    // A static challenge asks for a PIN that the client does not know, and
+    // OpenVPN waiting at that prompt takes no notice of SIGTERM.
+    void stopEndsOpenVpnWaitingAtAPrompt()
+    {
+        writeConfig(QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.port()),
+                    QStringLiteral("static-challenge \"Enter PIN\" 1\n"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        connectAs(vpn, "secret1");
+        vpn.start();
+        // Past the prompts the client answers, OpenVPN reads on and on.
+        int readingFor = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QList<pid_t> openvpn = openVpnChildren();
+                readingFor = openvpn.size() == 1 && isReading(openvpn.first()) ? readingFor + 1 : 0;
+                return readingFor > 20;
+            },
+            15000));
+        vpn.stop(false);
+        QVERIFY(reaches(status, Disconnected));
+        QVERIFY(openVpnChildren().isEmpty());
     }
 
     void sleepClosesTheTunnelAndWakingReopensIt()
