@@ -117,6 +117,7 @@ void VPNConnection::start()
     ip.clear();
     runError.clear();
     echoWaited.invalidate();
+    restartOnWake = false;
     if (status != Reconnecting)
         status = Connecting;
     emit statusChanged(status, tr("Initializing"));
@@ -168,24 +169,26 @@ void VPNConnection::askToExit()
 
 void VPNConnection::stop(bool silent)
 {
+    restartOnWake = false;
     askToExit();
     if (status == Disconnected)
         return;
     if (status != Reconnecting)
         status = Disconnecting;
     emit statusChanged(status, silent ? QString() : tr("Disconnecting"));
+    // Nothing left to end (asleep, say): no process end will come to finish
+    // the stop or to restart.
+    if (!process->isRunning())
+        QTimer::singleShot(0, this, [this] {
+            if ((status == Disconnecting || status == Reconnecting) && !process->isRunning())
+                finished();
+        });
 }
 
 void VPNConnection::reconnect()
 {
     status = Reconnecting;
     stop(false);
-    // Nothing left to end: the restart does not wait for a process end.
-    if (!process->isRunning())
-        QTimer::singleShot(0, this, [this] {
-            if (status == Reconnecting && !process->isRunning())
-                finished();
-        });
 }
 
 void VPNConnection::finished()
@@ -208,8 +211,12 @@ void VPNConnection::suspend()
     if (process->isRunning() && !process->waitForFinished(ExitWaitMs)) {
         process->kill();
         process->waitForFinished(ExitWaitMs);
+        // Down the hard way: the tunnel says so at once, and waking up
+        // brings it back as after an orderly sleep.
         status = Disconnected;
         ip.clear();
+        restartOnWake = true;
+        emit statusChanged(Disconnected, QString());
         return;
     }
     status = Suspended;
@@ -223,7 +230,7 @@ void VPNConnection::systemSuspending()
 
 void VPNConnection::systemResumed()
 {
-    if (status == Suspended)
+    if (status == Suspended || (status == Disconnected && restartOnWake))
         start();
 }
 

@@ -308,8 +308,17 @@ private slots:
         QVERIFY(!reports(status).contains(report(Disconnected)));
     }
 
+    void sleepEndsTheRunAndWakingRestartsIt_data()
+    {
+        QTest::addColumn<bool>("stoppedAsleep");
+        QTest::newRow("wakes") << false;
+        // A log-out before the wake-up ends like any other.
+        QTest::newRow("stopped while asleep") << true;
+    }
+
     void sleepEndsTheRunAndWakingRestartsIt()
     {
+        QFETCH(bool, stoppedAsleep);
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         QVERIFY(connectHeld(vpn, status));
@@ -319,6 +328,16 @@ private slots:
         QVERIFY(status.isEmpty()); // sleeping says nothing
         QTest::qWait(100);
         QCOMPARE(vpn.getStatus(), Suspended); // the process end changes nothing
+        if (stoppedAsleep) {
+            vpn.stop(false);
+            QVERIFY(waitFor(status, Disconnected));
+            QCOMPARE(reports(status),
+                     (QStringList{report(Disconnecting, "Disconnecting"), report(Disconnected)}));
+            vpn.systemResumed(); // nothing to resume
+            QTest::qWait(100);
+            QCOMPARE(vpn.getStatus(), Disconnected);
+            return;
+        }
         vpn.systemResumed();
         QVERIFY(waitFor(status, Connected));
         QCOMPARE(reports(status).first(), report(Connecting, "Initializing"));
