@@ -949,6 +949,12 @@ Program OpenVPN nelze spustit.</translation>
         <source>Connected</source>
         <translation>Připojeno</translation>
     </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+OpenVPN asked for the password without hiding it.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+OpenVPN požádal o heslo, aniž by ho skryl.</translation>
+    </message>
 </context>
 <context>
     <name>WebFilter</name>

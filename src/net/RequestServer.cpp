@@ -61,7 +61,6 @@ RequestServer::RequestServer(const QString &host, QObject *parent)
     : QObject(parent), host(host), http(new QNetworkAccessManager(this)), timer(new QTimer(this))
 {
     qRegisterMetaType<MailRedir>("MailRedir");
-    http->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
     timer->setSingleShot(true);
     timer->setInterval(RequestTimeoutMs);
     connect(timer, &QTimer::timeout, this, &RequestServer::requestTimeout);
@@ -87,13 +86,13 @@ void RequestServer::setUser(const QString &user, const QString &password)
 
 void RequestServer::setProxy(const QNetworkProxy &proxy)
 {
-    http->setProxy(proxy);
+    this->proxy = proxy;
 }
 
 bool RequestServer::getConfig()
 {
     return start(GetConfig, serviceUrl(true, QStringLiteral("/server/config.php?") + loginQuery),
-                 RequestTimeoutMs);
+                 RequestTimeoutMs, proxy);
 }
 
 bool RequestServer::getContact()
@@ -148,7 +147,7 @@ bool RequestServer::checkUpdate()
     return start(CheckUpdate,
                  serviceUrl(true, QStringLiteral("/server/update.php?verze=") +
                                       QLatin1String(ClientVersion)),
-                 RequestTimeoutMs);
+                 RequestTimeoutMs, proxy);
 }
 
 bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
@@ -172,7 +171,7 @@ bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
     QUrl secureUrl = url;
     secureUrl.setScheme(QStringLiteral("https"));
     secureUrl.setPort(url.port(443));
-    return start(DownloadUpdate, secureUrl, DownloadIdleTimeoutMs);
+    return start(DownloadUpdate, secureUrl, DownloadIdleTimeoutMs, proxy);
 }
 
 bool RequestServer::getReceiving()
@@ -191,7 +190,11 @@ bool RequestServer::setReceiving(bool state)
 
 bool RequestServer::startApi(Kind requestKind, const QString &query)
 {
-    return start(requestKind, serviceUrl(false, apiPath + query), RequestTimeoutMs);
+    // Account requests carry the password in a plain-HTTP query and are
+    // made only while the tunnel is up: they go through the tunnel, never
+    // to the user's proxy.
+    return start(requestKind, serviceUrl(false, apiPath + query), RequestTimeoutMs,
+                 QNetworkProxy(QNetworkProxy::NoProxy));
 }
 
 QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
@@ -208,7 +211,8 @@ QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
     return url;
 }
 
-bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs)
+bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
+                          const QNetworkProxy &via)
 {
     if (isBusy())
         return false;
@@ -226,6 +230,7 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs)
     // A kept-alive connection would be reused without a new certificate
     // check; every request is judged on a fresh connection.
     http->clearConnectionCache();
+    http->setProxy(via);
 
     reply = http->get(request);
     connect(reply, &QNetworkReply::finished, this, &RequestServer::httpRequestDone);

@@ -40,6 +40,8 @@ public:
     ~RequestServer() override;
 
     void setUser(const QString &user, const QString &password);
+    // For the configuration request, the update check and the download;
+    // account requests never go through a proxy.
     void setProxy(const QNetworkProxy &proxy);
 
     bool isBusy() const { return reply != nullptr; }
@@ -106,7 +108,7 @@ private:
     };
 
     bool startApi(Kind requestKind, const QString &query);
-    bool start(Kind requestKind, const QUrl &url, int timeoutMs);
+    bool start(Kind requestKind, const QUrl &url, int timeoutMs, const QNetworkProxy &via);
     QUrl serviceUrl(bool https, const QString &pathAndQuery) const;
     void writeDownloadedData();
     void emitDone(Kind doneKind, const QByteArray &response, bool ok);
@@ -116,6 +118,8 @@ private:
     QString apiPath;
     QString user;
     QString password;
+    // For the requests made before the tunnel is up.
+    QNetworkProxy proxy{QNetworkProxy::NoProxy};
     Kind kind = NoKind;
     MailRedir pendingRedir;
     MailRedir pendingNewRedir;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -29,6 +30,15 @@ constexpr qint64 ReadChunk = 4096;
 constexpr qint64 ReadLimitPerNotification = 64 * 1024;
 // Used only when the kernel cannot mark all descriptors at once.
 constexpr int MaxDescriptorScan = 65536;
+// How long stop() waits after SIGTERM before it hangs up the terminal.
+// OpenVPN takes its tunnel down and exits within a second or two of SIGTERM
+// (over UDP it first waits a moment for its exit notification to go out);
+// still there after three, it sits at a prompt, where SIGTERM goes unheeded.
+constexpr int TerminateGraceMs = 3000;
+// How long stop() waits after the hang-up before the kill. A program
+// reading its terminal gets end of input at once and exits in milliseconds;
+// the rest leaves room for a loaded machine.
+constexpr int HangUpGraceMs = 2000;
 
 // Everything the child needs between fork and exec, prepared beforehand: the
 // child may only make async-signal-safe calls.
@@ -144,7 +154,11 @@ bool configureTerminal(int fd)
 
 } // namespace
 
-ConsoleProcess::ConsoleProcess(QObject *parent) : QIODevice(parent) {}
+ConsoleProcess::ConsoleProcess(QObject *parent) : QIODevice(parent), stopTimer(new QTimer(this))
+{
+    stopTimer->setSingleShot(true);
+    connect(stopTimer, &QTimer::timeout, this, &ConsoleProcess::escalateStop);
+}
 
 ConsoleProcess::~ConsoleProcess()
 {
@@ -329,6 +343,29 @@ void ConsoleProcess::terminate()
         child->terminate();
 }
 
+void ConsoleProcess::stop()
+{
+    if (!child || child->state() == QProcess::NotRunning)
+        return;
+    terminate();
+    // Asking again does not put the next step off.
+    if (!stopTimer->isActive())
+        stopTimer->start(TerminateGraceMs);
+}
+
+void ConsoleProcess::escalateStop()
+{
+    if (!child)
+        return;
+    if (masterFd >= 0) {
+        // The child's terminal hangs up: a prompt reads end of input.
+        closeTerminal();
+        stopTimer->start(HangUpGraceMs);
+    } else {
+        kill();
+    }
+}
+
 void ConsoleProcess::kill()
 {
     if (!child || child->state() == QProcess::NotRunning)
@@ -461,6 +498,7 @@ void ConsoleProcess::onChildFinished(int exitCode, QProcess::ExitStatus exitStat
 {
     lastExitCode = exitCode;
     lastExitStatus = exitStatus;
+    stopTimer->stop();
     // Everything the child wrote before it ended is in the terminal by now
     // (a read waits for the kernel's pending input), so this drains it all.
     readTerminal(std::numeric_limits<qint64>::max());

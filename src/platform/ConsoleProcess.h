@@ -5,6 +5,7 @@
 #include <QProcess>
 
 class QSocketNotifier;
+class QTimer;
 
 // Runs a program on a terminal of its own and reads and writes that terminal
 // as a sequential device. Programs that ask for credentials read the answer
@@ -38,8 +39,13 @@ public:
     qint64 processId() const;
 
     // Asks the child to end (SIGTERM). A program blocked at a prompt may
-    // ignore it; kill() or close() always work.
+    // ignore it; stop(), kill() or close() always work.
     void terminate();
+    // Ends the child with as little harm as will do: SIGTERM; a child still
+    // running a while later has its terminal hung up, which ends a prompt
+    // (output after that is lost); one still running after that is killed.
+    // Returns at once; finished() follows.
+    void stop();
     // Ends the child and everything in its process group (SIGKILL).
     void kill();
     // Blocks the calling thread while still reading the terminal, so a child
@@ -83,6 +89,7 @@ private:
     void writeTerminal();
     void onChildFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void onChildError(QProcess::ProcessError error);
+    void escalateStop();
 
     QString workingDir;
     QProcess *child = nullptr;
@@ -93,6 +100,7 @@ private:
     int slaveFd = -1;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
+    QTimer *stopTimer;
     QByteArray readBuffer;
     QByteArray writeBuffer;
     int lastExitCode = 0;

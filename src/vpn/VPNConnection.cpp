@@ -23,7 +23,7 @@ const char DefaultProgram[] = "openvpn";
 int startCount = 0;
 
 // A password prompt waits for the terminal to switch echo off; look again
-// this often until it has.
+// this often until it has (or VPNConnection::EchoWaitMs have passed).
 const int EchoPollMs = 5;
 
 // OpenVPN from the search path; Debian installs it in /usr/sbin, which an
@@ -41,9 +41,13 @@ QString defaultProgram()
 } // namespace
 
 VPNConnection::VPNConnection(QObject *parent)
-    : QObject(parent), process(new ConsoleProcess(this)), logFile(new QFile(QLatin1String(LogName)))
+    : QObject(parent), process(new ConsoleProcess(this)), echoPoll(new QTimer(this)),
+      logFile(new QFile(QLatin1String(LogName)))
 {
     qRegisterMetaType<CnnStatus>("CnnStatus");
+    echoPoll->setSingleShot(true);
+    echoPoll->setInterval(EchoPollMs);
+    connect(echoPoll, &QTimer::timeout, this, &VPNConnection::checkLine);
     rotateLog();
     logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
     connect(process, &ConsoleProcess::readyRead, this, &VPNConnection::checkLine);
@@ -112,6 +116,8 @@ void VPNConnection::start()
         return;
     ip.clear();
     runError.clear();
+    echoWaited.invalidate();
+    restartOnWake = false;
     if (status != Reconnecting)
         status = Connecting;
     emit statusChanged(status, tr("Initializing"));
@@ -155,30 +161,34 @@ void VPNConnection::failedToStart(const QString &program)
 
 void VPNConnection::askToExit()
 {
+    // Not SIGTERM alone: OpenVPN waiting at a prompt that nobody answers (a
+    // static challenge) takes no notice of it, and the stop would never end.
     if (process->isRunning())
-        process->terminate();
+        process->stop();
 }
 
 void VPNConnection::stop(bool silent)
 {
+    restartOnWake = false;
     askToExit();
     if (status == Disconnected)
         return;
     if (status != Reconnecting)
         status = Disconnecting;
     emit statusChanged(status, silent ? QString() : tr("Disconnecting"));
+    // Nothing left to end (asleep, say): no process end will come to finish
+    // the stop or to restart.
+    if (!process->isRunning())
+        QTimer::singleShot(0, this, [this] {
+            if ((status == Disconnecting || status == Reconnecting) && !process->isRunning())
+                finished();
+        });
 }
 
 void VPNConnection::reconnect()
 {
     status = Reconnecting;
     stop(false);
-    // Nothing left to end: the restart does not wait for a process end.
-    if (!process->isRunning())
-        QTimer::singleShot(0, this, [this] {
-            if (status == Reconnecting && !process->isRunning())
-                finished();
-        });
 }
 
 void VPNConnection::finished()
@@ -201,8 +211,12 @@ void VPNConnection::suspend()
     if (process->isRunning() && !process->waitForFinished(ExitWaitMs)) {
         process->kill();
         process->waitForFinished(ExitWaitMs);
+        // Down the hard way: the tunnel says so at once, and waking up
+        // brings it back as after an orderly sleep.
         status = Disconnected;
         ip.clear();
+        restartOnWake = true;
+        emit statusChanged(Disconnected, QString());
         return;
     }
     status = Suspended;
@@ -216,7 +230,7 @@ void VPNConnection::systemSuspending()
 
 void VPNConnection::systemResumed()
 {
-    if (status == Suspended)
+    if (status == Suspended || (status == Disconnected && restartOnWake))
         start();
 }
 
@@ -250,13 +264,19 @@ void VPNConnection::applyLine(const QString &line)
         status = Connected;
         emit statusChanged(Connected, tr("Connected"));
     }
+    if (!effects.error.isEmpty())
+        reportFailure(effects.error);
+}
+
+void VPNConnection::reportFailure(const QString &text)
+{
     // OpenVPN 2.6 prints some failures twice in one attempt; the user
     // hears of each failure of a run once.
-    if (!effects.error.isEmpty() && effects.error != runError) {
-        runError = effects.error;
-        emit error(effects.error);
-        stop(true);
-    }
+    if (text == runError)
+        return;
+    runError = text;
+    emit error(text);
+    stop(true);
 }
 
 bool VPNConnection::answerPrompt()
@@ -266,10 +286,13 @@ bool VPNConnection::answerPrompt()
         return false;
     if (isSecret(match.prompt) && !process->isEchoOff()) {
         // The terminal flushes its input when it switches echo off: an
-        // answer written before that would be lost.
-        QTimer::singleShot(EchoPollMs, this, &VPNConnection::checkLine);
+        // answer written before that would be lost. A run that has ended
+        // asks for nothing any more.
+        if (process->isRunning())
+            waitForEchoOff();
         return false;
     }
+    echoWaited.invalidate();
     process->read(match.length);
     QString answer;
     switch (match.prompt) {
@@ -290,4 +313,21 @@ bool VPNConnection::answerPrompt()
     }
     process->write(answer.toLatin1() + '\n');
     return true;
+}
+
+void VPNConnection::waitForEchoOff()
+{
+    if (!echoWaited.isValid())
+        echoWaited.start();
+    if (!echoWaited.hasExpired(EchoWaitMs)) {
+        if (!echoPoll->isActive())
+            echoPoll->start();
+        return;
+    }
+    const QString failure =
+        tr("Creating VPN tunnel failed.\nOpenVPN asked for the password without hiding it.");
+    if (failure == runError)
+        return; // said once; the stop is under way
+    writeLog("Quillnet: the terminal still echoes at the password prompt; no password sent\n");
+    reportFailure(failure);
 }

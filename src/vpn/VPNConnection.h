@@ -2,6 +2,7 @@
 
 #include "vpn/CnnStatus.h"
 
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QObject>
 #include <QString>
@@ -9,6 +10,7 @@
 
 class ConsoleProcess;
 class QFile;
+class QTimer;
 
 // The tunnel controller: owns the OpenVPN child process, answers its
 // credential prompts, copies its output into "log.txt" and turns that
@@ -21,6 +23,11 @@ class VPNConnection : public QObject
 public:
     // Stopping the process waits this long before it is killed.
     static constexpr int ExitWaitMs = 5000;
+    // How long a password waits for OpenVPN to switch its terminal's echo
+    // off. OpenVPN does so right after printing the prompt; only a stalled
+    // machine takes longer than a moment. Past this it never will, and the
+    // password is not typed where the terminal would echo it into the log.
+    static constexpr int EchoWaitMs = 5000;
 
     explicit VPNConnection(QObject *parent = nullptr);
     ~VPNConnection() override;
@@ -55,6 +62,8 @@ public slots:
 private:
     void applyLine(const QString &line);
     bool answerPrompt();
+    void waitForEchoOff();
+    void reportFailure(const QString &text);
     void rotateLog();
     void writeLog(const QByteArray &text);
     void askToExit();
@@ -65,6 +74,8 @@ private:
     QString adapterGuid;
     QTime connectedSince = QTime(0, 0);
     ConsoleProcess *process;
+    QTimer *echoPoll;
+    QElapsedTimer echoWaited; // since the password prompt came, while echo is on
     QFile *logFile;
     QString configPath;
     QString user;
@@ -73,6 +84,7 @@ private:
     quint16 proxyPort = 0;
     QString proxyUser;
     QString proxyPassword;
-    QString runError;       // the failure already reported for this run
-    bool logFailed = false; // said once for each opening of the log
+    QString runError;           // the failure already reported for this run
+    bool restartOnWake = false; // a sleep had to kill OpenVPN
+    bool logFailed = false;     // said once for each opening of the log
 };

@@ -311,6 +311,32 @@ private slots:
         }
     }
 
+    // Each step only when the one before has not ended the child: SIGTERM,
+    // the terminal's hang-up, SIGKILL.
+    void stopTakesTheGentlestWayThatWorks_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("exitCode"); // -1: killed
+        QTest::newRow("heeds SIGTERM") << "trap 'exit 5' TERM; while :; do sleep 0.1; done" << 5;
+        QTest::newRow("deaf at a prompt") << "trap '' TERM HUP; read -r _; exit 3" << 3;
+        QTest::newRow("deaf to all") << "trap '' TERM HUP; exec sleep 60" << -1;
+    }
+
+    void stopTakesTheGentlestWayThatWorks()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, exitCode);
+        ConsoleProcess console;
+        Transcript out(console);
+        QSignalSpy finished(&console, &ConsoleProcess::finished);
+        QVERIFY(startShell(console, "echo ready; " + script));
+        QVERIFY(out.waitFor("ready\r\n"));
+        console.stop();
+        console.stop(); // asking again changes nothing
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+        QCOMPARE(console.exitStatus() == QProcess::CrashExit ? -1 : console.exitCode(), exitCode);
+    }
+
     void aFinishedHandlerMayStartTheNextRun()
     {
         ConsoleProcess console;

@@ -19,8 +19,9 @@ class TestProxyRequest : public QObject
     ServicePeer service;
     HttpProxyPeer proxy;
 
-    // The configuration request (HTTPS, tunnelled with CONNECT) and an
-    // account request (HTTP, forwarded), both through proxyFromSettings().
+    // The configuration request through proxyFromSettings() (HTTPS,
+    // tunnelled with CONNECT), and an account request, which goes straight
+    // to the service.
     void bothRequestsSucceed()
     {
         RequestServer client(QStringLiteral("127.0.0.1"), nullptr);

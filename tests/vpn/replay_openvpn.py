@@ -11,6 +11,8 @@ Started by the tunnel under test in OpenVPN's place (the settings key
                           for SIGTERM before playing the rest (elsewhere
                           SIGTERM ends the playback at once)
   QUILLNET_REPLAY_EXIT    exit status at the end (default 0)
+  QUILLNET_REPLAY_ECHO    "on": password prompts leave echo on, as a program
+                          that does not hide what is typed would
 
 Output goes out in small uneven pieces and every prompt in two, so the
 reader sees lines and prompts split across reads. Like OpenVPN, a password
@@ -27,6 +29,7 @@ import time
 
 PROMPT = re.compile(rb"Enter (?:Auth|HTTP Proxy) (?:Username|Password):")
 HOLD = os.environ.get("QUILLNET_REPLAY_HOLD", "").encode()
+HIDES_PASSWORDS = os.environ.get("QUILLNET_REPLAY_ECHO") != "on"
 terminated = False
 holding = False
 
@@ -73,7 +76,7 @@ def ask(prompt):
     os.write(1, prompt[:7])
     time.sleep(0.03)
     os.write(1, prompt[7:])
-    secret = b"Password" in prompt
+    secret = b"Password" in prompt and HIDES_PASSWORDS
     attributes = termios.tcgetattr(0)
     if secret:
         time.sleep(0.02)  # OpenVPN switches echo off only after the prompt

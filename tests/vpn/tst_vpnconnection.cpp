@@ -2,6 +2,7 @@
 // what the real program printed on its terminal (tests/vpn/data), in
 // uneven pieces and with its prompts split, and that reads the answers
 // from the terminal exactly as OpenVPN does.
+#include "ChildProcesses.h"
 #include "app/ApplicationNames.h"
 #include "app/SettingsKeys.h"
 #include "vpn/VPNConnection.h"
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -192,6 +194,52 @@ private slots:
         QCOMPARE(vpn.getStatus(), Disconnected);
     }
 
+    // A password goes only into a terminal that does not echo it (into the
+    // log); the client waits for the echo to go off, but not for ever, nor
+    // after the program has ended.
+    void passwordWaitsForTheEchoToGoOff_data()
+    {
+        QTest::addColumn<bool>("programEnds");
+        QTest::newRow("echo stays on") << false;
+        QTest::newRow("program ends while asking") << true;
+    }
+
+    void passwordWaitsForTheEchoToGoOff()
+    {
+        QFETCH(bool, programEnds);
+        play("connect.pty");
+        qputenv("QUILLNET_REPLAY_ECHO", "on");
+        auto restore = qScopeGuard([] { qunsetenv("QUILLNET_REPLAY_ECHO"); });
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        vpn.setCredentials(QStringLiteral("alice"), QStringLiteral("secret1"));
+        vpn.start();
+        // Asking for the password: the user name answered, reading again.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return readAll(answers).contains(QStringLiteral("Enter Auth Username:=alice")) &&
+                       isReading(readAll(answers + QStringLiteral(".pid")).toInt());
+            },
+            15000));
+        if (programEnds)
+            QCOMPARE(::kill(readAll(answers + QStringLiteral(".pid")).toInt(), SIGKILL), 0);
+        QVERIFY(waitFor(status, Disconnected, 30000));
+        if (programEnds) {
+            // Past the time the client would wait for the echo: nothing more.
+            QTest::qWait(VPNConnection::EchoWaitMs + 1000);
+            QVERIFY(errors.isEmpty());
+        } else {
+            QCOMPARE(errors.count(), 1);
+            QCOMPARE(errors.first().first().toString(),
+                     QStringLiteral("Creating VPN tunnel failed.\nOpenVPN asked for the password "
+                                    "without hiding it."));
+        }
+        QCOMPARE(reports(status).last(), report(Disconnected));
+        QVERIFY(!readAll(answers).contains(QStringLiteral("Password:=")));
+        QVERIFY(!readAll(QStringLiteral("log.txt")).contains(QStringLiteral("secret1")));
+    }
+
     void proxyCredentialsAndTheServerBehindTheProxy()
     {
         play("proxy.pty", QStringLiteral("Initialization Sequence Completed"));
@@ -260,8 +308,17 @@ private slots:
         QVERIFY(!reports(status).contains(report(Disconnected)));
     }
 
+    void sleepEndsTheRunAndWakingRestartsIt_data()
+    {
+        QTest::addColumn<bool>("stoppedAsleep");
+        QTest::newRow("wakes") << false;
+        // A log-out before the wake-up ends like any other.
+        QTest::newRow("stopped while asleep") << true;
+    }
+
     void sleepEndsTheRunAndWakingRestartsIt()
     {
+        QFETCH(bool, stoppedAsleep);
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         QVERIFY(connectHeld(vpn, status));
@@ -271,6 +328,16 @@ private slots:
         QVERIFY(status.isEmpty()); // sleeping says nothing
         QTest::qWait(100);
         QCOMPARE(vpn.getStatus(), Suspended); // the process end changes nothing
+        if (stoppedAsleep) {
+            vpn.stop(false);
+            QVERIFY(waitFor(status, Disconnected));
+            QCOMPARE(reports(status),
+                     (QStringList{report(Disconnecting, "Disconnecting"), report(Disconnected)}));
+            vpn.systemResumed(); // nothing to resume
+            QTest::qWait(100);
+            QCOMPARE(vpn.getStatus(), Disconnected);
+            return;
+        }
         vpn.systemResumed();
         QVERIFY(waitFor(status, Connected));
         QCOMPARE(reports(status).first(), report(Connecting, "Initializing"));

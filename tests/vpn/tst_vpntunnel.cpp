@@ -3,6 +3,7 @@
 // real openvpn on a terminal, sleep announced by (a stand-in for) logind.
 // Runs without DNS (without_dns.sh), so a name that cannot be resolved
 // never leaves the machine.
+#include "ChildProcesses.h"
 #include "HttpProxyPeer.h"
 #include "LogindPeer.h"
 #include "OpenVpnServerPeer.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+#include <csignal>
 
 namespace {
 
@@ -43,13 +45,16 @@ class TestVpnTunnel : public QObject
 
     QTemporaryDir serverDir;
     OpenVpnServerPeer server;
+    // One for the whole run: the client connects to the system bus once.
+    LogindPeer logind;
     QTranslator czech;
     QString configuration;
 
-    // The configuration with its remote line pointed elsewhere.
-    void writeConfig(const QString &remote)
+    // The configuration with its remote line pointed elsewhere, and more
+    // options where given.
+    void writeConfig(const QString &remote, const QString &more = QString())
     {
-        QString text = configuration;
+        QString text = configuration + more;
         text.replace(QStringLiteral("remote %1 %2").arg(server.serverAddress()).arg(server.port()),
                      QStringLiteral("remote ") + remote);
         QFile file(QLatin1String(TunnelFiles::ConfigFile));
@@ -69,6 +74,8 @@ private slots:
         if (!OpenVpnServerPeer::isAvailable())
             QSKIP("needs root, network namespaces and openvpn");
         QVERIFY2(server.start(serverDir.path()), qPrintable(server.errorString()));
+        if (LogindPeer::isAvailable())
+            QVERIFY(logind.start());
         setApplicationNames();
         // An ordinary user's search path, without the sbin folders that
         // hold Debian's openvpn: the default program must still be found.
@@ -162,12 +169,43 @@ private slots:
         QCOMPARE(errors.first().first().toString(), error);
     }
 
+    // A static challenge asks for a PIN that the client does not know, and
+    // OpenVPN waiting at that prompt takes no notice of SIGTERM.
+    void stopEndsOpenVpnWaitingAtAPrompt()
+    {
+        writeConfig(QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.port()),
+                    QStringLiteral("static-challenge \"Enter PIN\" 1\n"));
+        VPNConnection vpn;
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        connectAs(vpn, "secret1");
+        vpn.start();
+        // Past the prompts the client answers, OpenVPN reads on and on.
+        int readingFor = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QList<pid_t> openvpn = openVpnChildren();
+                readingFor = openvpn.size() == 1 && isReading(openvpn.first()) ? readingFor + 1 : 0;
+                return readingFor > 20;
+            },
+            15000));
+        vpn.stop(false);
+        QVERIFY(reaches(status, Disconnected));
+        QVERIFY(openVpnChildren().isEmpty());
+    }
+
+    void sleepClosesTheTunnelAndWakingReopensIt_data()
+    {
+        QTest::addColumn<bool>("hung");
+        QTest::newRow("OpenVPN ends") << false;
+        // It has to be killed: the tunnel is down, and says so.
+        QTest::newRow("OpenVPN hangs") << true;
+    }
+
     void sleepClosesTheTunnelAndWakingReopensIt()
     {
-        if (!LogindPeer::isAvailable())
+        QFETCH(bool, hung);
+        if (logind.address().isEmpty())
             QSKIP("dbus-daemon is not installed");
-        LogindPeer logind;
-        QVERIFY(logind.start());
         PowerEvents power;
         VPNConnection vpn;
         connect(&power, &PowerEvents::suspending, &vpn, &VPNConnection::systemSuspending);
@@ -177,11 +215,20 @@ private slots:
         vpn.start();
         QVERIFY(reaches(status, Connected));
         const QString device = vpn.getAdapterGuid();
+        if (hung) {
+            const QList<pid_t> openvpn = openVpnChildren();
+            QCOMPARE(openvpn.size(), 1);
+            QCOMPARE(::kill(openvpn.first(), SIGSTOP), 0);
+        }
 
+        status.clear();
         logind.announceSleep(true);
-        QTRY_COMPARE(vpn.getStatus(), Suspended);
+        QTRY_COMPARE_WITH_TIMEOUT(vpn.getStatus(), hung ? Disconnected : Suspended, 15000);
+        // Told when it had to be killed; an orderly sleep says nothing.
+        QCOMPARE(reaches(status, Disconnected, 0), hung);
         // OpenVPN is gone before the lock lets the machine sleep.
         QVERIFY(!deviceExists(device));
+        QVERIFY(openVpnChildren().isEmpty());
         QTRY_VERIFY(!logind.newestLockHeld());
 
         status.clear();

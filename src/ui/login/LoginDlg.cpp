@@ -238,6 +238,9 @@ void LoginDlg::startVpn()
         ui->statusLbl->repaint();
         restartAdapter();
     }
+    // A reconnect that found the tunnel down ends here, in a new tunnel: its
+    // end is a log-out like any other, not a cue to log in again.
+    reconnecting = false;
     setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
     vpnConnection->setCredentials(username, password);
     vpnConnection->setConfig(QLatin1String(TunnelFiles::ConfigFile));

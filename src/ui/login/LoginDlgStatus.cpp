@@ -71,6 +71,9 @@ void LoginDlg::uiSetEnabled(bool en)
 
 void LoginDlg::myAttention(const QString &text1, const QString &text2)
 {
+    // The user is told why and gets the controls back: a reconnect under
+    // way has failed, and the next log-out must not log in again.
+    reconnecting = false;
     if (statusShown) {
         ui->statusLbl->clearStatus();
         statusShown = false;

@@ -164,8 +164,20 @@ private slots:
         logOutAndWait();
     }
 
+    void reconnectKeepsTheAdapter_data()
+    {
+        QTest::addColumn<bool>("tunnelEnds");
+        QTest::addColumn<bool>("serviceAway");
+        QTest::newRow("tunnel up") << false << false;
+        // The reconnect then finds the tunnel down already.
+        QTest::newRow("tunnel ends while the user is asked") << true << false;
+        QTest::newRow("the same, and the login fails") << true << true;
+    }
+
     void reconnectKeepsTheAdapter()
     {
+        QFETCH(bool, tunnelEnds);
+        QFETCH(bool, serviceAway);
         newDialog();
         typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
@@ -177,18 +189,36 @@ private slots:
         }
         QVERIFY(mainForm);
         service.takeRequests();
+        if (serviceAway)
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=close"));
         {
-            ModalBoxAnswer yes(QMessageBox::Yes);
+            ModalBoxAnswer yes(QMessageBox::Yes, [tunnelEnds] {
+                if (!tunnelEnds)
+                    return true;
+                if (vpnConnection->getStatus() == Connected)
+                    vpnConnection->stop(false);
+                return vpnConnection->getStatus() == Disconnected;
+            });
             mainForm->on_reconnectImgBtn_clicked();
             QVERIFY(yes.texts.value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
+        if (serviceAway) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                attention().contains(QStringLiteral("Server connection failure.")), 30000);
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=normal"));
+            QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
         QCOMPARE(vpnConnection->getStatus(), Connected);
         QVERIFY(!loginDlg->isVisible());
         QCOMPARE(requestsSeen().first(), QStringLiteral("/server/config.php"));
         QVERIFY(!toolRuns().contains(QStringLiteral("disable")));
+
+        // The next log-out is one like any other: the adapter goes, and no
+        // login follows.
         logOutAndWait();
+        QCOMPARE(toolRuns().last(), QStringLiteral("disable"));
     }
 
     // An error page in place of the updater is neither kept nor run, and

@@ -3,6 +3,7 @@
 // folder cannot be written, the log has no room. Each time the user must be
 // told, the dialog must be usable again and no tunnel may run on bad files.
 // Runs in a mount namespace of its own (own_mounts.sh) for its tmpfs mounts.
+#include "ChildProcesses.h"
 #include "ui/login/LoginTestBed.h"
 #include "ui/login/ScratchMount.h"
 
@@ -14,28 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The client's OpenVPN processes: children of this one (the server's is not).
-QList<pid_t> openVpnChildren()
-{
-    QList<pid_t> found;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool isPid = false;
-        const pid_t pid = entry.toInt(&isPid);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!isPid || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold spaces.
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (line.mid(open + 1, close - open - 1) == "openvpn" && rest.value(1).toInt() == getpid())
-            found << pid;
-    }
-    return found;
-}
 
 MainForm *shownMainForm()
 {
