@@ -123,7 +123,10 @@ void VPNConnection::start()
     emit statusChanged(status, tr("Initializing"));
 
     // Linux has no exit event to pass: OpenVPN is asked to end with SIGTERM.
-    QStringList arguments = {QStringLiteral("--config"), configPath};
+    // Later options win: whatever the configuration says, OpenVPN runs no
+    // program of its own choosing.
+    QStringList arguments = {QStringLiteral("--config"), configPath,
+                             QStringLiteral("--script-security"), QStringLiteral("1")};
     if (!proxyHost.isEmpty()) {
         arguments << QStringLiteral("--http-proxy") << proxyHost << QString::number(proxyPort);
         if (!proxyUser.isEmpty())
@@ -244,6 +247,10 @@ void VPNConnection::checkLine()
         // A terminal ends lines with "\r\n"; the log keeps plain lines.
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
+        if (!echoToHide.isNull() && raw == std::exchange(echoToHide, QByteArray())) {
+            writeLog("(answer not logged)\n");
+            continue;
+        }
         writeLog(raw + '\n');
         applyLine(QString::fromLatin1(raw));
     }
@@ -263,6 +270,12 @@ void VPNConnection::applyLine(const QString &line)
         connectedSince = QTime::currentTime();
         status = Connected;
         emit statusChanged(Connected, tr("Connected"));
+    }
+    // OpenVPN restarts itself (the network went away, the server stopped
+    // answering): the tunnel is down until it says it is complete again.
+    if (effects.restarting && status == Connected) {
+        status = Connecting;
+        emit statusChanged(Connecting, tr("Connecting to server"));
     }
     if (!effects.error.isEmpty())
         reportFailure(effects.error);
@@ -311,6 +324,10 @@ bool VPNConnection::answerPrompt()
     case ConsolePrompt::None:
         break;
     }
+    // The terminal echoes what is typed at a visible prompt: that line is
+    // the user's name, not OpenVPN's output, and stays out of the log.
+    if (!isSecret(match.prompt))
+        echoToHide = answer.toLatin1();
     process->write(answer.toLatin1() + '\n');
     return true;
 }

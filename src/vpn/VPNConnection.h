@@ -84,6 +84,7 @@ private:
     quint16 proxyPort = 0;
     QString proxyUser;
     QString proxyPassword;
+    QByteArray echoToHide;      // the terminal's echo of a name just typed
     QString runError;           // the failure already reported for this run
     bool restartOnWake = false; // a sleep had to kill OpenVPN
     bool logFailed = false;     // said once for each opening of the log

@@ -15,6 +15,9 @@ namespace {
 
 // Only a change of the tunnel's state touches the tray and the button.
 CnnStatus lastStatus = Disconnected;
+// OpenVPN went from up back to connecting by itself: when it is up again
+// the login is still done and its pages still run.
+bool tunnelRestarting = false;
 
 const char StripePicture[] = ":/img/backgnd/stripe-login.png";
 const char AttentionPicture[] = ":/img/backgnd/attention.png";
@@ -157,6 +160,7 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
     const QString plainTip = tr("Quillnet by Korvex");
     switch (status) {
     case Disconnected:
+        tunnelRestarting = false;
         if (reconnecting) {
             reconnecting = false;
             relogin();
@@ -180,9 +184,16 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
     case Connecting:
         busyButton->setText(tr("Stop connecting"));
         busyButton->setEnabled(true);
+        if (previous == Connected) {
+            tunnelRestarting = true;
+            setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
+        }
         break;
     case Connected: {
-        setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
+        const bool restarted = std::exchange(tunnelRestarting, false);
+        // A restarted tunnel keeps the flags of the filters still running.
+        if (!restarted)
+            setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
         busyButton->setText(tr("Disconnect"));
         busyButton->setEnabled(true);
         const QString tip =
@@ -193,7 +204,8 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         if (trayWidget)
             trayWidget->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information,
                                     10000);
-        acceptLogin();
+        if (!restarted)
+            acceptLogin();
         break;
     }
     case Reconnecting:
