@@ -292,6 +292,10 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>The server asked for &quot;%1&quot; (line %2), which Quillnet does not allow.</source>
         <translation>Server požadoval „%1“ (řádek %2), což Quillnet nepovoluje.</translation>
     </message>
+    <message>
+        <source>The server&apos;s answer is too large.</source>
+        <translation>Odpověď serveru je příliš velká.</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

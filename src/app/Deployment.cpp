@@ -72,7 +72,7 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
         QStringLiteral("service_http_port"), QStringLiteral("relay_host"),
         QStringLiteral("relay_port"),        QStringLiteral("alias_domain"),
         QStringLiteral("support_mailbox"),   QStringLiteral("web_base"),
-        QStringLiteral("server_cert")};
+        QStringLiteral("server_cert"),       QStringLiteral("api_scheme")};
     for (const QString &key : ini.allKeys()) {
         if (!known.contains(key))
             problems->append(QStringLiteral("%1: unknown key \"%2\" ignored").arg(path, key));
@@ -88,6 +88,15 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
     readText(ini, QStringLiteral("web_base"), &d.webBase, problems);
     if (!d.webBase.endsWith(QLatin1Char('/')))
         d.webBase += QLatin1Char('/');
+
+    const QString apiScheme =
+        ini.value(QStringLiteral("api_scheme"), QStringLiteral("http")).toString().trimmed();
+    if (apiScheme == QLatin1String("https") || apiScheme == QLatin1String("http"))
+        d.apiOverHttps = apiScheme == QLatin1String("https");
+    else
+        problems->append(
+            QStringLiteral("api_scheme: \"%1\" is neither http nor https, keeping http")
+                .arg(apiScheme));
 
     if (ini.contains(QStringLiteral("server_cert"))) {
         // A relative path is taken from the override file's folder, so a

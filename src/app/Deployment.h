@@ -13,6 +13,10 @@ public:
     QString serviceHost;
     quint16 serviceHttpsPort = 443;
     quint16 serviceHttpPort = 80;
+    // The account requests carry the password in their query: "https"
+    // sends them encrypted to the pinned certificate like the
+    // configuration request; "http" is the service's historical scheme.
+    bool apiOverHttps = false;
     QString relayHost;
     quint16 relayPort = 443;
     QString aliasDomain;

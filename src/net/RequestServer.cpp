@@ -193,8 +193,8 @@ bool RequestServer::startApi(Kind requestKind, const QString &query)
     // Account requests carry the password in a plain-HTTP query and are
     // made only while the tunnel is up: they go through the tunnel, never
     // to the user's proxy.
-    return start(requestKind, serviceUrl(false, apiPath + query), RequestTimeoutMs,
-                 QNetworkProxy(QNetworkProxy::NoProxy));
+    return start(requestKind, serviceUrl(Deployment::current().apiOverHttps, apiPath + query),
+                 RequestTimeoutMs, QNetworkProxy(QNetworkProxy::NoProxy));
 }
 
 QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
@@ -235,10 +235,9 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
     reply = http->get(request);
     connect(reply, &QNetworkReply::finished, this, &RequestServer::httpRequestDone);
     connect(reply, &QNetworkReply::sslErrors, this, &RequestServer::sslErr);
-    if (kind == DownloadUpdate) {
+    if (kind == DownloadUpdate)
         connect(reply, &QNetworkReply::readyRead, this, &RequestServer::writeDownloadedData);
-        connect(reply, &QNetworkReply::downloadProgress, this, &RequestServer::dataReadProgress);
-    }
+    connect(reply, &QNetworkReply::downloadProgress, this, &RequestServer::dataReadProgress);
     timer->start(timeoutMs);
     return true;
 }
@@ -263,8 +262,14 @@ void RequestServer::writeDownloadedData()
 
 void RequestServer::dataReadProgress(qint64 done, qint64 total)
 {
-    if (kind != DownloadUpdate)
+    if (kind != DownloadUpdate) {
+        const qint64 limit = kind == GetConfig ? MaxConfigBytes : MaxAnswerBytes;
+        if ((done > limit || total > limit) && errorText.isEmpty()) {
+            errorText = TooLargeText;
+            timer->start(0); // ends the transfer outside this signal
+        }
         return;
+    }
     timer->start(DownloadIdleTimeoutMs);
     emit updateProgress(int(done), int(total));
     if (total > 0 && done == total) {

@@ -29,6 +29,12 @@ public:
     static constexpr char CertLoadText[] = "Unable to load server certificate.";
     static constexpr char CertMismatchText[] = "Unable to autenticate server certificate.";
     static constexpr char SaveFailedText[] = "Unable to save the update.";
+    static constexpr char TooLargeText[] = "The server's answer is too large.";
+
+    // No answer of the service comes near these; one that passes them is
+    // cut off rather than kept in memory.
+    static constexpr qint64 MaxAnswerBytes = 64 * 1024;
+    static constexpr qint64 MaxConfigBytes = 1024 * 1024;
 
     static constexpr int RequestTimeoutMs = 10000;
     static constexpr int DownloadIdleTimeoutMs = 30000;

@@ -73,36 +73,36 @@ private slots:
                                 << "getConfigDone" << "https"
                                 << "/server/config.php?login=demo&heslo=demo123";
         QTest::newRow("contact") << Operation([](RequestServer &c) { return c.getContact(); })
-                                 << "getContactDone" << "http" << Login + "&akce=GetEmail";
+                                 << "getContactDone" << "https" << Login + "&akce=GetEmail";
         QTest::newRow("change contact")
             << Operation([](RequestServer &c) { return c.changeContact(QStringLiteral("new@mail.example")); })
-            << "changeContactDone" << "http" << Login + "&akce=SetEmail&email=new@mail.example";
+            << "changeContactDone" << "https" << Login + "&akce=SetEmail&email=new@mail.example";
         QTest::newRow("change password")
             << Operation([](RequestServer &c) { return c.changePassword(QStringLiteral("secret2")); })
-            << "changePasswordDone" << "http" << Login + "&akce=SetHeslo&noveheslo=secret2";
+            << "changePasswordDone" << "https" << Login + "&akce=SetHeslo&noveheslo=secret2";
         QTest::newRow("aliases") << Operation([](RequestServer &c) { return c.getAliases(); })
-                                 << "getAliasesDone" << "http" << Login + "&akce=GetAliases";
+                                 << "getAliasesDone" << "https" << Login + "&akce=GetAliases";
         QTest::newRow("add alias") << Operation([demo](RequestServer &c) { return c.addAlias(demo, false); })
-                                   << "addAliasDone" << "http"
+                                   << "addAliasDone" << "https"
                                    << Login + "&akce=AddAlias&email=fresh,me@mail.example";
         QTest::newRow("add junk") << Operation([other](RequestServer &c) { return c.addAlias(other, true); })
-                                  << "addJunkDone" << "http" << Login + "&akce=AddAlias&email=other,";
+                                  << "addJunkDone" << "https" << Login + "&akce=AddAlias&email=other,";
         QTest::newRow("delete alias") << Operation([demo](RequestServer &c) { return c.deleteAlias(demo); })
-                                      << "deleteAliasDone" << "http"
+                                      << "deleteAliasDone" << "https"
                                       << Login + "&akce=DeleteAlias&email=fresh,me@mail.example";
         QTest::newRow("change alias")
             << Operation([demo, other](RequestServer &c) { return c.changeAlias(demo, other); })
-            << "changeAliasDone" << "http"
+            << "changeAliasDone" << "https"
             << Login + "&akce=ChangeAlias&oldemail=fresh,me@mail.example&email=other,";
         QTest::newRow("update check") << Operation([](RequestServer &c) { return c.checkUpdate(); })
                                       << "checkUpdateDone" << "https" << "/server/update.php?verze=2002";
         QTest::newRow("receiving") << Operation([](RequestServer &c) { return c.getReceiving(); })
-                                   << "getReceivingDone" << "http" << Login + "&akce=GetForwarding";
+                                   << "getReceivingDone" << "https" << Login + "&akce=GetForwarding";
         QTest::newRow("receiving on") << Operation([](RequestServer &c) { return c.setReceiving(true); })
-                                      << "setReceivingDone" << "http"
+                                      << "setReceivingDone" << "https"
                                       << Login + "&akce=SetForwarding&forwarding=1";
         QTest::newRow("receiving off") << Operation([](RequestServer &c) { return c.setReceiving(false); })
-                                       << "setReceivingDone" << "http"
+                                       << "setReceivingDone" << "https"
                                        << Login + "&akce=SetForwarding&forwarding=0";
     }
 
@@ -293,6 +293,34 @@ private slots:
         QCOMPARE(free.count(), 1);
         QVERIFY(client->getReceiving());
         QVERIFY(waitFree(*client));
+    }
+
+    // An answer far beyond anything the service sends is cut off and
+    // reported, not kept in memory.
+    void oversizedAnswerIsRefused_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("signal");
+        QTest::newRow("alias list") << Operation([](RequestServer &c) { return c.getAliases(); })
+                                    << "/server/api.php" << "getAliasesDone";
+        QTest::newRow("configuration") << Operation([](RequestServer &c) { return c.getConfig(); })
+                                       << "/server/config.php" << "getConfigDone";
+    }
+
+    void oversizedAnswerIsRefused()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(QString, path);
+        QFETCH(QString, signal);
+        service.control(QStringLiteral("/_control/behave?path=%1&mode=huge").arg(path));
+        auto client = newClient();
+        QSignalSpy done(client.get(), QByteArray("2" + signal.toLatin1() + "(QByteArray,bool)").constData());
+        QVERIFY(operation(*client));
+        QVERIFY(done.wait(20000));
+        QCOMPARE(done.first().at(0).toByteArray(), QByteArray(RequestServer::TooLargeText));
+        QCOMPARE(done.first().at(1).toBool(), false);
+        service.control(QStringLiteral("/_control/reset"));
     }
 
     // An error page or a file that could not be saved whole is never

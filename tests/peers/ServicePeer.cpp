@@ -58,7 +58,8 @@ bool ServicePeer::start(const QStringList &extraArguments)
     }
     ini.write(QStringLiteral("service_host = 127.0.0.1\n"
                              "service_https_port = %1\n"
-                             "service_http_port = %2\n")
+                             "service_http_port = %2\n"
+                             "api_scheme = https\n")
                   .arg(https)
                   .arg(http)
                   .toUtf8());

@@ -18,6 +18,7 @@ MODES = (
     "delay",          # answer as usual after `ms` milliseconds
     "http-error",     # the usual body with HTTP status 500
     "hostile-config", # the usual body with lines that would run a program
+    "huge",           # the usual body followed by 2 MiB of padding
 )
 
 GARBAGE = b"<html>oops</html>"

@@ -63,6 +63,7 @@ def _download(service, _args):
 # (scheme, path) -> function(service, args) giving (HTTP status, body bytes)
 ROUTES = {
     ("http", "/server/api.php"): lambda s, a: _text(api_answer(s.store, a)),
+    ("https", "/server/api.php"): lambda s, a: _text(api_answer(s.store, a)),
     ("https", "/server/config.php"):
         lambda s, a: _text(config_answer(s.store, s.template, a)),
     ("https", "/server/update.php"): lambda s, a: _text(s.control.update_answer()),
@@ -80,6 +81,8 @@ def _shaped(mode, status, body):
         return status, b"\r\n " + body + b" \r\n"
     if mode == "http-error":
         return 500, body
+    if mode == "huge":
+        return status, body + b"\n" + b"#" * (2 << 20)
     if mode == "hostile-config":
         return status, body.rstrip(b"\n") + b"\n" + HOSTILE_LINES
     return status, body

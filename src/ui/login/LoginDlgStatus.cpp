@@ -27,6 +27,7 @@ const char AttentionPicture[] = ":/img/backgnd/attention.png";
     QT_TRANSLATE_NOOP("LoginDlg", "Connection timeout."),
     QT_TRANSLATE_NOOP("LoginDlg", "Unable to load server certificate."),
     QT_TRANSLATE_NOOP("LoginDlg", "Unable to autenticate server certificate."),
+    QT_TRANSLATE_NOOP("LoginDlg", "The server's answer is too large."),
 };
 
 QString paragraph(const QString &text)
