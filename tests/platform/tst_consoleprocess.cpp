@@ -276,9 +276,11 @@ private slots:
         Transcript out(*console);
         QSignalSpy finished(console.get(), &ConsoleProcess::finished);
         // A helper in the background that survives the terminal's hang-up:
-        // only a kill of the whole process group ends it.
-        QVERIFY(startShell(*console, "trap 'echo bye; exit 5' TERM; (trap '' HUP; exec sleep 60) & "
-                                     "echo \"helper $!\"; while :; do wait; done"));
+        // only a kill of the whole process group ends it. It names itself
+        // once it ignores the hang-up.
+        QVERIFY(startShell(*console, "trap 'echo bye; exit 5' TERM; "
+                                     "(trap '' HUP; echo \"helper $BASHPID\"; exec sleep 60) & "
+                                     "while :; do wait; done"));
         QVERIFY(out.waitFor("\r\n"));
         const qint64 helper = out.text.mid(7).trimmed().toLongLong();
         const qint64 shell = console->processId();
