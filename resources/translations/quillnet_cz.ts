@@ -703,6 +703,12 @@ Please check your internet connection and proxy settings.</source>
         <translation>Nelze se připojit k poštovnímu serveru.
 Zkontrolujte prosím připojení k internetu a nastavení proxy.</translation>
     </message>
+    <message>
+        <source>The message was not sent.
+An address or the subject holds a line break or angle brackets.</source>
+        <translation>Zpráva nebyla odeslána.
+Adresa nebo předmět obsahuje zalomení řádku nebo lomené závorky.</translation>
+    </message>
 </context>
 <context>
     <name>SplitButton</name>

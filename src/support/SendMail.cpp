@@ -5,6 +5,7 @@
 
 #include <QTcpSocket>
 #include <QTextStream>
+#include <QTimer>
 
 SendMail::SendMail(QObject *parent) : QObject(parent), socket(new QTcpSocket(this))
 {
@@ -27,9 +28,35 @@ void SendMail::setProxy(const QNetworkProxy &proxy)
     socket->setProxy(proxy);
 }
 
+namespace {
+
+// What ends up in an SMTP command or a header line must not be able to end
+// it and start another: the sender address may be the service's answer.
+bool fitsOnOneLine(const QString &text, bool isAddress)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0))
+            return false;
+        if (isAddress && (c == QLatin1Char('<') || c == QLatin1Char('>')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void SendMail::send(const QString &from, const QString &to, const QString &subject,
                     const QString &body, bool copyToSender)
 {
+    if (!fitsOnOneLine(from, true) || !fitsOnOneLine(to, true) || !fitsOnOneLine(subject, false)) {
+        // Reported like every other failure: after send() has returned.
+        state = Finished;
+        QTimer::singleShot(0, this, [this] {
+            emit error(tr("The message was not sent.\nAn address or the subject holds a line "
+                          "break or angle brackets."));
+        });
+        return;
+    }
     delete stream;
     state = Greeting;
     connectionMade = false;

@@ -39,6 +39,8 @@ private slots:
     void refusalCarriesRelayReply();
     void droppedConnectionReported();
     void abortEndsSilently();
+    void injectedCommandsRefused_data();
+    void injectedCommandsRefused();
     void refusedConnectionReported();
 
 private:
@@ -177,6 +179,29 @@ void TestSendMailDialogue::abortEndsSilently()
     QCOMPARE(errors->size(), 0);
     QCOMPARE(sent->size(), 0);
     QCOMPARE(peer.received(), QByteArray());
+}
+
+void TestSendMailDialogue::injectedCommandsRefused_data()
+{
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("line break in the sender")
+        << "ann@example.org>\r\nRCPT TO:<victim@example.org" << "Help";
+    QTest::newRow("angle bracket in the sender") << "ann@example.org> SIZE=1" << "Help";
+    QTest::newRow("line break in the subject") << "ann@example.org" << "Help\nBcc: x@example.org";
+}
+
+void TestSendMailDialogue::injectedCommandsRefused()
+{
+    QFETCH(QString, sender);
+    QFETCH(QString, subject);
+    const int before = peer.connectionCount();
+    mail->send(sender, mailbox, subject, QStringLiteral("It broke."), true);
+    QTRY_COMPARE(errors->size(), 1);
+    QVERIFY(errors->first().first().toString().startsWith("The message was not sent."));
+    QTest::qWait(100);
+    QCOMPARE(peer.connectionCount(), before);
+    QCOMPARE(sent->size(), 0);
 }
 
 void TestSendMailDialogue::refusedConnectionReported()
