@@ -556,6 +556,10 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
         <source>Filter HTTP headers description</source>
         <translation>Odstraní nebo přepíše ty části každého požadavku, které webovým stránkám prozrazují váš systém, prohlížeč a stránku, ze které přicházíte.</translation>
     </message>
+    <message>
+        <source>The server sent an invalid contact address.</source>
+        <translation>Server poslal neplatnou kontaktní adresu.</translation>
+    </message>
 </context>
 <context>
     <name>PersonalPage</name>

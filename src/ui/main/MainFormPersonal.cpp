@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
+#include "support/SupportRequest.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
 #include "widgets/RegExpSValidator.h"
@@ -30,6 +31,8 @@ void MainForm::setUpPersonalPage()
         edit->setValidator(passwordRule);
     personal.contactEdit->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[a-zA-Z0-9_.@-]*")), personal.contactEdit));
+    // It shows the service's answer: an address, never markup to render.
+    personal.contactLbl->setTextFormat(Qt::PlainText);
 
     connect(personal.passwdCurrentEdit, &QLineEdit::returnPressed, personal.passwdNewEdit,
             qOverload<>(&QWidget::setFocus));
@@ -69,9 +72,14 @@ void MainForm::getContactDone(QByteArray response, bool ok)
         return;
     }
     const QString contact = response == "1" ? QString() : QString::fromUtf8(response);
+    // Judged like an address the user types: it becomes the support mail's
+    // sender, in an SMTP command and a header line.
+    if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
+        personal.personalProgressLbl->setAlert(tr("The server sent an invalid contact address."),
+                                               ShortAlertMs);
+        return;
+    }
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
-    // The service's answer is an address, never markup to render.
-    personal.contactLbl->setTextFormat(Qt::PlainText);
     personal.contactLbl->setText(contact);
     reloadSupportSender();
     contactLoaded = true;
@@ -85,10 +93,8 @@ void MainForm::on_contactEdit_textChanged(QString text)
 
 void MainForm::on_contactChangeBtn_clicked()
 {
-    static const QRegularExpression address(QRegularExpression::anchoredPattern(
-        QStringLiteral("[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)*@([a-zA-Z0-9_-]+\\.)+[a-zA-Z]+")));
     const QString contact = personal.contactEdit->text();
-    if (!contact.isEmpty() && !address.match(contact).hasMatch()) {
+    if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
         personal.personalProgressLbl->setAlert(tr("Invalid email address."), ShortAlertMs);
         personal.contactEdit->setFocus();
         return;
@@ -102,8 +108,6 @@ void MainForm::changeContactDone(QByteArray response, bool ok)
         return;
     const QString contact = personal.contactEdit->text();
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
-    // The service's answer is an address, never markup to render.
-    personal.contactLbl->setTextFormat(Qt::PlainText);
     personal.contactLbl->setText(contact);
     reloadSupportSender();
     personal.personalProgressLbl->setOk(tr("Settings saved"), OkMs);

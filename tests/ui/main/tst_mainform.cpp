@@ -245,6 +245,24 @@ private slots:
         fixture.service.control("/_control/reset");
     }
 
+    // What the service answers for the contact becomes the support mail's
+    // sender: it is judged like a typed address, and a bad one is refused.
+    void invalidContactFromTheServiceIsRefused()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        const QString stored = QStringLiteral("demo@contact.example");
+        QVERIFY(form->requestServer->changeContact("ann@example.org>\r\nRCPT TO:<x@example.org"));
+        QTRY_VERIFY(!form->requestServer->isBusy());
+        QSettings().setValue(SettingsKey::ContactEmail, stored);
+        form->getContact();
+        QTRY_COMPARE(personalNotice(), QStringLiteral("The server sent an invalid contact address."));
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(), stored);
+        QVERIFY(!form->personal.contactLbl->text().contains("RCPT"));
+        QVERIFY(form->requestServer->changeContact(stored));
+        QTRY_VERIFY(!form->requestServer->isBusy());
+    }
+
     void lateAnswerAfterLogOutLeavesJunkMailOff()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
