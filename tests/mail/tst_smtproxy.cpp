@@ -207,6 +207,15 @@ void TestSmtpRoxy::decisions_data()
     const QByteArray aliasEnvelope = "X-Envelope-From: <swift.fox@anon.test>\r\n"
                                      "X-Envelope-To: <bob@example.net>\r\n";
     const QStringList bob{"bob@example.net"};
+    const QByteArray folded =
+        header("=?utf-8?B?SmnFmcOtIE5vdsOhaywgb2RkxJtsZW7DrSBwcm9kZWplIGEgc2tsYWR1?=\r\n"
+               " <jiri.novak@example.org>") +
+        body;
+    const QByteArray foldedTwice =
+        header("=?utf-8?B?SmnFmcOtIE5vdsOhaywgb2RkxJtsZW7DrSBwcm9kZWplIGEgc2tsYWR1?=\r\n"
+               "\t=?utf-8?B?YSBsb2dpc3Rpa3k=?=\r\n"
+               "  <jiri.novak@example.org>") +
+        body;
     QByteArray withoutFrom = message;
     withoutFrom.replace("From: Ann Smith <ann@example.org>\r\n", "");
 
@@ -226,6 +235,15 @@ void TestSmtpRoxy::decisions_data()
                           "X-Envelope-To: <dora@example.net>\r\n");
         QTest::newRow(name + "do not send")
             << int(program) << message << bob << int(DoNotSend) << QByteArray() << QByteArray();
+        // A long encoded display name makes mail programs fold the field:
+        // all of it goes, the address on its continuation lines included,
+        // and nothing else changes.
+        QTest::newRow(name + "alias, folded From")
+            << int(program) << folded << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
+        QTest::newRow(name + "alias, From folded over three lines")
+            << int(program) << foldedTwice << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
+        QTest::newRow(name + "send normally, folded From")
+            << int(program) << folded << bob << int(SendNormally) << folded << ownEnvelope;
         // Nothing in the header names the sender: sending normally must
         // still send, unchanged.
         QTest::newRow(name + "no From header, send normally")
