@@ -7,11 +7,8 @@
 
 namespace {
 
-// No sane header line comes near this; beyond it the collection ends so that
-// a line without end cannot grow without bound.
-constexpr qsizetype maxHeldLine = 64 * 1024;
-// The query starts at the 101st held line at the latest.
-constexpr int maxHeldLines = 100;
+// The reply to a message whose header was too large to hold.
+constexpr char headerTooLarge[] = "552 5.3.4 Message header too large for the mail proxy\r\n";
 
 QByteArrayView cutAtNul(QByteArrayView chunk, bool lineEnded, QByteArray *withLineEnd)
 {
@@ -59,6 +56,12 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
     return line;
 }
 
+// A reply ends with a line whose code is not followed by "-".
+bool endsReply(QByteArrayView line)
+{
+    return line.size() < 4 || line.at(3) != '-';
+}
+
 } // namespace
 
 void SmtpInterceptionSession::start()
@@ -70,6 +73,7 @@ void SmtpInterceptionSession::start()
     forRelay.clear();
     forClient.clear();
     queryRequested = false;
+    awaitedReplies = QByteArray(1, PassOn); // the relay's greeting
 }
 
 void SmtpInterceptionSession::resetMessage()
@@ -78,7 +82,7 @@ void SmtpInterceptionSession::resetMessage()
     lines.clear();
     rcptIndex = 0;
     heldPiece.clear();
-    lastLineOpen = false;
+    heldBytes = 0;
 }
 
 bool SmtpInterceptionSession::waitingForDecision() const
@@ -107,12 +111,13 @@ qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
     return taken;
 }
 
-// The bulk of a message after the decision, passed on in one piece up to
-// the first line that needs a look of its own: one with a NUL byte, or the
-// "." that ends the message. Returns the bytes taken, whole lines only.
+// The bulk of a message after the decision (or of a refused one), passed on
+// (or dropped) in one piece up to the first line that needs a look of its
+// own: one with a NUL byte, or the "." that ends the message. Returns the
+// bytes taken, whole lines only.
 qsizetype SmtpInterceptionSession::takeRelayingLines(QByteArrayView pending)
 {
-    if (current != Relaying || !atLineStart || pending.isEmpty())
+    if ((current != Relaying && current != Refusing) || !atLineStart || pending.isEmpty())
         return 0;
     const char *data = pending.data();
     qsizetype end = lineStartBefore(pending, pending.size());
@@ -126,7 +131,8 @@ qsizetype SmtpInterceptionSession::takeRelayingLines(QByteArrayView pending)
     const QByteArrayView lines = pending.first(end);
     if (lines.startsWith(".\n") || lines.startsWith(".\r\n"))
         return 0;
-    forRelay += lines;
+    if (current == Relaying)
+        forRelay += lines;
     return lines.size();
 }
 
@@ -138,22 +144,34 @@ void SmtpInterceptionSession::handleChunk(QByteArrayView chunk, bool lineEnded)
         handleEnvelopeLine(chunk);
     } else if (current == Relaying) {
         relayMessageLine(chunk, lineEnded);
+    } else if (current == Refusing) {
+        refuseMessageLine(chunk, lineEnded);
     } else {
         forRelay += chunk; // the rest of an over-long command line
     }
     atLineStart = lineEnded;
 }
 
+// The header is held whole, up to the blank line that ends it (or the end
+// of a message without body): a From field anywhere in it can be rewritten.
 void SmtpInterceptionSession::collect(QByteArrayView chunk, bool lineEnded)
 {
-    heldPiece += chunk;
-    if (!lineEnded && heldPiece.size() < maxHeldLine)
+    heldBytes += chunk.size();
+    if (heldBytes > maxHeldHeader) {
+        // Relaying it unrewritten under an alias is no option: refused.
+        heldPiece.clear();
+        lines.clear();
+        current = Refusing;
+        refuseMessageLine(chunk, lineEnded);
         return;
-    lastLineOpen = !lineEnded;
+    }
+    heldPiece += chunk;
+    if (!lineEnded)
+        return;
     const QString line = QString::fromLatin1(withoutLineEnd(heldPiece));
     heldPiece.clear();
     lines.append(line);
-    if (lastLineOpen || line.isEmpty() || line == QLatin1String(".") || lines.size() > maxHeldLines)
+    if (line.isEmpty() || line == QLatin1String("."))
         startQuery();
 }
 
@@ -175,18 +193,39 @@ void SmtpInterceptionSession::handleEnvelopeLine(QByteArrayView line)
     } else if (command == "rset") {
         resetMessage();
     }
+    sendCommandToRelay(line);
+}
+
+void SmtpInterceptionSession::sendCommandToRelay(QByteArrayView line)
+{
     forRelay += line;
+    awaitedReplies += PassOn;
 }
 
 void SmtpInterceptionSession::relayMessageLine(QByteArrayView chunk, bool lineEnded)
 {
-    forRelay += chunk;
-    // After the terminating "." the next message of this connection is
-    // asked about like the first one.
+    // After the terminating "." (whose reply is the relay's verdict on the
+    // message) the next message of this connection is asked about like the
+    // first one.
     if (atLineStart && lineEnded && withoutLineEnd(chunk) == ".") {
+        sendCommandToRelay(chunk);
         resetMessage();
         current = Envelope;
+        return;
     }
+    forRelay += chunk;
+}
+
+void SmtpInterceptionSession::refuseMessageLine(QByteArrayView chunk, bool lineEnded)
+{
+    if (!atLineStart || !lineEnded || withoutLineEnd(chunk) != ".")
+        return;
+    forClient += headerTooLarge;
+    // The relay still holds the refused message's envelope.
+    forRelay += "RSET\r\n";
+    awaitedReplies += Swallow;
+    resetMessage();
+    current = Envelope;
 }
 
 void SmtpInterceptionSession::startQuery()
@@ -208,6 +247,17 @@ void SmtpInterceptionSession::relayLine(QByteArrayView line)
     const bool consumable =
         line.startsWith("250") || (line.startsWith("354") && current == DataSent);
     if (consumable && advanceEnvelope())
+        return;
+    passReply(line);
+}
+
+// A reply line that is not part of the proxy's own alias envelope.
+void SmtpInterceptionSession::passReply(QByteArrayView line)
+{
+    const char fate = awaitedReplies.isEmpty() ? char(PassOn) : awaitedReplies.front();
+    if (endsReply(line) && !awaitedReplies.isEmpty())
+        awaitedReplies.remove(0, 1);
+    if (fate == Swallow)
         return;
     if (current == Collecting) {
         // The relay spoke up on its own (an error, a time-out) while we were
@@ -247,14 +297,12 @@ bool SmtpInterceptionSession::advanceEnvelope()
 
 void SmtpInterceptionSession::releaseHeldLines()
 {
-    for (int i = 0; i < lines.size(); ++i) {
-        forRelay += lines.at(i).toLatin1();
-        if (!lastLineOpen || i < lines.size() - 1)
-            forRelay += "\r\n";
-    }
-    const bool messageComplete = !lastLineOpen && !lines.isEmpty() && lines.last() == ".";
-    atLineStart = !lastLineOpen;
-    if (messageComplete) {
+    for (const QString &line : std::as_const(lines))
+        forRelay += line.toLatin1() + "\r\n";
+    atLineStart = true;
+    if (!lines.isEmpty() && lines.last() == QLatin1String(".")) {
+        // A message without body: its end was held too.
+        awaitedReplies += PassOn;
         resetMessage();
         current = Envelope;
     } else {

@@ -22,12 +22,19 @@ public:
         SendingRecipients,
         RecipientsSent,
         DataSent,
-        Relaying
+        Relaying,
+        // The header did not fit in maxHeldHeader: the rest of the message
+        // is read and dropped, and the message refused at its end.
+        Refusing
     };
 
     // While the proxy waits for a decision, the mail program is held back
     // with a read buffer of this size.
     static constexpr qsizetype holdBackBuffer = 1024;
+    // The most of a message header held back for the decision (line ends
+    // included). A longer header cannot be rewritten whole, so its message
+    // is refused.
+    static constexpr qsizetype maxHeldHeader = 256 * 1024;
 
     // A fresh connection: the next line is an envelope command.
     void start();
@@ -63,6 +70,9 @@ private:
     void collect(QByteArrayView chunk, bool lineEnded);
     void handleEnvelopeLine(QByteArrayView line);
     void relayMessageLine(QByteArrayView chunk, bool lineEnded);
+    void refuseMessageLine(QByteArrayView chunk, bool lineEnded);
+    void sendCommandToRelay(QByteArrayView line);
+    void passReply(QByteArrayView line);
     void startQuery();
     bool advanceEnvelope();
     void releaseHeldLines();
@@ -77,9 +87,18 @@ private:
 
     // A client line too long for the read buffer arrives in pieces: these
     // keep them together without holding more than one line.
-    QByteArray heldPiece;      // start of a held-back line still unfinished
-    bool lastLineOpen = false; // the last held line had no line end yet
-    bool atLineStart = true;   // the next client bytes begin a new line
+    QByteArray heldPiece;    // start of a held-back line still unfinished
+    qsizetype heldBytes = 0; // of the header so far, line ends included
+    bool atLineStart = true; // the next client bytes begin a new line
+
+    // One entry per reply the relay still owes for a command it was sent
+    // (its greeting first), in order: what becomes of that reply.
+    enum Reply : char
+    {
+        PassOn = 'p',  // to the mail program, whose command it answers
+        Swallow = 's', // a command of the proxy's own; the mail program never sees it
+    };
+    QByteArray awaitedReplies;
 
     QByteArray forRelay;
     QByteArray forClient;

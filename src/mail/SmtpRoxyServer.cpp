@@ -7,8 +7,8 @@
 
 namespace {
 
-// Once the user has decided nothing needs holding back: the rest of the
-// message goes through in large reads.
+// Once the user has decided (or the message is refused) nothing needs
+// holding back: the rest of the message goes through in large reads.
 constexpr qint64 relayingReadBuffer = 1024 * 1024;
 // A relay slower than the mail program must slow the mail program down, not
 // make the proxy keep the message in memory.
@@ -156,9 +156,10 @@ void SmtpRoxyServer::deliver()
         clientSocket->flush();
     }
     if (clientSocket) {
-        const bool relaying = session.state() == SmtpInterceptionSession::Relaying;
-        clientSocket->setReadBufferSize(relaying ? relayingReadBuffer
-                                                 : SmtpInterceptionSession::holdBackBuffer);
+        const bool passing = session.state() == SmtpInterceptionSession::Relaying ||
+                             session.state() == SmtpInterceptionSession::Refusing;
+        clientSocket->setReadBufferSize(passing ? relayingReadBuffer
+                                                : SmtpInterceptionSession::holdBackBuffer);
     }
     if (session.takeQueryRequest())
         emit showQuery(session.mailInfo());

@@ -18,7 +18,7 @@ void require(bool promise)
 bool holdingMessage(SmtpInterceptionSession::State state)
 {
     return state == SmtpInterceptionSession::Collecting ||
-           state == SmtpInterceptionSession::Querying;
+           state == SmtpInterceptionSession::Querying || state == SmtpInterceptionSession::Refusing;
 }
 
 class Connection
@@ -34,8 +34,10 @@ public:
         require(taken >= 0 && taken <= clientPending.size());
         clientPending.remove(0, taken);
         const QByteArray toRelay = session.takeForRelay();
-        // Before the decision no part of the message may reach the relay.
-        if (held && holdingMessage(session.state()))
+        // Before the decision no part of the message may reach the relay,
+        // nor any part of a refused one: at its end the relay only hears
+        // "RSET" (and then, maybe, the next message's envelope).
+        if (held && holdingMessage(session.state()) && !toRelay.startsWith("RSET\r\n"))
             require(toRelay.isEmpty());
         settle();
     }
@@ -86,7 +88,10 @@ private:
             require(!session.mailInfo().from.isEmpty());
             queried = true;
         }
-        require(session.heldLines().size() <= 101);
+        qsizetype held = 0;
+        for (const QString &line : session.heldLines())
+            held += line.size() + 1; // each came with at least a line feed
+        require(held <= SmtpInterceptionSession::maxHeldHeader);
     }
 
     SmtpInterceptionSession session;

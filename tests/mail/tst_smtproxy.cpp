@@ -20,7 +20,8 @@ enum Decision
 {
     SendNormally,
     SendAsAlias,
-    DoNotSend
+    DoNotSend,
+    NoQuestion // the proxy must not ask at all
 };
 
 enum MailProgram
@@ -79,6 +80,9 @@ private slots:
     void decisions();
     void relayCutInMessageFails_data();
     void relayCutInMessageFails();
+    void oversizedHeaderRefused_data();
+    void oversizedHeaderRefused();
+    void connectionGoesOnAfterARefusedHeader();
     void listensOnLoopbackOnly();
     void secondConnectionRefused();
     void everyMessageOfAConnectionIntercepted();
@@ -97,6 +101,7 @@ private:
 
     SmtpRelayPeer relay;
     QTemporaryDir folder;
+    QByteArray clientOutput; // what the mail program of the last send() printed
     SmtpRoxyServer *proxy = nullptr;
     QSignalSpy *queries = nullptr;
 };
@@ -149,7 +154,9 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
     QStringList arguments;
     if (program == Curl) {
         file.write(message);
-        arguments << "-sS" << QString("smtp://127.0.0.1:%1").arg(proxy->port()) << "--mail-from"
+        // -v: the dialogue goes to the output too.
+        arguments << "-v"
+                  << "-sS" << QString("smtp://127.0.0.1:%1").arg(proxy->port()) << "--mail-from"
                   << "ann@example.org"
                   << "-T" << file.fileName();
         for (const QString &recipient : recipients)
@@ -174,12 +181,18 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", folder.path()); // no personal swaks or curl settings
     client.setProcessEnvironment(environment);
+    client.setProcessChannelMode(QProcess::MergedChannels);
     const int before = queries->count();
     client.start(program == Curl ? "curl" : "swaks", arguments);
-    if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000))
-        return -2;
-    answer(decision);
-    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000))
+    if (decision != NoQuestion) {
+        if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000))
+            return -2;
+        answer(decision);
+    }
+    const bool ended =
+        QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000);
+    clientOutput = client.readAll();
+    if (!ended)
         return -3;
     return client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -4;
 }
@@ -251,13 +264,24 @@ void TestSmtpRoxy::decisions_data()
             << ownEnvelope;
     }
 
+    // The header is held whole, however many lines it has, up to the
+    // bound in bytes: a From at its end is rewritten too.
     QByteArray longHeader;
     for (int i = 0; i < 120; ++i)
         longHeader += "X-Filler-" + QByteArray::number(i) + ": some value\r\n";
-    QTest::newRow("curl: header over 100 lines")
-        << int(Curl) << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
-        << QByteArray(longHeader + header() + body) // its From came too late to be rewritten
-        << aliasEnvelope;
+    QByteArray nearBound;
+    for (int i = 0; nearBound.size() < 250 * 1024; ++i)
+        nearBound += "Received: from hop" + QByteArray::number(i) + " by relay" +
+                     QByteArray(60, 'x') + "\r\n\t(folded part of the field)\r\n";
+    for (const MailProgram program : {Curl, Swaks}) {
+        const QByteArray name = program == Curl ? "curl: " : "swaks: ";
+        QTest::newRow(name + "header over 100 lines")
+            << int(program) << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
+            << QByteArray(longHeader + rewritten) << aliasEnvelope;
+        QTest::newRow(name + "header of 250 KiB, From last")
+            << int(program) << QByteArray(nearBound + header() + body) << bob << int(SendAsAlias)
+            << QByteArray(nearBound + rewritten) << aliasEnvelope;
+    }
 
     // Bare LF from the mail program: the held lines reach the relay with CR LF
     // (the final CR LF is curl's, put before its terminating ".").
@@ -343,6 +367,75 @@ void TestSmtpRoxy::relayCutInMessageFails()
     const int status =
         send(MailProgram(program), header() + body, {"bob@example.net"}, SendNormally);
     QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+}
+
+void TestSmtpRoxy::oversizedHeaderRefused_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<QByteArray>("message");
+
+    QByteArray manyLines;
+    for (int i = 0; manyLines.size() <= 300 * 1024; ++i)
+        manyLines += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(80, 'f') + "\r\n";
+    const QByteArray oneLongLine = "References: <" + QByteArray(300 * 1024, 'r') + "@x.org>\r\n";
+    const QByteArray body = "\r\nHello Bob,\r\nbye\r\n";
+    for (const MailProgram program : {Curl, Swaks}) {
+        const QByteArray name = program == Curl ? "curl: " : "swaks: ";
+        QTest::newRow(name + "many lines, From last")
+            << int(program) << QByteArray(manyLines + header() + body);
+        QTest::newRow(name + "one line over the bound")
+            << int(program) << QByteArray(oneLongLine + header() + body);
+    }
+}
+
+// A header the proxy cannot hold whole cannot be rewritten whole: rather
+// than send it under an alias with the real sender in it, the proxy
+// refuses the message, and the mail program says so.
+void TestSmtpRoxy::oversizedHeaderRefused()
+{
+    QFETCH(int, program);
+    QFETCH(QByteArray, message);
+    skipWithout(MailProgram(program));
+
+    const int status = send(MailProgram(program), message, {"bob@example.net"}, NoQuestion);
+    QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+    // curl calls any refusal of the message text a "weird server reply";
+    // its dialogue shows which.
+    QVERIFY2(clientOutput.contains("552 5.3.4 "), clientOutput.right(2000).constData());
+    QCOMPARE(queries->count(), 0);
+    QTest::qWait(200);
+    QVERIFY(relay.messages().isEmpty());
+}
+
+void TestSmtpRoxy::connectionGoesOnAfterARefusedHeader()
+{
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("DATA\r\n");
+    QVERIFY(readReply(client).startsWith("354"));
+    const QByteArray filler = "X-Filler: " + QByteArray(90, 'f') + "\r\n";
+    client.write(filler.repeated(3000) + header() + "\r\nbody\r\n.\r\n");
+    QVERIFY(readReply(client).startsWith("552"));
+    QCOMPARE(queries->count(), 0);
+
+    // The relay forgot the refused envelope: a new one is accepted.
+    client.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("RCPT TO:<carl@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("DATA\r\n");
+    QVERIFY(readReply(client).startsWith("354"));
+    client.write(header() + "\r\nsecond\r\n.\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    answer(SendAsAlias);
+    QVERIFY(readReply(client).startsWith("250 OK stored"));
+    QCOMPARE(relay.messages().size(), 1);
+    QCOMPARE(envelopeOf(relay.messages().first()),
+             QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
+                        "X-Envelope-To: <carl@example.net>\r\n"));
 }
 
 void TestSmtpRoxy::listensOnLoopbackOnly()
