@@ -9,6 +9,8 @@ namespace {
 
 // The reply to a message whose header was too large to hold.
 constexpr char headerTooLarge[] = "552 5.3.4 Message header too large for the mail proxy\r\n";
+// The reply to a command that would carry the message past the proxy.
+constexpr char notHere[] = "502 5.5.1 Command not available through the mail proxy\r\n";
 
 QByteArrayView cutAtNul(QByteArrayView chunk, bool lineEnded, QByteArray *withLineEnd)
 {
@@ -62,6 +64,56 @@ bool endsReply(QByteArrayView line)
     return line.size() < 4 || line.at(3) != '-';
 }
 
+// The first word of a command line, in capitals. White space before it is
+// skipped: a lenient relay may do the same.
+QByteArray verbOf(QByteArrayView line)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    qsizetype start = 0;
+    while (start < line.size() && blank(line.at(start)))
+        ++start;
+    qsizetype end = start;
+    while (end < line.size() && !blank(line.at(end)))
+        ++end;
+    return line.sliced(start, end - start).toByteArray().toUpper();
+}
+
+// Commands the proxy answers itself: DATA, and those that would carry the
+// message past it (encryption end to end with the relay, the message
+// outside DATA).
+bool answeredHere(const QByteArray &verb)
+{
+    return verb.startsWith("DATA") || verb == "STARTTLS" || verb == "BDAT" || verb == "BURL";
+}
+
+// Extensions that change how the message travels, which the proxy could
+// then not see or hold back: the mail program is not told of them.
+bool bypassesProxy(QByteArrayView replyLine)
+{
+    const QByteArray keyword = verbOf(replyLine.sliced(qMin<qsizetype>(4, replyLine.size())));
+    return keyword == "STARTTLS" || keyword == "PIPELINING" || keyword == "CHUNKING" ||
+           keyword == "BINARYMIME" || keyword == "BURL";
+}
+
+// An EHLO reply without the extensions that bypass the proxy, its last
+// remaining line made the last line of the reply.
+QByteArray withoutBypassingExtensions(const QList<QByteArray> &reply)
+{
+    if (reply.isEmpty() || !reply.first().startsWith("250"))
+        return reply.join();               // no list of extensions: as it came
+    QList<QByteArray> kept{reply.first()}; // the relay's name
+    for (qsizetype i = 1; i < reply.size(); ++i) {
+        if (!bypassesProxy(reply.at(i)))
+            kept.append(reply.at(i));
+    }
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        QByteArray &line = kept[i];
+        if (line.size() >= 4 && (line.at(3) == '-' || line.at(3) == ' '))
+            line[3] = i + 1 < kept.size() ? '-' : ' ';
+    }
+    return kept.join();
+}
+
 } // namespace
 
 void SmtpInterceptionSession::start()
@@ -74,6 +126,9 @@ void SmtpInterceptionSession::start()
     forClient.clear();
     queryRequested = false;
     awaitedReplies = QByteArray(1, PassOn); // the relay's greeting
+    extensionReply.clear();
+    waitingForReplies = false;
+    chunkToDrop = 0;
 }
 
 void SmtpInterceptionSession::resetMessage()
@@ -91,10 +146,22 @@ bool SmtpInterceptionSession::waitingForDecision() const
            current == RecipientsSent || current == DataSent;
 }
 
+bool SmtpInterceptionSession::holdsClient() const
+{
+    return waitingForDecision() || waitingForReplies;
+}
+
 qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
 {
     qsizetype taken = 0;
-    while (!waitingForDecision()) {
+    while (!holdsClient()) {
+        if (chunkToDrop > 0) {
+            const qsizetype dropped = qsizetype(qMin<qint64>(chunkToDrop, pending.size() - taken));
+            chunkToDrop -= dropped;
+            taken += dropped;
+            if (chunkToDrop > 0)
+                break;
+        }
         taken += takeRelayingLines(pending.sliced(taken));
         const QByteArrayView rest = pending.sliced(taken);
         const qsizetype lineEnd = rest.first(qMin(rest.size(), holdBackBuffer)).indexOf('\n');
@@ -105,7 +172,13 @@ qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
             break;
         const QByteArrayView chunk = rest.first(lineEnded ? lineEnd + 1 : holdBackBuffer);
         QByteArray cut;
-        handleChunk(cutAtNul(chunk, lineEnded, &cut), lineEnded);
+        const QByteArrayView line = cutAtNul(chunk, lineEnded, &cut);
+        if (current == Envelope && atLineStart && answeredHere(verbOf(line)) &&
+            !awaitedReplies.isEmpty()) {
+            waitingForReplies = true;
+            break;
+        }
+        handleChunk(line, lineEnded);
         taken += chunk.size();
     }
     return taken;
@@ -177,29 +250,52 @@ void SmtpInterceptionSession::collect(QByteArrayView chunk, bool lineEnded)
 
 void SmtpInterceptionSession::handleEnvelopeLine(QByteArrayView line)
 {
-    const QByteArray command = line.first(qMin<qsizetype>(4, line.size())).toByteArray().toLower();
-    if (command == "rcpt") {
+    const QByteArray verb = verbOf(line);
+    if (verb == "STARTTLS" || verb == "BDAT" || verb == "BURL") {
+        answerHere(line);
+        return;
+    }
+    if (verb == "EHLO") {
+        sendCommandToRelay(line, Extensions);
+        return;
+    }
+    const QByteArray command = verb.left(4);
+    if (command == "RCPT") {
         const QString address = angleAddress(QString::fromLatin1(line));
         if (address.contains(QLatin1Char('@')))
             info.recipients.append(address);
-    } else if (command == "mail") {
+    } else if (command == "MAIL") {
         envelopeSender = angleAddress(QString::fromLatin1(line));
-    } else if (command == "data") {
+    } else if (command == "DATA") {
         // Answered here, not by the relay: the message start is held back
         // until the user has decided.
         forClient += "354 Enter mail, end with \".\" on a line by itself\r\n";
         current = Collecting;
         return;
-    } else if (command == "rset") {
+    } else if (command == "RSET") {
         resetMessage();
     }
-    sendCommandToRelay(line);
+    sendCommandToRelay(line, PassOn);
 }
 
-void SmtpInterceptionSession::sendCommandToRelay(QByteArrayView line)
+// Refuses a command that would carry the message past the proxy.
+void SmtpInterceptionSession::answerHere(QByteArrayView line)
+{
+    forClient += notHere;
+    if (verbOf(line) == "BDAT") {
+        // Its chunk follows whatever the answer: read, never taken for
+        // commands.
+        const QList<QByteArray> words = line.toByteArray().simplified().split(' ');
+        bool number = false;
+        const qint64 size = words.value(1).toLongLong(&number);
+        chunkToDrop = number && size > 0 ? size : 0;
+    }
+}
+
+void SmtpInterceptionSession::sendCommandToRelay(QByteArrayView line, char fate)
 {
     forRelay += line;
-    awaitedReplies += PassOn;
+    awaitedReplies += fate;
 }
 
 void SmtpInterceptionSession::relayMessageLine(QByteArrayView chunk, bool lineEnded)
@@ -208,7 +304,7 @@ void SmtpInterceptionSession::relayMessageLine(QByteArrayView chunk, bool lineEn
     // message) the next message of this connection is asked about like the
     // first one.
     if (atLineStart && lineEnded && withoutLineEnd(chunk) == ".") {
-        sendCommandToRelay(chunk);
+        sendCommandToRelay(chunk, PassOn);
         resetMessage();
         current = Envelope;
         return;
@@ -255,10 +351,21 @@ void SmtpInterceptionSession::relayLine(QByteArrayView line)
 void SmtpInterceptionSession::passReply(QByteArrayView line)
 {
     const char fate = awaitedReplies.isEmpty() ? char(PassOn) : awaitedReplies.front();
-    if (endsReply(line) && !awaitedReplies.isEmpty())
+    const bool replyEnds = endsReply(line);
+    if (replyEnds && !awaitedReplies.isEmpty())
         awaitedReplies.remove(0, 1);
+    if (awaitedReplies.isEmpty())
+        waitingForReplies = false;
     if (fate == Swallow)
         return;
+    if (fate == Extensions) {
+        extensionReply.append(line.toByteArray());
+        if (replyEnds) {
+            forClient += withoutBypassingExtensions(extensionReply);
+            extensionReply.clear();
+        }
+        return;
+    }
     if (current == Collecting) {
         // The relay spoke up on its own (an error, a time-out) while we were
         // holding lines: give up holding and let the two talk.

@@ -41,8 +41,9 @@ public:
 
     // Takes complete lines (or, without a line end in the first
     // holdBackBuffer bytes, a piece of that size) from the front of what the
-    // mail program sent, as long as no decision is pending. Returns how many
-    // bytes it took; the rest must be offered again, with more behind it.
+    // mail program sent, as long as it does not hold the client (see
+    // holdsClient). Returns how many bytes it took; the rest must be offered
+    // again, with more behind it, once it no longer holds the client.
     qsizetype takeClientBytes(QByteArrayView pending);
 
     // One line from the relay, with its line end.
@@ -53,6 +54,9 @@ public:
     bool decide(const MailInfo &info);
 
     bool waitingForDecision() const;
+    // No client bytes are taken now: a decision is pending, or a command
+    // the proxy answers itself waits for the relay's earlier replies.
+    bool holdsClient() const;
     State state() const { return current; }
     const MailInfo &mailInfo() const { return info; }
     const QStringList &heldLines() const { return lines; }
@@ -71,7 +75,8 @@ private:
     void handleEnvelopeLine(QByteArrayView line);
     void relayMessageLine(QByteArrayView chunk, bool lineEnded);
     void refuseMessageLine(QByteArrayView chunk, bool lineEnded);
-    void sendCommandToRelay(QByteArrayView line);
+    void answerHere(QByteArrayView line);
+    void sendCommandToRelay(QByteArrayView line, char fate);
     void passReply(QByteArrayView line);
     void startQuery();
     bool advanceEnvelope();
@@ -95,10 +100,18 @@ private:
     // (its greeting first), in order: what becomes of that reply.
     enum Reply : char
     {
-        PassOn = 'p',  // to the mail program, whose command it answers
-        Swallow = 's', // a command of the proxy's own; the mail program never sees it
+        PassOn = 'p',     // to the mail program, whose command it answers
+        Extensions = 'e', // the EHLO reply, passed on without what bypasses the proxy
+        Swallow = 's',    // a command of the proxy's own; the mail program never sees it
     };
     QByteArray awaitedReplies;
+    QList<QByteArray> extensionReply; // the lines of an EHLO reply so far
+    // A command answered here waits until the relay has answered the ones
+    // before it, so that a mail program that pipelines gets its replies in
+    // order.
+    bool waitingForReplies = false;
+    // What is left of a refused BDAT command's chunk, read and dropped.
+    qint64 chunkToDrop = 0;
 
     QByteArray forRelay;
     QByteArray forClient;

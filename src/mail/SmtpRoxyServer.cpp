@@ -108,7 +108,7 @@ void SmtpRoxyServer::clientNew()
 
 void SmtpRoxyServer::client2server()
 {
-    while (clientSocket && relaySocket && !session.waitingForDecision() &&
+    while (clientSocket && relaySocket && !session.holdsClient() &&
            relaySocket->bytesToWrite() < maxRelayBacklog) {
         // All of the socket's buffer is read (a socket whose full buffer is
         // only partly read does not take up reading from the network again);
@@ -128,7 +128,7 @@ void SmtpRoxyServer::client2server()
 
 void SmtpRoxyServer::server2client()
 {
-    const bool wasWaiting = session.waitingForDecision();
+    const bool wasWaiting = session.holdsClient();
     while (relaySocket && clientSocket && relaySocket->canReadLine()) {
         session.relayLine(relaySocket->readLine());
         deliver();
@@ -139,7 +139,7 @@ void SmtpRoxyServer::server2client()
 void SmtpRoxyServer::resumeClientLater(bool wasWaiting)
 {
     // Lines that queued up in the client socket during the decision.
-    if (wasWaiting && !session.waitingForDecision())
+    if (wasWaiting && !session.holdsClient())
         QTimer::singleShot(0, this, &SmtpRoxyServer::client2server);
 }
 

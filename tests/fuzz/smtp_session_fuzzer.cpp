@@ -21,6 +21,13 @@ bool holdingMessage(SmtpInterceptionSession::State state)
            state == SmtpInterceptionSession::Querying || state == SmtpInterceptionSession::Refusing;
 }
 
+// A command that would carry the message past the proxy.
+bool bypassingCommand(const QByteArray &line)
+{
+    const QByteArray verb = line.simplified().split(' ').value(0).toUpper();
+    return verb == "STARTTLS" || verb == "BDAT" || verb == "BURL";
+}
+
 class Connection
 {
 public:
@@ -28,8 +35,16 @@ public:
 
     void fromClient(QByteArrayView bytes)
     {
-        const bool held = holdingMessage(session.state());
         clientPending += bytes;
+        offerClientBytes();
+    }
+
+    // As the proxy does after each step: what the mail program sent and the
+    // session did not take yet is offered again.
+    void offerClientBytes()
+    {
+        const bool held = holdingMessage(session.state());
+        const bool envelope = session.state() == SmtpInterceptionSession::Envelope;
         const qsizetype taken = session.takeClientBytes(clientPending);
         require(taken >= 0 && taken <= clientPending.size());
         clientPending.remove(0, taken);
@@ -39,6 +54,13 @@ public:
         // "RSET" (and then, maybe, the next message's envelope).
         if (held && holdingMessage(session.state()) && !toRelay.startsWith("RSET\r\n"))
             require(toRelay.isEmpty());
+        // Commands the proxy answers itself never reach the relay (the
+        // first line may be the rest of one begun earlier).
+        if (envelope) {
+            const QList<QByteArray> lines = toRelay.split('\n');
+            for (qsizetype i = 1; i < lines.size(); ++i)
+                require(!bypassingCommand(lines.at(i)));
+        }
         settle();
     }
 
@@ -52,6 +74,7 @@ public:
         }
         session.takeForRelay();
         settle();
+        offerClientBytes();
     }
 
     void decide(QByteArrayView choice)
@@ -64,10 +87,13 @@ public:
             answer.from = QStringLiteral("<swift.fox@anon.test>");
         else if (option == 2)
             answer.from.clear();
-        if (!session.decide(answer))
+        if (!session.decide(answer)) {
             restart();
+            return;
+        }
         session.takeForRelay();
         settle();
+        offerClientBytes();
     }
 
     void restart()

@@ -27,8 +27,26 @@ enum Decision
 enum MailProgram
 {
     Curl,
-    Swaks
+    Swaks,
+    Smtplib // Python's, set to encrypt with STARTTLS when it is offered
 };
+
+// Sends one message with Python's smtplib the way mail programs set to
+// "STARTTLS if available" do, printing the extensions it was offered.
+// Arguments: port, sender, recipients (comma-separated), message file.
+const char smtplibClient[] = R"(
+import smtplib, ssl, sys
+port, sender, recipients, path = int(sys.argv[1]), sys.argv[2], sys.argv[3].split(","), sys.argv[4]
+with smtplib.SMTP("127.0.0.1", port, timeout=20) as smtp:
+    smtp.ehlo("client.example")
+    print("offered:", " ".join(sorted(smtp.esmtp_features)), flush=True)
+    if smtp.has_extn("starttls"):
+        smtp.starttls(context=ssl._create_unverified_context())
+        smtp.ehlo("client.example")
+        print("encrypted", flush=True)
+    with open(path, "rb") as message:
+        smtp.sendmail(sender, recipients, message.read())
+)";
 
 QByteArray header(const QByteArray &from = "Ann Smith <ann@example.org>")
 {
@@ -80,6 +98,11 @@ private slots:
     void decisions();
     void relayCutInMessageFails_data();
     void relayCutInMessageFails();
+    void extensionsThatBypassTheProxyHidden_data();
+    void extensionsThatBypassTheProxyHidden();
+    void commandsThatBypassTheProxyRefused_data();
+    void commandsThatBypassTheProxyRefused();
+    void pipelinedCommandsAnsweredInOrder();
     void oversizedHeaderRefused_data();
     void oversizedHeaderRefused();
     void connectionGoesOnAfterARefusedHeader();
@@ -94,7 +117,7 @@ private:
     // The mail program sends `message` to the proxy and the decision is
     // given; returns the program's exit status.
     int send(MailProgram program, const QByteArray &message, const QStringList &recipients,
-             Decision decision);
+             Decision decision, const QStringList &extraArguments = {});
     void answer(Decision decision);
     void connectRaw(QTcpSocket &socket);
     void skipWithout(MailProgram program);
@@ -146,7 +169,8 @@ void TestSmtpRoxy::answer(Decision decision)
 }
 
 int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
-                       const QStringList &recipients, Decision decision)
+                       const QStringList &recipients, Decision decision,
+                       const QStringList &extraArguments)
 {
     QFile file(folder.filePath("message.eml"));
     if (!file.open(QIODevice::WriteOnly))
@@ -161,6 +185,10 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
                   << "-T" << file.fileName();
         for (const QString &recipient : recipients)
             arguments << "--mail-rcpt" << recipient;
+    } else if (program == Smtplib) {
+        file.write(message);
+        arguments << "-c" << smtplibClient << QString::number(proxy->port()) << "ann@example.org"
+                  << recipients.join(',') << file.fileName();
     } else {
         // swaks sends the text as it is and a line end after it: the
         // dot-stuffing and the terminating "." are ours to write.
@@ -183,10 +211,17 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
     client.setProcessEnvironment(environment);
     client.setProcessChannelMode(QProcess::MergedChannels);
     const int before = queries->count();
-    client.start(program == Curl ? "curl" : "swaks", arguments);
+    client.start(program == Curl    ? "curl"
+                 : program == Swaks ? "swaks"
+                                    : "python3",
+                 arguments + extraArguments);
     if (decision != NoQuestion) {
-        if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000))
+        if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000)) {
+            client.kill();
+            client.waitForFinished();
+            clientOutput = client.readAll();
             return -2;
+        }
         answer(decision);
     }
     const bool ended =
@@ -201,6 +236,8 @@ void TestSmtpRoxy::skipWithout(MailProgram program)
 {
     if (program == Swaks && QStandardPaths::findExecutable("swaks").isEmpty())
         QSKIP("swaks is missing");
+    if (program == Smtplib && QStandardPaths::findExecutable("python3").isEmpty())
+        QSKIP("python3 is missing");
 }
 
 void TestSmtpRoxy::decisions_data()
@@ -367,6 +404,115 @@ void TestSmtpRoxy::relayCutInMessageFails()
     const int status =
         send(MailProgram(program), header() + body, {"bob@example.net"}, SendNormally);
     QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+}
+
+void TestSmtpRoxy::extensionsThatBypassTheProxyHidden_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<QStringList>("arguments");
+    // STARTTLS would encrypt past the proxy, end to end with the relay.
+    QTest::newRow("smtplib, STARTTLS when offered") << int(Smtplib) << QStringList();
+    // PIPELINING lets the mail program send DATA before the relay has
+    // answered MAIL and RCPT.
+    QTest::newRow("swaks --pipeline") << int(Swaks) << QStringList{"--pipeline"};
+}
+
+// A relay that offers what would carry the message past the proxy: the
+// mail program is not offered it, and its message is intercepted.
+void TestSmtpRoxy::extensionsThatBypassTheProxyHidden()
+{
+    QFETCH(int, program);
+    QFETCH(QStringList, arguments);
+    skipWithout(MailProgram(program));
+
+    SmtpRelayPeer offeringRelay("smtp_relay.py", {"--starttls", "--advertise", "PIPELINING",
+                                                  "--advertise", "CHUNKING", "--advertise",
+                                                  "BINARYMIME", "--advertise", "BURL imap"});
+    QString error;
+    QVERIFY2(offeringRelay.start(&error), qPrintable(error));
+    proxy->setRelay("127.0.0.1", offeringRelay.port());
+
+    const QByteArray message = header() + "\r\nHello Bob\r\n";
+    const int status =
+        send(MailProgram(program), message, {"bob@example.net"}, SendAsAlias, arguments);
+    QVERIFY2(status == 0, clientOutput.constData());
+    QCOMPARE(queries->count(), 1);
+    QTRY_COMPARE(offeringRelay.messages().size(), 1);
+    const QByteArray stored = offeringRelay.messages().first();
+    QCOMPARE(envelopeOf(stored), QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
+                                            "X-Envelope-To: <bob@example.net>\r\n"));
+    QCOMPARE(contentOf(stored), header("<swift.fox@anon.test>") + "\r\nHello Bob\r\n");
+    if (program == Smtplib) {
+        // What stays on offer: everything that does not change how the
+        // message travels.
+        QVERIFY2(clientOutput.startsWith("offered: 8bitmime auth help size"),
+                 clientOutput.constData());
+        QVERIFY(!clientOutput.contains("encrypted"));
+    }
+}
+
+void TestSmtpRoxy::commandsThatBypassTheProxyRefused_data()
+{
+    QTest::addColumn<QByteArray>("command"); // with what follows it
+    QTest::newRow("STARTTLS") << QByteArray("STARTTLS\r\n");
+    QTest::newRow("starttls") << QByteArray("starttls\r\n");
+    // BDAT carries its message outside DATA: its chunk must not be taken
+    // for commands either.
+    const QByteArray chunk = header() + "\r\nHello\r\n";
+    QTest::newRow("BDAT with its chunk")
+        << QByteArray("BDAT " + QByteArray::number(chunk.size()) + " LAST\r\n" + chunk);
+    QTest::newRow("BDAT, chunk in pieces") << QByteArray("bdat 4000\r\n" + QByteArray(4000, 'b'));
+    QTest::newRow("BURL") << QByteArray("BURL imap://mail.example.org/INBOX;UID=1 LAST\r\n");
+}
+
+// Mail programs that use them anyway, unoffered, get a refusal; the relay
+// never hears of them.
+void TestSmtpRoxy::commandsThatBypassTheProxyRefused()
+{
+    QFETCH(QByteArray, command);
+    SmtpRelayPeer offeringRelay("smtp_relay.py", {"--starttls"});
+    QString error;
+    QVERIFY2(offeringRelay.start(&error), qPrintable(error));
+    proxy->setRelay("127.0.0.1", offeringRelay.port());
+
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("RCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write(command);
+    QCOMPARE(readReply(client).left(4), QByteArray("502 "));
+    // The dialogue goes on in plain text, with the relay.
+    client.write("NOOP\r\n");
+    QCOMPARE(readReply(client).left(4), QByteArray("250 "));
+    client.write("QUIT\r\n");
+    QVERIFY(readReply(client).startsWith("221"));
+    QCOMPARE(queries->count(), 0);
+    QVERIFY(offeringRelay.messages().isEmpty());
+}
+
+// A mail program that sends its envelope in one go (as if PIPELINING were
+// offered) gets the proxy's own "354" after the relay's replies, not before.
+void TestSmtpRoxy::pipelinedCommandsAnsweredInOrder()
+{
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\n"
+                 "RCPT TO:<carl@example.net>\r\nDATA\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("354 Enter mail"));
+    client.write(header() + "\r\nHello\r\n.\r\nQUIT\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    QCOMPARE(queries->first().at(0).value<MailInfo>().recipients,
+             (QStringList{"bob@example.net", "carl@example.net"}));
+    answer(SendAsAlias);
+    QVERIFY(readReply(client).startsWith("250 OK stored"));
+    QVERIFY(readReply(client).startsWith("221"));
+    QCOMPARE(relay.messages().size(), 1);
+    QVERIFY(relay.messages().first().contains("\r\nFrom: <swift.fox@anon.test>\r\n"));
 }
 
 void TestSmtpRoxy::oversizedHeaderRefused_data()
