@@ -419,10 +419,15 @@ void SmtpInterceptionSession::releaseHeldLines()
 
 bool SmtpInterceptionSession::decide(const MailInfo &answer)
 {
+    // Only an answer to the question now open counts; a late one (to a
+    // message asked about earlier) changes nothing, whatever it says.
+    const bool answersQuestion =
+        answer.messageId == info.messageId && answer.subject == info.subject &&
+        answer.inReplyTo == info.inReplyTo && answer.recipients == info.recipients;
+    if (current != Querying || !answersQuestion)
+        return true;
     if (answer.from.isEmpty())
         return false;
-    if (current != Querying)
-        return true; // a late answer to a query this connection no longer has
     if (answer.from == info.from) {
         forRelay += "DATA\r\n";
         current = DataSent;

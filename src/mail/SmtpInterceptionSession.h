@@ -50,7 +50,8 @@ public:
     void relayLine(QByteArrayView line);
 
     // The user's answer to the pending query. False: the connection must be
-    // cut (do not send, or no way to send as asked).
+    // cut (do not send, or no way to send as asked). An answer to any other
+    // question (all fields but `from` tell which) is ignored.
     bool decide(const MailInfo &info);
 
     bool waitingForDecision() const;

@@ -167,7 +167,11 @@ void SmtpRoxyServer::deliver()
 
 void SmtpRoxyServer::queryDone(MailInfo info)
 {
-    if (!clientSocket || !relaySocket || !session.decide(info)) {
+    // The question's connection is gone: the answer comes too late and
+    // must not touch a newer connection.
+    if (!clientSocket || !relaySocket)
+        return;
+    if (!session.decide(info)) {
         abortConnection();
         return;
     }

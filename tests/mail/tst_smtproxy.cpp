@@ -112,6 +112,8 @@ private slots:
     void mailProgramHeldBackWhileDeciding();
     void aliasWithoutRecipientRefused();
     void abortedAliasLeavesNoTrace();
+    void lateAnswerLeavesNewerConnectionAlone_data();
+    void lateAnswerLeavesNewerConnectionAlone();
 
 private:
     // The mail program sends `message` to the proxy and the decision is
@@ -719,6 +721,94 @@ void TestSmtpRoxy::abortedAliasLeavesNoTrace()
     QCOMPARE(envelopeOf(relay.messages().first()),
              QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
                         "X-Envelope-To: <new@example.net>\r\n"));
+}
+
+void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone_data()
+{
+    QTest::addColumn<int>("decision");
+    QTest::addColumn<int>("newerAt"); // how far the newer connection got
+    enum
+    {
+        Envelope,
+        Header,
+        Question
+    };
+    const QList<QPair<Decision, QByteArray>> decisions{
+        {DoNotSend, "don't send"}, {SendNormally, "send normally"}, {SendAsAlias, "alias"}};
+    for (const auto &[decision, name] : decisions) {
+        QTest::newRow(name + ", newer connection in its envelope")
+            << int(decision) << int(Envelope);
+        QTest::newRow(name + ", newer one holding its header") << int(decision) << int(Header);
+        QTest::newRow(name + ", newer one asked about its message")
+            << int(decision) << int(Question);
+    }
+}
+
+// The answer to a question whose connection has died comes too late: it
+// does nothing, whatever it says and wherever the next connection stands.
+void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone()
+{
+    QFETCH(int, decision);
+    QFETCH(int, newerAt);
+
+    MailInfo late;
+    {
+        QTcpSocket older;
+        connectRaw(older);
+        older.write("MAIL FROM:<ann@example.org>\r\n");
+        QVERIFY(readReply(older).startsWith("250"));
+        older.write("RCPT TO:<old@example.net>\r\n");
+        QVERIFY(readReply(older).startsWith("250"));
+        older.write("DATA\r\n");
+        QVERIFY(readReply(older).startsWith("354"));
+        older.write("Message-ID: <old@example.org>\r\nFrom: Ann <ann@example.org>\r\n"
+                    "Subject: old\r\n\r\n");
+        QTRY_COMPARE(queries->count(), 1);
+        late = queries->first().at(0).value<MailInfo>();
+        older.abort();
+    }
+    QTest::qWait(200); // the proxy sees the older connection go
+
+    QTcpSocket newer;
+    connectRaw(newer);
+    newer.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(newer).startsWith("250"));
+    newer.write("RCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(newer).startsWith("250"));
+    if (newerAt >= 1) {
+        newer.write("DATA\r\n");
+        QVERIFY(readReply(newer).startsWith("354"));
+        newer.write("Message-ID: <m1@example.org>\r\n");
+    }
+    if (newerAt == 2) {
+        newer.write(header().mid(header().indexOf("\r\n") + 2) + "\r\n");
+        QTRY_COMPARE(queries->count(), 2);
+    }
+
+    late.from = decision == SendNormally  ? late.from
+                : decision == SendAsAlias ? aliasFrom
+                                          : QString();
+    proxy->queryDone(late);
+    QTest::qWait(100);
+    QCOMPARE(newer.state(), QAbstractSocket::ConnectedState);
+
+    if (newerAt == 0) {
+        newer.write("DATA\r\n");
+        QVERIFY(readReply(newer).startsWith("354"));
+        newer.write("Message-ID: <m1@example.org>\r\n");
+    }
+    if (newerAt < 2) {
+        newer.write(header().mid(header().indexOf("\r\n") + 2) + "\r\n");
+        QTRY_COMPARE(queries->count(), 2);
+    }
+    newer.write("newer\r\n.\r\n");
+    answer(SendNormally);
+    QVERIFY(readReply(newer).startsWith("250 OK stored"));
+    QCOMPARE(relay.messages().size(), 1);
+    const QByteArray stored = relay.messages().first();
+    QCOMPARE(envelopeOf(stored), QByteArray("X-Envelope-From: <ann@example.org>\r\n"
+                                            "X-Envelope-To: <bob@example.net>\r\n"));
+    QCOMPARE(contentOf(stored), header() + "\r\nnewer\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestSmtpRoxy)
