@@ -489,7 +489,13 @@ void MainForm::on_mailAliasCombo_textActivated(QString text)
 
 void MainForm::showMailQuery(MailInfo info)
 {
-    delete mailDialog;
+    if (mailDialog) {
+        // Its question is over (answered, or its connection gone): no word
+        // of it may reach the proxy, which now asks about another message.
+        // It may be inside its own close question, so it goes by itself.
+        disconnect(mailDialog, nullptr, smtpProxy, nullptr);
+        mailDialog->closeAsCancelled();
+    }
     mailDialog = new MailDialog(info);
     // With the client busy no list can be asked for now: the dialog offers
     // what the page shows rather than waiting for an answer that never comes.

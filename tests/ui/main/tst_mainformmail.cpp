@@ -21,10 +21,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -32,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -61,6 +65,14 @@ MailDialog *openMailDialog()
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (auto *dialog = qobject_cast<MailDialog *>(widget); dialog && dialog->isVisible())
             return dialog;
+    return nullptr;
+}
+
+QMessageBox *openMessageBox()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            return box;
     return nullptr;
 }
 
@@ -523,6 +535,61 @@ private slots:
         QVERIFY(relay.messages().first().startsWith("X-Envelope-From: <ann@example.org>\r\n"));
         form->smtpProxy->stopProxy();
         fixture.service.control("/_control/reset");
+    }
+
+    // The user closes an undecided confirmation and, while its "Are you
+    // sure" question is open, its mail program gives up and sends again:
+    // the new question replaces the old dialog, question and all, without
+    // pulling either from under the other's feet.
+    void newQueryWhileTheCloseQuestionIsOpen()
+    {
+        if (QStandardPaths::findExecutable("curl").isEmpty())
+            QSKIP("curl is missing");
+        relay.clear();
+        form = fixture.logIn("demo", "demo123");
+        form->smtpProxy->startProxy(0);
+        QProcess first;
+        sendThroughProxy(first);
+        QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
+        QPointer<MailDialog> old = openMailDialog();
+
+        // Runs inside the question's own event loop.
+        QProcess second;
+        int step = 0;
+        bool stuck = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer script;
+        connect(&script, &QTimer::timeout, this, [&] {
+            if (step == 0 && openMessageBox()) {
+                first.kill();
+                step = 1;
+            } else if (step == 1 && first.state() == QProcess::NotRunning) {
+                clock.restart();
+                step = 2;
+            } else if (step == 2 && clock.elapsed() > 300) {
+                sendThroughProxy(second);
+                clock.restart();
+                step = 3;
+            } else if (step == 3 && clock.elapsed() > 15000 && openMessageBox()) {
+                stuck = true; // the test must end either way
+                openMessageBox()->button(QMessageBox::No)->click();
+            }
+        });
+        script.start(20);
+        old->close();
+        QCOMPARE(step, 3);
+        QVERIFY(!stuck);
+        QTRY_VERIFY(old.isNull());
+        QVERIFY(!openMessageBox());
+
+        MailDialog *current = openMailDialog();
+        QVERIFY(current);
+        QTest::mouseClick(current->findChild<QPushButton *>("noBtn"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
+        form->smtpProxy->stopProxy();
     }
 };
 
