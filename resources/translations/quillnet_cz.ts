@@ -536,6 +536,12 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
         <source>Filter HTTP headers description</source>
         <translation>Odstraní nebo přepíše ty části každého požadavku, které webovým stránkám prozrazují váš systém, prohlížeč a stránku, ze které přicházíte.</translation>
     </message>
+    <message>
+        <source>Mail anonymization proxy couldn&apos;t bind to port %1.
+There may be other mail proxy running.</source>
+        <translation>Proxy pro anonymizaci e-mailů se nepodařilo otevřít port %1.
+Pravděpodobně běží jiná poštovní proxy.</translation>
+    </message>
 </context>
 <context>
     <name>PersonalPage</name>

@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -96,6 +97,13 @@ void MainForm::enableMailWidgets(bool reg_user)
     mail.mailAliasCombo->setEnabled(reg_user && mail.mailAnonymizeChBox->isChecked());
     mail.mailAddBtn->setEnabled(false);
     mail.mailRemoveBtn->setEnabled(false);
+}
+
+void MainForm::showMailProxyRunning(bool running)
+{
+    const QSignalBlocker quiet(mail.mailAnonymizeChBox);
+    mail.mailAnonymizeChBox->setChecked(running);
+    mail.mailAliasCombo->setEnabled(running);
 }
 
 QList<MailRedir> MainForm::aliasRecords() const
