@@ -14,6 +14,9 @@ constexpr qint64 relayingReadBuffer = 1024 * 1024;
 // make the proxy keep the message in memory.
 constexpr qint64 maxRelayBacklog = 1024 * 1024;
 
+// The greeting a mail program gets when the relay is out of reach.
+constexpr char relayUnreachableReply[] = "421 4.4.1 Mail relay not reachable, try again later\r\n";
+
 // Drops a socket outside its own signal handlers.
 void release(QTcpSocket *socket)
 {
@@ -26,10 +29,14 @@ void release(QTcpSocket *socket)
 
 } // namespace
 
-SmtpRoxyServer::SmtpRoxyServer(QObject *parent) : QObject(parent), server(new QTcpServer(this))
+SmtpRoxyServer::SmtpRoxyServer(QObject *parent)
+    : QObject(parent), server(new QTcpServer(this)), relayConnectTimer(new QTimer(this))
 {
     server->setMaxPendingConnections(3);
     connect(server, &QTcpServer::newConnection, this, &SmtpRoxyServer::clientNew);
+    relayConnectTimer->setSingleShot(true);
+    relayConnectTimer->setInterval(defaultRelayConnectTimeout);
+    connect(relayConnectTimer, &QTimer::timeout, this, &SmtpRoxyServer::relayUnreachable);
 }
 
 SmtpRoxyServer::~SmtpRoxyServer()
@@ -46,6 +53,11 @@ void SmtpRoxyServer::setRelay(const QString &host, quint16 port)
 {
     relayHost = host;
     relayPort = port;
+}
+
+void SmtpRoxyServer::setRelayConnectTimeout(int ms)
+{
+    relayConnectTimer->setInterval(ms);
 }
 
 void SmtpRoxyServer::startProxy()
@@ -96,14 +108,23 @@ void SmtpRoxyServer::clientNew()
     connect(relaySocket, &QTcpSocket::bytesWritten, this, &SmtpRoxyServer::client2server);
     connect(relaySocket, &QTcpSocket::disconnected, this, &SmtpRoxyServer::serverDisconnected);
     connect(relaySocket, &QTcpSocket::errorOccurred, this, &SmtpRoxyServer::serverError);
+    // Errors before the relay took the connection (refused, unknown host,
+    // no route) end in no disconnection: they end the connection here.
+    connect(relaySocket, &QTcpSocket::errorOccurred, this, [this] {
+        if (relayConnectTimer->isActive())
+            relayUnreachable();
+    });
+    connect(relaySocket, &QTcpSocket::connected, relayConnectTimer, &QTimer::stop);
+
+    // Counted before connecting: a failure may be reported at once.
+    ++clientCount;
+    relayConnectTimer->start();
     if (relayHost.isEmpty()) {
         const Deployment &deployment = Deployment::current();
         relaySocket->connectToHost(deployment.relayHost, deployment.relayPort);
     } else {
         relaySocket->connectToHost(relayHost, relayPort);
     }
-
-    ++clientCount;
 }
 
 void SmtpRoxyServer::client2server()
@@ -178,8 +199,29 @@ void SmtpRoxyServer::queryDone(MailInfo info)
     deliver();
 }
 
+void SmtpRoxyServer::relayUnreachable()
+{
+    relayConnectTimer->stop();
+    QTcpSocket *client = clientSocket;
+    QTcpSocket *relay = relaySocket;
+    clientSocket = nullptr;
+    relaySocket = nullptr;
+    clientCount = 0;
+    release(relay);
+    if (!client)
+        return;
+    // Closed once the reply has gone out, and released then.
+    client->disconnect(this);
+    connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    client->write(relayUnreachableReply);
+    client->disconnectFromHost();
+    if (client->state() == QAbstractSocket::UnconnectedState)
+        client->deleteLater();
+}
+
 void SmtpRoxyServer::abortConnection()
 {
+    relayConnectTimer->stop();
     QTcpSocket *client = clientSocket;
     QTcpSocket *relay = relaySocket;
     clientSocket = nullptr;

@@ -4,13 +4,19 @@
 #include "SmtpRelayPeer.h"
 #include "mail/SmtpRoxyServer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +118,8 @@ private slots:
     void mailProgramHeldBackWhileDeciding();
     void aliasWithoutRecipientRefused();
     void abortedAliasLeavesNoTrace();
+    void unreachableRelayAnswered421_data();
+    void unreachableRelayAnswered421();
     void lateAnswerLeavesNewerConnectionAlone_data();
     void lateAnswerLeavesNewerConnectionAlone();
 
@@ -721,6 +729,106 @@ void TestSmtpRoxy::abortedAliasLeavesNoTrace()
     QCOMPARE(envelopeOf(relay.messages().first()),
              QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
                         "X-Envelope-To: <new@example.net>\r\n"));
+}
+
+namespace {
+
+// A loopback port where nothing listens.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort(); // closed with the server
+}
+
+// A loopback port that never completes a connection: its listening socket
+// has room for one waiting connection and `filler` takes it, so further
+// connection requests go unanswered.
+class Blackhole
+{
+public:
+    Blackhole()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            ::listen(fd, 0) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return;
+        port = ntohs(address.sin_port);
+        filler.connectToHost(QHostAddress::LocalHost, port);
+        if (!filler.waitForConnected(2000))
+            port = 0;
+    }
+    ~Blackhole()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    quint16 port = 0;
+
+private:
+    int fd = -1;
+    QTcpSocket filler;
+};
+
+} // namespace
+
+void TestSmtpRoxy::unreachableRelayAnswered421_data()
+{
+    QTest::addColumn<int>("program"); // -1: a raw dialogue
+    QTest::addColumn<QString>("why");
+    QTest::newRow("refused, raw") << -1 << "refused";
+    QTest::newRow("refused, curl") << int(Curl) << "refused";
+    QTest::newRow("refused, swaks") << int(Swaks) << "refused";
+    QTest::newRow("unknown host, raw") << -1 << "unknown host";
+    QTest::newRow("no answer, raw") << -1 << "no answer";
+    QTest::newRow("no answer, curl") << int(Curl) << "no answer";
+}
+
+// The mail program hears at once that the relay is out of reach, and the
+// proxy is free for the next connection.
+void TestSmtpRoxy::unreachableRelayAnswered421()
+{
+    QFETCH(int, program);
+    QFETCH(QString, why);
+    if (program >= 0)
+        skipWithout(MailProgram(program));
+    Blackhole blackhole;
+    if (why == "refused") {
+        proxy->setRelay("127.0.0.1", closedPort());
+    } else if (why == "unknown host") {
+        proxy->setRelay("relay.quillnet.invalid", 443);
+    } else {
+        QVERIFY(blackhole.port != 0);
+        proxy->setRelay("127.0.0.1", blackhole.port);
+        proxy->setRelayConnectTimeout(1500);
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    if (program < 0) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, proxy->port());
+        QVERIFY(client.waitForConnected(2000));
+        const QByteArray reply = readReply(client);
+        QVERIFY2(reply.startsWith("421 "), reply.constData());
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    } else {
+        const int status = send(MailProgram(program), header() + "\r\nHello\r\n",
+                                {"bob@example.net"}, NoQuestion);
+        QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+        QVERIFY2(clientOutput.contains("421 "), clientOutput.constData());
+    }
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+
+    // Not counted any more: the next connection goes through.
+    proxy->setRelay("127.0.0.1", relay.port());
+    QTcpSocket next;
+    connectRaw(next);
 }
 
 void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone_data()
