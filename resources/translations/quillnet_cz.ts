@@ -560,6 +560,12 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
         <source>The server sent an invalid contact address.</source>
         <translation>Server poslal neplatnou kontaktní adresu.</translation>
     </message>
+    <message>
+        <source>Mail anonymization proxy couldn&apos;t bind to port %1.
+There may be other mail proxy running.</source>
+        <translation>Proxy pro anonymizaci e-mailů se nepodařilo otevřít port %1.
+Pravděpodobně běží jiná poštovní proxy.</translation>
+    </message>
 </context>
 <context>
     <name>PersonalPage</name>

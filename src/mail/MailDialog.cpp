@@ -134,9 +134,17 @@ void MailDialog::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, tr("Quillnet"), tr("Are you sure you want to cancel the outgoing e-mail?"),
-        QMessageBox::Yes | QMessageBox::No);
+    QMessageBox question(QMessageBox::Question, tr("Quillnet"),
+                         tr("Are you sure you want to cancel the outgoing e-mail?"),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    closeQuestion = &question;
+    const int answer = question.exec();
+    closeQuestion = nullptr;
+    // Closed as cancelled while the question was open: decided already.
+    if (decided) {
+        event->accept();
+        return;
+    }
     if (answer != QMessageBox::Yes) {
         event->ignore();
         return;
@@ -146,4 +154,25 @@ void MailDialog::closeEvent(QCloseEvent *event)
     emit mailConfirmed(cancelled);
     decided = true;
     event->accept();
+}
+
+void MailDialog::closeAsCancelled()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    if (!decided) {
+        MailInfo cancelled = mailInfo;
+        cancelled.from.clear();
+        decided = true;
+        emit mailConfirmed(cancelled);
+    }
+    if (closeQuestion) {
+        // Its close event goes on once the question's loop has ended, and
+        // the close then deletes the dialog.
+        closeQuestion->done(QMessageBox::No);
+        return;
+    }
+    if (isVisible())
+        close();
+    else
+        deleteLater();
 }

@@ -3,7 +3,9 @@
 #include "mail/MailInfo.h"
 
 #include <QDialog>
+#include <QPointer>
 
+class QMessageBox;
 class QPushButton;
 class SplitButton;
 
@@ -20,6 +22,10 @@ public:
 
     void setMailList(const QStringList &mailList, int index);
     void setBusy();
+    // Ends the dialog as "do not send" (unless it was answered) without
+    // asking, its close question included if that is open, and deletes it
+    // once it is out of its own event loop: never from under it.
+    void closeAsCancelled();
 
 signals:
     void mailConfirmed(MailInfo info);
@@ -41,4 +47,5 @@ private:
     QPushButton *cancelBtn;
     MailInfo mailInfo;
     bool decided = false;
+    QPointer<QMessageBox> closeQuestion; // "Are you sure", while it is open
 };

@@ -38,11 +38,38 @@ void parseHeaders(const QStringList &lines, MailInfo &info)
     }
 }
 
+namespace {
+
+// "From", optional blanks, ":" (RFC 5322 still reads blanks before the
+// colon), in any letter case.
+bool isFromField(const QString &line)
+{
+    if (!line.startsWith(QLatin1String("From"), Qt::CaseInsensitive))
+        return false;
+    qsizetype at = 4;
+    while (at < line.size() &&
+           (line.at(at) == QLatin1Char(' ') || line.at(at) == QLatin1Char('\t')))
+        ++at;
+    return at < line.size() && line.at(at) == QLatin1Char(':');
+}
+
+// A folded field goes on in lines that begin with a blank.
+bool isContinuation(const QString &line)
+{
+    return line.startsWith(QLatin1Char(' ')) || line.startsWith(QLatin1Char('\t'));
+}
+
+} // namespace
+
 void rewriteFrom(QStringList &lines, const QString &from)
 {
-    const QLatin1String field("From:");
-    for (QString &line : lines) {
-        if (line.startsWith(field, Qt::CaseInsensitive))
-            line = line.left(field.size()) + QLatin1Char(' ') + from;
+    for (qsizetype i = 0; i < lines.size() && !lines.at(i).isEmpty(); ++i) {
+        if (!isFromField(lines.at(i)))
+            continue;
+        lines[i] = lines.at(i).left(4) + QLatin1String(": ") + from;
+        // The whole field is replaced: its continuation lines may hold the
+        // address itself.
+        while (i + 1 < lines.size() && isContinuation(lines.at(i + 1)))
+            lines.removeAt(i + 1);
     }
 }

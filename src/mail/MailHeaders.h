@@ -16,6 +16,8 @@ QString angleAddress(const QString &text);
 // lines; recipients are left alone (they come from the envelope).
 void parseHeaders(const QStringList &lines, MailInfo &info);
 
-// Replaces the value of every "From:" line by `from`, keeping the field name
-// as the mail program spelled it; nothing else changes.
+// Replaces every From field of the header (the lines up to the first empty
+// one) by one line: the field name as the mail program spelled it, ": " and
+// `from`. A folded field goes whole, continuation lines included; nothing
+// else changes.
 void rewriteFrom(QStringList &lines, const QString &from);

@@ -7,11 +7,10 @@
 
 namespace {
 
-// No sane header line comes near this; beyond it the collection ends so that
-// a line without end cannot grow without bound.
-constexpr qsizetype maxHeldLine = 64 * 1024;
-// The query starts at the 101st held line at the latest.
-constexpr int maxHeldLines = 100;
+// The reply to a message whose header was too large to hold.
+constexpr char headerTooLarge[] = "552 5.3.4 Message header too large for the mail proxy\r\n";
+// The reply to a command that would carry the message past the proxy.
+constexpr char notHere[] = "502 5.5.1 Command not available through the mail proxy\r\n";
 
 QByteArrayView cutAtNul(QByteArrayView chunk, bool lineEnded, QByteArray *withLineEnd)
 {
@@ -59,6 +58,62 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
     return line;
 }
 
+// A reply ends with a line whose code is not followed by "-".
+bool endsReply(QByteArrayView line)
+{
+    return line.size() < 4 || line.at(3) != '-';
+}
+
+// The first word of a command line, in capitals. White space before it is
+// skipped: a lenient relay may do the same.
+QByteArray verbOf(QByteArrayView line)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    qsizetype start = 0;
+    while (start < line.size() && blank(line.at(start)))
+        ++start;
+    qsizetype end = start;
+    while (end < line.size() && !blank(line.at(end)))
+        ++end;
+    return line.sliced(start, end - start).toByteArray().toUpper();
+}
+
+// Commands the proxy answers itself: DATA, and those that would carry the
+// message past it (encryption end to end with the relay, the message
+// outside DATA).
+bool answeredHere(const QByteArray &verb)
+{
+    return verb.startsWith("DATA") || verb == "STARTTLS" || verb == "BDAT" || verb == "BURL";
+}
+
+// Extensions that change how the message travels, which the proxy could
+// then not see or hold back: the mail program is not told of them.
+bool bypassesProxy(QByteArrayView replyLine)
+{
+    const QByteArray keyword = verbOf(replyLine.sliced(qMin<qsizetype>(4, replyLine.size())));
+    return keyword == "STARTTLS" || keyword == "PIPELINING" || keyword == "CHUNKING" ||
+           keyword == "BINARYMIME" || keyword == "BURL";
+}
+
+// An EHLO reply without the extensions that bypass the proxy, its last
+// remaining line made the last line of the reply.
+QByteArray withoutBypassingExtensions(const QList<QByteArray> &reply)
+{
+    if (reply.isEmpty() || !reply.first().startsWith("250"))
+        return reply.join();               // no list of extensions: as it came
+    QList<QByteArray> kept{reply.first()}; // the relay's name
+    for (qsizetype i = 1; i < reply.size(); ++i) {
+        if (!bypassesProxy(reply.at(i)))
+            kept.append(reply.at(i));
+    }
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        QByteArray &line = kept[i];
+        if (line.size() >= 4 && (line.at(3) == '-' || line.at(3) == ' '))
+            line[3] = i + 1 < kept.size() ? '-' : ' ';
+    }
+    return kept.join();
+}
+
 } // namespace
 
 void SmtpInterceptionSession::start()
@@ -70,6 +125,10 @@ void SmtpInterceptionSession::start()
     forRelay.clear();
     forClient.clear();
     queryRequested = false;
+    awaitedReplies = QByteArray(1, PassOn); // the relay's greeting
+    extensionReply.clear();
+    waitingForReplies = false;
+    chunkToDrop = 0;
 }
 
 void SmtpInterceptionSession::resetMessage()
@@ -78,7 +137,7 @@ void SmtpInterceptionSession::resetMessage()
     lines.clear();
     rcptIndex = 0;
     heldPiece.clear();
-    lastLineOpen = false;
+    heldBytes = 0;
 }
 
 bool SmtpInterceptionSession::waitingForDecision() const
@@ -87,10 +146,22 @@ bool SmtpInterceptionSession::waitingForDecision() const
            current == RecipientsSent || current == DataSent;
 }
 
+bool SmtpInterceptionSession::holdsClient() const
+{
+    return waitingForDecision() || waitingForReplies;
+}
+
 qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
 {
     qsizetype taken = 0;
-    while (!waitingForDecision()) {
+    while (!holdsClient()) {
+        if (chunkToDrop > 0) {
+            const qsizetype dropped = qsizetype(qMin<qint64>(chunkToDrop, pending.size() - taken));
+            chunkToDrop -= dropped;
+            taken += dropped;
+            if (chunkToDrop > 0)
+                break;
+        }
         taken += takeRelayingLines(pending.sliced(taken));
         const QByteArrayView rest = pending.sliced(taken);
         const qsizetype lineEnd = rest.first(qMin(rest.size(), holdBackBuffer)).indexOf('\n');
@@ -101,18 +172,25 @@ qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
             break;
         const QByteArrayView chunk = rest.first(lineEnded ? lineEnd + 1 : holdBackBuffer);
         QByteArray cut;
-        handleChunk(cutAtNul(chunk, lineEnded, &cut), lineEnded);
+        const QByteArrayView line = cutAtNul(chunk, lineEnded, &cut);
+        if (current == Envelope && atLineStart && answeredHere(verbOf(line)) &&
+            !awaitedReplies.isEmpty()) {
+            waitingForReplies = true;
+            break;
+        }
+        handleChunk(line, lineEnded);
         taken += chunk.size();
     }
     return taken;
 }
 
-// The bulk of a message after the decision, passed on in one piece up to
-// the first line that needs a look of its own: one with a NUL byte, or the
-// "." that ends the message. Returns the bytes taken, whole lines only.
+// The bulk of a message after the decision (or of a refused one), passed on
+// (or dropped) in one piece up to the first line that needs a look of its
+// own: one with a NUL byte, or the "." that ends the message. Returns the
+// bytes taken, whole lines only.
 qsizetype SmtpInterceptionSession::takeRelayingLines(QByteArrayView pending)
 {
-    if (current != Relaying || !atLineStart || pending.isEmpty())
+    if ((current != Relaying && current != Refusing) || !atLineStart || pending.isEmpty())
         return 0;
     const char *data = pending.data();
     qsizetype end = lineStartBefore(pending, pending.size());
@@ -126,7 +204,8 @@ qsizetype SmtpInterceptionSession::takeRelayingLines(QByteArrayView pending)
     const QByteArrayView lines = pending.first(end);
     if (lines.startsWith(".\n") || lines.startsWith(".\r\n"))
         return 0;
-    forRelay += lines;
+    if (current == Relaying)
+        forRelay += lines;
     return lines.size();
 }
 
@@ -138,55 +217,111 @@ void SmtpInterceptionSession::handleChunk(QByteArrayView chunk, bool lineEnded)
         handleEnvelopeLine(chunk);
     } else if (current == Relaying) {
         relayMessageLine(chunk, lineEnded);
+    } else if (current == Refusing) {
+        refuseMessageLine(chunk, lineEnded);
     } else {
         forRelay += chunk; // the rest of an over-long command line
     }
     atLineStart = lineEnded;
 }
 
+// The header is held whole, up to the blank line that ends it (or the end
+// of a message without body): a From field anywhere in it can be rewritten.
 void SmtpInterceptionSession::collect(QByteArrayView chunk, bool lineEnded)
 {
-    heldPiece += chunk;
-    if (!lineEnded && heldPiece.size() < maxHeldLine)
+    heldBytes += chunk.size();
+    if (heldBytes > maxHeldHeader) {
+        // Relaying it unrewritten under an alias is no option: refused.
+        heldPiece.clear();
+        lines.clear();
+        current = Refusing;
+        refuseMessageLine(chunk, lineEnded);
         return;
-    lastLineOpen = !lineEnded;
+    }
+    heldPiece += chunk;
+    if (!lineEnded)
+        return;
     const QString line = QString::fromLatin1(withoutLineEnd(heldPiece));
     heldPiece.clear();
     lines.append(line);
-    if (lastLineOpen || line.isEmpty() || line == QLatin1String(".") || lines.size() > maxHeldLines)
+    if (line.isEmpty() || line == QLatin1String("."))
         startQuery();
 }
 
 void SmtpInterceptionSession::handleEnvelopeLine(QByteArrayView line)
 {
-    const QByteArray command = line.first(qMin<qsizetype>(4, line.size())).toByteArray().toLower();
-    if (command == "rcpt") {
+    const QByteArray verb = verbOf(line);
+    if (verb == "STARTTLS" || verb == "BDAT" || verb == "BURL") {
+        answerHere(line);
+        return;
+    }
+    if (verb == "EHLO") {
+        sendCommandToRelay(line, Extensions);
+        return;
+    }
+    const QByteArray command = verb.left(4);
+    if (command == "RCPT") {
         const QString address = angleAddress(QString::fromLatin1(line));
         if (address.contains(QLatin1Char('@')))
             info.recipients.append(address);
-    } else if (command == "mail") {
+    } else if (command == "MAIL") {
         envelopeSender = angleAddress(QString::fromLatin1(line));
-    } else if (command == "data") {
+    } else if (command == "DATA") {
         // Answered here, not by the relay: the message start is held back
         // until the user has decided.
         forClient += "354 Enter mail, end with \".\" on a line by itself\r\n";
         current = Collecting;
         return;
-    } else if (command == "rset") {
+    } else if (command == "RSET") {
         resetMessage();
     }
+    sendCommandToRelay(line, PassOn);
+}
+
+// Refuses a command that would carry the message past the proxy.
+void SmtpInterceptionSession::answerHere(QByteArrayView line)
+{
+    forClient += notHere;
+    if (verbOf(line) == "BDAT") {
+        // Its chunk follows whatever the answer: read, never taken for
+        // commands.
+        const QList<QByteArray> words = line.toByteArray().simplified().split(' ');
+        bool number = false;
+        const qint64 size = words.value(1).toLongLong(&number);
+        chunkToDrop = number && size > 0 ? size : 0;
+    }
+}
+
+void SmtpInterceptionSession::sendCommandToRelay(QByteArrayView line, char fate)
+{
     forRelay += line;
+    awaitedReplies += fate;
 }
 
 void SmtpInterceptionSession::relayMessageLine(QByteArrayView chunk, bool lineEnded)
 {
-    forRelay += chunk;
-    // After the terminating "." the next message of this connection is
-    // asked about like the first one.
+    // After the terminating "." (whose reply is the relay's verdict on the
+    // message) the next message of this connection is asked about like the
+    // first one.
     if (atLineStart && lineEnded && withoutLineEnd(chunk) == ".") {
+        sendCommandToRelay(chunk, PassOn);
         resetMessage();
         current = Envelope;
+        return;
     }
+    forRelay += chunk;
+}
+
+void SmtpInterceptionSession::refuseMessageLine(QByteArrayView chunk, bool lineEnded)
+{
+    if (!atLineStart || !lineEnded || withoutLineEnd(chunk) != ".")
+        return;
+    forClient += headerTooLarge;
+    // The relay still holds the refused message's envelope.
+    forRelay += "RSET\r\n";
+    awaitedReplies += Swallow;
+    resetMessage();
+    current = Envelope;
 }
 
 void SmtpInterceptionSession::startQuery()
@@ -209,6 +344,28 @@ void SmtpInterceptionSession::relayLine(QByteArrayView line)
         line.startsWith("250") || (line.startsWith("354") && current == DataSent);
     if (consumable && advanceEnvelope())
         return;
+    passReply(line);
+}
+
+// A reply line that is not part of the proxy's own alias envelope.
+void SmtpInterceptionSession::passReply(QByteArrayView line)
+{
+    const char fate = awaitedReplies.isEmpty() ? char(PassOn) : awaitedReplies.front();
+    const bool replyEnds = endsReply(line);
+    if (replyEnds && !awaitedReplies.isEmpty())
+        awaitedReplies.remove(0, 1);
+    if (awaitedReplies.isEmpty())
+        waitingForReplies = false;
+    if (fate == Swallow)
+        return;
+    if (fate == Extensions) {
+        extensionReply.append(line.toByteArray());
+        if (replyEnds) {
+            forClient += withoutBypassingExtensions(extensionReply);
+            extensionReply.clear();
+        }
+        return;
+    }
     if (current == Collecting) {
         // The relay spoke up on its own (an error, a time-out) while we were
         // holding lines: give up holding and let the two talk.
@@ -247,14 +404,12 @@ bool SmtpInterceptionSession::advanceEnvelope()
 
 void SmtpInterceptionSession::releaseHeldLines()
 {
-    for (int i = 0; i < lines.size(); ++i) {
-        forRelay += lines.at(i).toLatin1();
-        if (!lastLineOpen || i < lines.size() - 1)
-            forRelay += "\r\n";
-    }
-    const bool messageComplete = !lastLineOpen && !lines.isEmpty() && lines.last() == ".";
-    atLineStart = !lastLineOpen;
-    if (messageComplete) {
+    for (const QString &line : std::as_const(lines))
+        forRelay += line.toLatin1() + "\r\n";
+    atLineStart = true;
+    if (!lines.isEmpty() && lines.last() == QLatin1String(".")) {
+        // A message without body: its end was held too.
+        awaitedReplies += PassOn;
         resetMessage();
         current = Envelope;
     } else {
@@ -264,10 +419,15 @@ void SmtpInterceptionSession::releaseHeldLines()
 
 bool SmtpInterceptionSession::decide(const MailInfo &answer)
 {
+    // Only an answer to the question now open counts; a late one (to a
+    // message asked about earlier) changes nothing, whatever it says.
+    const bool answersQuestion =
+        answer.messageId == info.messageId && answer.subject == info.subject &&
+        answer.inReplyTo == info.inReplyTo && answer.recipients == info.recipients;
+    if (current != Querying || !answersQuestion)
+        return true;
     if (answer.from.isEmpty())
         return false;
-    if (current != Querying)
-        return true; // a late answer to a query this connection no longer has
     if (answer.from == info.from) {
         forRelay += "DATA\r\n";
         current = DataSent;

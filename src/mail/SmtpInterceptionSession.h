@@ -22,30 +22,42 @@ public:
         SendingRecipients,
         RecipientsSent,
         DataSent,
-        Relaying
+        Relaying,
+        // The header did not fit in maxHeldHeader: the rest of the message
+        // is read and dropped, and the message refused at its end.
+        Refusing
     };
 
     // While the proxy waits for a decision, the mail program is held back
     // with a read buffer of this size.
     static constexpr qsizetype holdBackBuffer = 1024;
+    // The most of a message header held back for the decision (line ends
+    // included). A longer header cannot be rewritten whole, so its message
+    // is refused.
+    static constexpr qsizetype maxHeldHeader = 256 * 1024;
 
     // A fresh connection: the next line is an envelope command.
     void start();
 
     // Takes complete lines (or, without a line end in the first
     // holdBackBuffer bytes, a piece of that size) from the front of what the
-    // mail program sent, as long as no decision is pending. Returns how many
-    // bytes it took; the rest must be offered again, with more behind it.
+    // mail program sent, as long as it does not hold the client (see
+    // holdsClient). Returns how many bytes it took; the rest must be offered
+    // again, with more behind it, once it no longer holds the client.
     qsizetype takeClientBytes(QByteArrayView pending);
 
     // One line from the relay, with its line end.
     void relayLine(QByteArrayView line);
 
     // The user's answer to the pending query. False: the connection must be
-    // cut (do not send, or no way to send as asked).
+    // cut (do not send, or no way to send as asked). An answer to any other
+    // question (all fields but `from` tell which) is ignored.
     bool decide(const MailInfo &info);
 
     bool waitingForDecision() const;
+    // No client bytes are taken now: a decision is pending, or a command
+    // the proxy answers itself waits for the relay's earlier replies.
+    bool holdsClient() const;
     State state() const { return current; }
     const MailInfo &mailInfo() const { return info; }
     const QStringList &heldLines() const { return lines; }
@@ -63,6 +75,10 @@ private:
     void collect(QByteArrayView chunk, bool lineEnded);
     void handleEnvelopeLine(QByteArrayView line);
     void relayMessageLine(QByteArrayView chunk, bool lineEnded);
+    void refuseMessageLine(QByteArrayView chunk, bool lineEnded);
+    void answerHere(QByteArrayView line);
+    void sendCommandToRelay(QByteArrayView line, char fate);
+    void passReply(QByteArrayView line);
     void startQuery();
     bool advanceEnvelope();
     void releaseHeldLines();
@@ -77,9 +93,26 @@ private:
 
     // A client line too long for the read buffer arrives in pieces: these
     // keep them together without holding more than one line.
-    QByteArray heldPiece;      // start of a held-back line still unfinished
-    bool lastLineOpen = false; // the last held line had no line end yet
-    bool atLineStart = true;   // the next client bytes begin a new line
+    QByteArray heldPiece;    // start of a held-back line still unfinished
+    qsizetype heldBytes = 0; // of the header so far, line ends included
+    bool atLineStart = true; // the next client bytes begin a new line
+
+    // One entry per reply the relay still owes for a command it was sent
+    // (its greeting first), in order: what becomes of that reply.
+    enum Reply : char
+    {
+        PassOn = 'p',     // to the mail program, whose command it answers
+        Extensions = 'e', // the EHLO reply, passed on without what bypasses the proxy
+        Swallow = 's',    // a command of the proxy's own; the mail program never sees it
+    };
+    QByteArray awaitedReplies;
+    QList<QByteArray> extensionReply; // the lines of an EHLO reply so far
+    // A command answered here waits until the relay has answered the ones
+    // before it, so that a mail program that pipelines gets its replies in
+    // order.
+    bool waitingForReplies = false;
+    // What is left of a refused BDAT command's chunk, read and dropped.
+    qint64 chunkToDrop = 0;
 
     QByteArray forRelay;
     QByteArray forClient;

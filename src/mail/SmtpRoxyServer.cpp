@@ -7,12 +7,15 @@
 
 namespace {
 
-// Once the user has decided nothing needs holding back: the rest of the
-// message goes through in large reads.
+// Once the user has decided (or the message is refused) nothing needs
+// holding back: the rest of the message goes through in large reads.
 constexpr qint64 relayingReadBuffer = 1024 * 1024;
 // A relay slower than the mail program must slow the mail program down, not
 // make the proxy keep the message in memory.
 constexpr qint64 maxRelayBacklog = 1024 * 1024;
+
+// The greeting a mail program gets when the relay is out of reach.
+constexpr char relayUnreachableReply[] = "421 4.4.1 Mail relay not reachable, try again later\r\n";
 
 // Drops a socket outside its own signal handlers.
 void release(QTcpSocket *socket)
@@ -26,10 +29,14 @@ void release(QTcpSocket *socket)
 
 } // namespace
 
-SmtpRoxyServer::SmtpRoxyServer(QObject *parent) : QObject(parent), server(new QTcpServer(this))
+SmtpRoxyServer::SmtpRoxyServer(QObject *parent)
+    : QObject(parent), server(new QTcpServer(this)), relayConnectTimer(new QTimer(this))
 {
     server->setMaxPendingConnections(3);
     connect(server, &QTcpServer::newConnection, this, &SmtpRoxyServer::clientNew);
+    relayConnectTimer->setSingleShot(true);
+    relayConnectTimer->setInterval(defaultRelayConnectTimeout);
+    connect(relayConnectTimer, &QTimer::timeout, this, &SmtpRoxyServer::relayUnreachable);
 }
 
 SmtpRoxyServer::~SmtpRoxyServer()
@@ -46,6 +53,11 @@ void SmtpRoxyServer::setRelay(const QString &host, quint16 port)
 {
     relayHost = host;
     relayPort = port;
+}
+
+void SmtpRoxyServer::setRelayConnectTimeout(int ms)
+{
+    relayConnectTimer->setInterval(ms);
 }
 
 void SmtpRoxyServer::startProxy()
@@ -96,19 +108,28 @@ void SmtpRoxyServer::clientNew()
     connect(relaySocket, &QTcpSocket::bytesWritten, this, &SmtpRoxyServer::client2server);
     connect(relaySocket, &QTcpSocket::disconnected, this, &SmtpRoxyServer::serverDisconnected);
     connect(relaySocket, &QTcpSocket::errorOccurred, this, &SmtpRoxyServer::serverError);
+    // Errors before the relay took the connection (refused, unknown host,
+    // no route) end in no disconnection: they end the connection here.
+    connect(relaySocket, &QTcpSocket::errorOccurred, this, [this] {
+        if (relayConnectTimer->isActive())
+            relayUnreachable();
+    });
+    connect(relaySocket, &QTcpSocket::connected, relayConnectTimer, &QTimer::stop);
+
+    // Counted before connecting: a failure may be reported at once.
+    ++clientCount;
+    relayConnectTimer->start();
     if (relayHost.isEmpty()) {
         const Deployment &deployment = Deployment::current();
         relaySocket->connectToHost(deployment.relayHost, deployment.relayPort);
     } else {
         relaySocket->connectToHost(relayHost, relayPort);
     }
-
-    ++clientCount;
 }
 
 void SmtpRoxyServer::client2server()
 {
-    while (clientSocket && relaySocket && !session.waitingForDecision() &&
+    while (clientSocket && relaySocket && !session.holdsClient() &&
            relaySocket->bytesToWrite() < maxRelayBacklog) {
         // All of the socket's buffer is read (a socket whose full buffer is
         // only partly read does not take up reading from the network again);
@@ -128,7 +149,7 @@ void SmtpRoxyServer::client2server()
 
 void SmtpRoxyServer::server2client()
 {
-    const bool wasWaiting = session.waitingForDecision();
+    const bool wasWaiting = session.holdsClient();
     while (relaySocket && clientSocket && relaySocket->canReadLine()) {
         session.relayLine(relaySocket->readLine());
         deliver();
@@ -139,7 +160,7 @@ void SmtpRoxyServer::server2client()
 void SmtpRoxyServer::resumeClientLater(bool wasWaiting)
 {
     // Lines that queued up in the client socket during the decision.
-    if (wasWaiting && !session.waitingForDecision())
+    if (wasWaiting && !session.holdsClient())
         QTimer::singleShot(0, this, &SmtpRoxyServer::client2server);
 }
 
@@ -156,9 +177,10 @@ void SmtpRoxyServer::deliver()
         clientSocket->flush();
     }
     if (clientSocket) {
-        const bool relaying = session.state() == SmtpInterceptionSession::Relaying;
-        clientSocket->setReadBufferSize(relaying ? relayingReadBuffer
-                                                 : SmtpInterceptionSession::holdBackBuffer);
+        const bool passing = session.state() == SmtpInterceptionSession::Relaying ||
+                             session.state() == SmtpInterceptionSession::Refusing;
+        clientSocket->setReadBufferSize(passing ? relayingReadBuffer
+                                                : SmtpInterceptionSession::holdBackBuffer);
     }
     if (session.takeQueryRequest())
         emit showQuery(session.mailInfo());
@@ -166,15 +188,40 @@ void SmtpRoxyServer::deliver()
 
 void SmtpRoxyServer::queryDone(MailInfo info)
 {
-    if (!clientSocket || !relaySocket || !session.decide(info)) {
+    // The question's connection is gone: the answer comes too late and
+    // must not touch a newer connection.
+    if (!clientSocket || !relaySocket)
+        return;
+    if (!session.decide(info)) {
         abortConnection();
         return;
     }
     deliver();
 }
 
+void SmtpRoxyServer::relayUnreachable()
+{
+    relayConnectTimer->stop();
+    QTcpSocket *client = clientSocket;
+    QTcpSocket *relay = relaySocket;
+    clientSocket = nullptr;
+    relaySocket = nullptr;
+    clientCount = 0;
+    release(relay);
+    if (!client)
+        return;
+    // Closed once the reply has gone out, and released then.
+    client->disconnect(this);
+    connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    client->write(relayUnreachableReply);
+    client->disconnectFromHost();
+    if (client->state() == QAbstractSocket::UnconnectedState)
+        client->deleteLater();
+}
+
 void SmtpRoxyServer::abortConnection()
 {
+    relayConnectTimer->stop();
     QTcpSocket *client = clientSocket;
     QTcpSocket *relay = relaySocket;
     clientSocket = nullptr;

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 
 class QTcpServer;
+class QTimer;
 
 // Local SMTP proxy between the user's mail program and the service's relay.
 // It relays the dialogue line by line, holds back the start of every message,
@@ -23,6 +24,9 @@ public:
     using ProxyState = SmtpInterceptionSession::State;
 
     static constexpr quint16 defaultPort = 10025;
+    // A relay that has not taken the connection by then counts as out of
+    // reach.
+    static constexpr int defaultRelayConnectTimeout = 15000;
 
     explicit SmtpRoxyServer(QObject *parent = nullptr);
     ~SmtpRoxyServer() override;
@@ -32,6 +36,8 @@ public:
     // Another relay than the deployment's, for connections accepted from
     // now on (tests, benchmarks).
     void setRelay(const QString &host, quint16 port);
+    // Another time-out for reaching the relay, in milliseconds (tests).
+    void setRelayConnectTimeout(int ms);
 
 signals:
     void clientError(QAbstractSocket::SocketError error);
@@ -53,6 +59,9 @@ public slots:
 private:
     void deliver();
     void resumeClientLater(bool wasWaiting);
+    // The relay could not be reached: the mail program is told so with a
+    // 421 reply and its connection closed, and the proxy is free again.
+    void relayUnreachable();
 
     int clientCount = 0;
     QTcpServer *server = nullptr;
@@ -62,4 +71,5 @@ private:
     QByteArray unread; // read from the mail program, not yet taken by the session
     QString relayHost; // empty: the deployment's
     quint16 relayPort = 0;
+    QTimer *relayConnectTimer; // runs while the relay is being reached
 };

@@ -2,10 +2,10 @@
 
 #include "UserAgentTables.h"
 #include "WebFilter.h"
+#include "widgets/BindErrorBox.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QMessageBox>
 
 namespace {
 
@@ -38,7 +38,5 @@ void WebFilterUi::fillBrowserCombo(QComboBox *box)
 
 void WebFilterUi::showBindErrors(WebFilter *filter)
 {
-    QObject::connect(filter, &WebFilter::bindError, [](const QString &title, const QString &text) {
-        QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
-    });
+    QObject::connect(filter, &WebFilter::bindError, showBindError);
 }

@@ -18,7 +18,14 @@ void require(bool promise)
 bool holdingMessage(SmtpInterceptionSession::State state)
 {
     return state == SmtpInterceptionSession::Collecting ||
-           state == SmtpInterceptionSession::Querying;
+           state == SmtpInterceptionSession::Querying || state == SmtpInterceptionSession::Refusing;
+}
+
+// A command that would carry the message past the proxy.
+bool bypassingCommand(const QByteArray &line)
+{
+    const QByteArray verb = line.simplified().split(' ').value(0).toUpper();
+    return verb == "STARTTLS" || verb == "BDAT" || verb == "BURL";
 }
 
 class Connection
@@ -28,15 +35,32 @@ public:
 
     void fromClient(QByteArrayView bytes)
     {
-        const bool held = holdingMessage(session.state());
         clientPending += bytes;
+        offerClientBytes();
+    }
+
+    // As the proxy does after each step: what the mail program sent and the
+    // session did not take yet is offered again.
+    void offerClientBytes()
+    {
+        const bool held = holdingMessage(session.state());
+        const bool envelope = session.state() == SmtpInterceptionSession::Envelope;
         const qsizetype taken = session.takeClientBytes(clientPending);
         require(taken >= 0 && taken <= clientPending.size());
         clientPending.remove(0, taken);
         const QByteArray toRelay = session.takeForRelay();
-        // Before the decision no part of the message may reach the relay.
-        if (held && holdingMessage(session.state()))
+        // Before the decision no part of the message may reach the relay,
+        // nor any part of a refused one: at its end the relay only hears
+        // "RSET" (and then, maybe, the next message's envelope).
+        if (held && holdingMessage(session.state()) && !toRelay.startsWith("RSET\r\n"))
             require(toRelay.isEmpty());
+        // Commands the proxy answers itself never reach the relay (the
+        // first line may be the rest of one begun earlier).
+        if (envelope) {
+            const QList<QByteArray> lines = toRelay.split('\n');
+            for (qsizetype i = 1; i < lines.size(); ++i)
+                require(!bypassingCommand(lines.at(i)));
+        }
         settle();
     }
 
@@ -50,6 +74,7 @@ public:
         }
         session.takeForRelay();
         settle();
+        offerClientBytes();
     }
 
     void decide(QByteArrayView choice)
@@ -62,10 +87,13 @@ public:
             answer.from = QStringLiteral("<swift.fox@anon.test>");
         else if (option == 2)
             answer.from.clear();
-        if (!session.decide(answer))
+        if (!session.decide(answer)) {
             restart();
+            return;
+        }
         session.takeForRelay();
         settle();
+        offerClientBytes();
     }
 
     void restart()
@@ -86,7 +114,10 @@ private:
             require(!session.mailInfo().from.isEmpty());
             queried = true;
         }
-        require(session.heldLines().size() <= 101);
+        qsizetype held = 0;
+        for (const QString &line : session.heldLines())
+            held += line.size() + 1; // each came with at least a line feed
+        require(held <= SmtpInterceptionSession::maxHeldHeader);
     }
 
     SmtpInterceptionSession session;

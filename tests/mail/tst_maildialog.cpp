@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +68,8 @@ private slots:
     void closing_data();
     void closing();
     void closeAfterAnswerAsksNothing();
+    void closedAsCancelled_data();
+    void closedAsCancelled();
 
 private:
     QTemporaryDir folder;
@@ -264,6 +267,59 @@ void TestMailDialog::closeAfterAnswerAsksNothing()
     QVERIFY(question.isEmpty());
     QVERIFY(!dialog.isVisible());
     QCOMPARE(spy.count(), 1);
+}
+
+void TestMailDialog::closedAsCancelled_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("decisions"); // emitted by closeAsCancelled
+    QTest::newRow("undecided") << "undecided" << 1;
+    QTest::newRow("answered") << "answered" << 0;
+    QTest::newRow("asking whether to close") << "asking" << 1;
+    QTest::newRow("hidden, never shown") << "hidden" << 1;
+}
+
+// A new question replaces the dialog in any state: it ends as "do not send"
+// unless it was answered, asks nothing, and is deleted once nothing of it is
+// running any more, its close question's event loop included.
+void TestMailDialog::closedAsCancelled()
+{
+    QFETCH(QString, state);
+    QFETCH(int, decisions);
+    QPointer<MailDialog> dialog = new MailDialog(query());
+    if (state != "hidden")
+        dialog->show();
+    QSignalSpy spy(dialog.data(), &MailDialog::mailConfirmed);
+    if (state == "answered") {
+        dialog->findChild<QPushButton *>("noBtn")->click();
+        spy.clear();
+    }
+
+    if (state == "asking") {
+        bool asked = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QMessageBox *>(widget);
+                if (box && box->isVisible() && !asked) {
+                    asked = true;
+                    dialog->closeAsCancelled();
+                }
+            }
+        });
+        poll.start(10);
+        dialog->close(); // returns when the question has gone
+        QVERIFY(asked);
+        QVERIFY(dialog); // deleted later, never at once
+    } else {
+        dialog->closeAsCancelled();
+    }
+    QCOMPARE(spy.count(), decisions);
+    if (decisions)
+        QVERIFY(spy.first().at(0).value<MailInfo>().from.isEmpty());
+    QTRY_VERIFY(dialog.isNull());
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<QMessageBox *>(widget) || !widget->isVisible());
 }
 
 QTEST_MAIN(TestMailDialog)

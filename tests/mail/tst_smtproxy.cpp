@@ -4,13 +4,19 @@
 #include "SmtpRelayPeer.h"
 #include "mail/SmtpRoxyServer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,14 +26,33 @@ enum Decision
 {
     SendNormally,
     SendAsAlias,
-    DoNotSend
+    DoNotSend,
+    NoQuestion // the proxy must not ask at all
 };
 
 enum MailProgram
 {
     Curl,
-    Swaks
+    Swaks,
+    Smtplib // Python's, set to encrypt with STARTTLS when it is offered
 };
+
+// Sends one message with Python's smtplib the way mail programs set to
+// "STARTTLS if available" do, printing the extensions it was offered.
+// Arguments: port, sender, recipients (comma-separated), message file.
+const char smtplibClient[] = R"(
+import smtplib, ssl, sys
+port, sender, recipients, path = int(sys.argv[1]), sys.argv[2], sys.argv[3].split(","), sys.argv[4]
+with smtplib.SMTP("127.0.0.1", port, timeout=20) as smtp:
+    smtp.ehlo("client.example")
+    print("offered:", " ".join(sorted(smtp.esmtp_features)), flush=True)
+    if smtp.has_extn("starttls"):
+        smtp.starttls(context=ssl._create_unverified_context())
+        smtp.ehlo("client.example")
+        print("encrypted", flush=True)
+    with open(path, "rb") as message:
+        smtp.sendmail(sender, recipients, message.read())
+)";
 
 QByteArray header(const QByteArray &from = "Ann Smith <ann@example.org>")
 {
@@ -79,24 +104,37 @@ private slots:
     void decisions();
     void relayCutInMessageFails_data();
     void relayCutInMessageFails();
+    void extensionsThatBypassTheProxyHidden_data();
+    void extensionsThatBypassTheProxyHidden();
+    void commandsThatBypassTheProxyRefused_data();
+    void commandsThatBypassTheProxyRefused();
+    void pipelinedCommandsAnsweredInOrder();
+    void oversizedHeaderRefused_data();
+    void oversizedHeaderRefused();
+    void connectionGoesOnAfterARefusedHeader();
     void listensOnLoopbackOnly();
     void secondConnectionRefused();
     void everyMessageOfAConnectionIntercepted();
     void mailProgramHeldBackWhileDeciding();
     void aliasWithoutRecipientRefused();
     void abortedAliasLeavesNoTrace();
+    void unreachableRelayAnswered421_data();
+    void unreachableRelayAnswered421();
+    void lateAnswerLeavesNewerConnectionAlone_data();
+    void lateAnswerLeavesNewerConnectionAlone();
 
 private:
     // The mail program sends `message` to the proxy and the decision is
     // given; returns the program's exit status.
     int send(MailProgram program, const QByteArray &message, const QStringList &recipients,
-             Decision decision);
+             Decision decision, const QStringList &extraArguments = {});
     void answer(Decision decision);
     void connectRaw(QTcpSocket &socket);
     void skipWithout(MailProgram program);
 
     SmtpRelayPeer relay;
     QTemporaryDir folder;
+    QByteArray clientOutput; // what the mail program of the last send() printed
     SmtpRoxyServer *proxy = nullptr;
     QSignalSpy *queries = nullptr;
 };
@@ -141,7 +179,8 @@ void TestSmtpRoxy::answer(Decision decision)
 }
 
 int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
-                       const QStringList &recipients, Decision decision)
+                       const QStringList &recipients, Decision decision,
+                       const QStringList &extraArguments)
 {
     QFile file(folder.filePath("message.eml"));
     if (!file.open(QIODevice::WriteOnly))
@@ -149,11 +188,17 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
     QStringList arguments;
     if (program == Curl) {
         file.write(message);
-        arguments << "-sS" << QString("smtp://127.0.0.1:%1").arg(proxy->port()) << "--mail-from"
+        // -v: the dialogue goes to the output too.
+        arguments << "-v"
+                  << "-sS" << QString("smtp://127.0.0.1:%1").arg(proxy->port()) << "--mail-from"
                   << "ann@example.org"
                   << "-T" << file.fileName();
         for (const QString &recipient : recipients)
             arguments << "--mail-rcpt" << recipient;
+    } else if (program == Smtplib) {
+        file.write(message);
+        arguments << "-c" << smtplibClient << QString::number(proxy->port()) << "ann@example.org"
+                  << recipients.join(',') << file.fileName();
     } else {
         // swaks sends the text as it is and a line end after it: the
         // dot-stuffing and the terminating "." are ours to write.
@@ -174,12 +219,25 @@ int TestSmtpRoxy::send(MailProgram program, const QByteArray &message,
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", folder.path()); // no personal swaks or curl settings
     client.setProcessEnvironment(environment);
+    client.setProcessChannelMode(QProcess::MergedChannels);
     const int before = queries->count();
-    client.start(program == Curl ? "curl" : "swaks", arguments);
-    if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000))
-        return -2;
-    answer(decision);
-    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000))
+    client.start(program == Curl    ? "curl"
+                 : program == Swaks ? "swaks"
+                                    : "python3",
+                 arguments + extraArguments);
+    if (decision != NoQuestion) {
+        if (!QTest::qWaitFor([&] { return queries->count() > before; }, 10000)) {
+            client.kill();
+            client.waitForFinished();
+            clientOutput = client.readAll();
+            return -2;
+        }
+        answer(decision);
+    }
+    const bool ended =
+        QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000);
+    clientOutput = client.readAll();
+    if (!ended)
         return -3;
     return client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -4;
 }
@@ -188,6 +246,8 @@ void TestSmtpRoxy::skipWithout(MailProgram program)
 {
     if (program == Swaks && QStandardPaths::findExecutable("swaks").isEmpty())
         QSKIP("swaks is missing");
+    if (program == Smtplib && QStandardPaths::findExecutable("python3").isEmpty())
+        QSKIP("python3 is missing");
 }
 
 void TestSmtpRoxy::decisions_data()
@@ -207,6 +267,15 @@ void TestSmtpRoxy::decisions_data()
     const QByteArray aliasEnvelope = "X-Envelope-From: <swift.fox@anon.test>\r\n"
                                      "X-Envelope-To: <bob@example.net>\r\n";
     const QStringList bob{"bob@example.net"};
+    const QByteArray folded =
+        header("=?utf-8?B?SmnFmcOtIE5vdsOhaywgb2RkxJtsZW7DrSBwcm9kZWplIGEgc2tsYWR1?=\r\n"
+               " <jiri.novak@example.org>") +
+        body;
+    const QByteArray foldedTwice =
+        header("=?utf-8?B?SmnFmcOtIE5vdsOhaywgb2RkxJtsZW7DrSBwcm9kZWplIGEgc2tsYWR1?=\r\n"
+               "\t=?utf-8?B?YSBsb2dpc3Rpa3k=?=\r\n"
+               "  <jiri.novak@example.org>") +
+        body;
     QByteArray withoutFrom = message;
     withoutFrom.replace("From: Ann Smith <ann@example.org>\r\n", "");
 
@@ -226,6 +295,15 @@ void TestSmtpRoxy::decisions_data()
                           "X-Envelope-To: <dora@example.net>\r\n");
         QTest::newRow(name + "do not send")
             << int(program) << message << bob << int(DoNotSend) << QByteArray() << QByteArray();
+        // A long encoded display name makes mail programs fold the field:
+        // all of it goes, the address on its continuation lines included,
+        // and nothing else changes.
+        QTest::newRow(name + "alias, folded From")
+            << int(program) << folded << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
+        QTest::newRow(name + "alias, From folded over three lines")
+            << int(program) << foldedTwice << bob << int(SendAsAlias) << rewritten << aliasEnvelope;
+        QTest::newRow(name + "send normally, folded From")
+            << int(program) << folded << bob << int(SendNormally) << folded << ownEnvelope;
         // Nothing in the header names the sender: sending normally must
         // still send, unchanged.
         QTest::newRow(name + "no From header, send normally")
@@ -233,13 +311,24 @@ void TestSmtpRoxy::decisions_data()
             << ownEnvelope;
     }
 
+    // The header is held whole, however many lines it has, up to the
+    // bound in bytes: a From at its end is rewritten too.
     QByteArray longHeader;
     for (int i = 0; i < 120; ++i)
         longHeader += "X-Filler-" + QByteArray::number(i) + ": some value\r\n";
-    QTest::newRow("curl: header over 100 lines")
-        << int(Curl) << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
-        << QByteArray(longHeader + header() + body) // its From came too late to be rewritten
-        << aliasEnvelope;
+    QByteArray nearBound;
+    for (int i = 0; nearBound.size() < 250 * 1024; ++i)
+        nearBound += "Received: from hop" + QByteArray::number(i) + " by relay" +
+                     QByteArray(60, 'x') + "\r\n\t(folded part of the field)\r\n";
+    for (const MailProgram program : {Curl, Swaks}) {
+        const QByteArray name = program == Curl ? "curl: " : "swaks: ";
+        QTest::newRow(name + "header over 100 lines")
+            << int(program) << QByteArray(longHeader + header() + body) << bob << int(SendAsAlias)
+            << QByteArray(longHeader + rewritten) << aliasEnvelope;
+        QTest::newRow(name + "header of 250 KiB, From last")
+            << int(program) << QByteArray(nearBound + header() + body) << bob << int(SendAsAlias)
+            << QByteArray(nearBound + rewritten) << aliasEnvelope;
+    }
 
     // Bare LF from the mail program: the held lines reach the relay with CR LF
     // (the final CR LF is curl's, put before its terminating ".").
@@ -325,6 +414,184 @@ void TestSmtpRoxy::relayCutInMessageFails()
     const int status =
         send(MailProgram(program), header() + body, {"bob@example.net"}, SendNormally);
     QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+}
+
+void TestSmtpRoxy::extensionsThatBypassTheProxyHidden_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<QStringList>("arguments");
+    // STARTTLS would encrypt past the proxy, end to end with the relay.
+    QTest::newRow("smtplib, STARTTLS when offered") << int(Smtplib) << QStringList();
+    // PIPELINING lets the mail program send DATA before the relay has
+    // answered MAIL and RCPT.
+    QTest::newRow("swaks --pipeline") << int(Swaks) << QStringList{"--pipeline"};
+}
+
+// A relay that offers what would carry the message past the proxy: the
+// mail program is not offered it, and its message is intercepted.
+void TestSmtpRoxy::extensionsThatBypassTheProxyHidden()
+{
+    QFETCH(int, program);
+    QFETCH(QStringList, arguments);
+    skipWithout(MailProgram(program));
+
+    SmtpRelayPeer offeringRelay("smtp_relay.py", {"--starttls", "--advertise", "PIPELINING",
+                                                  "--advertise", "CHUNKING", "--advertise",
+                                                  "BINARYMIME", "--advertise", "BURL imap"});
+    QString error;
+    QVERIFY2(offeringRelay.start(&error), qPrintable(error));
+    proxy->setRelay("127.0.0.1", offeringRelay.port());
+
+    const QByteArray message = header() + "\r\nHello Bob\r\n";
+    const int status =
+        send(MailProgram(program), message, {"bob@example.net"}, SendAsAlias, arguments);
+    QVERIFY2(status == 0, clientOutput.constData());
+    QCOMPARE(queries->count(), 1);
+    QTRY_COMPARE(offeringRelay.messages().size(), 1);
+    const QByteArray stored = offeringRelay.messages().first();
+    QCOMPARE(envelopeOf(stored), QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
+                                            "X-Envelope-To: <bob@example.net>\r\n"));
+    QCOMPARE(contentOf(stored), header("<swift.fox@anon.test>") + "\r\nHello Bob\r\n");
+    if (program == Smtplib) {
+        // What stays on offer: everything that does not change how the
+        // message travels.
+        QVERIFY2(clientOutput.startsWith("offered: 8bitmime auth help size"),
+                 clientOutput.constData());
+        QVERIFY(!clientOutput.contains("encrypted"));
+    }
+}
+
+void TestSmtpRoxy::commandsThatBypassTheProxyRefused_data()
+{
+    QTest::addColumn<QByteArray>("command"); // with what follows it
+    QTest::newRow("STARTTLS") << QByteArray("STARTTLS\r\n");
+    QTest::newRow("starttls") << QByteArray("starttls\r\n");
+    // BDAT carries its message outside DATA: its chunk must not be taken
+    // for commands either.
+    const QByteArray chunk = header() + "\r\nHello\r\n";
+    QTest::newRow("BDAT with its chunk")
+        << QByteArray("BDAT " + QByteArray::number(chunk.size()) + " LAST\r\n" + chunk);
+    QTest::newRow("BDAT, chunk in pieces") << QByteArray("bdat 4000\r\n" + QByteArray(4000, 'b'));
+    QTest::newRow("BURL") << QByteArray("BURL imap://mail.example.org/INBOX;UID=1 LAST\r\n");
+}
+
+// Mail programs that use them anyway, unoffered, get a refusal; the relay
+// never hears of them.
+void TestSmtpRoxy::commandsThatBypassTheProxyRefused()
+{
+    QFETCH(QByteArray, command);
+    SmtpRelayPeer offeringRelay("smtp_relay.py", {"--starttls"});
+    QString error;
+    QVERIFY2(offeringRelay.start(&error), qPrintable(error));
+    proxy->setRelay("127.0.0.1", offeringRelay.port());
+
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("RCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write(command);
+    QCOMPARE(readReply(client).left(4), QByteArray("502 "));
+    // The dialogue goes on in plain text, with the relay.
+    client.write("NOOP\r\n");
+    QCOMPARE(readReply(client).left(4), QByteArray("250 "));
+    client.write("QUIT\r\n");
+    QVERIFY(readReply(client).startsWith("221"));
+    QCOMPARE(queries->count(), 0);
+    QVERIFY(offeringRelay.messages().isEmpty());
+}
+
+// A mail program that sends its envelope in one go (as if PIPELINING were
+// offered) gets the proxy's own "354" after the relay's replies, not before.
+void TestSmtpRoxy::pipelinedCommandsAnsweredInOrder()
+{
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\n"
+                 "RCPT TO:<carl@example.net>\r\nDATA\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("354 Enter mail"));
+    client.write(header() + "\r\nHello\r\n.\r\nQUIT\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    QCOMPARE(queries->first().at(0).value<MailInfo>().recipients,
+             (QStringList{"bob@example.net", "carl@example.net"}));
+    answer(SendAsAlias);
+    QVERIFY(readReply(client).startsWith("250 OK stored"));
+    QVERIFY(readReply(client).startsWith("221"));
+    QCOMPARE(relay.messages().size(), 1);
+    QVERIFY(relay.messages().first().contains("\r\nFrom: <swift.fox@anon.test>\r\n"));
+}
+
+void TestSmtpRoxy::oversizedHeaderRefused_data()
+{
+    QTest::addColumn<int>("program");
+    QTest::addColumn<QByteArray>("message");
+
+    QByteArray manyLines;
+    for (int i = 0; manyLines.size() <= 300 * 1024; ++i)
+        manyLines += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(80, 'f') + "\r\n";
+    const QByteArray oneLongLine = "References: <" + QByteArray(300 * 1024, 'r') + "@x.org>\r\n";
+    const QByteArray body = "\r\nHello Bob,\r\nbye\r\n";
+    for (const MailProgram program : {Curl, Swaks}) {
+        const QByteArray name = program == Curl ? "curl: " : "swaks: ";
+        QTest::newRow(name + "many lines, From last")
+            << int(program) << QByteArray(manyLines + header() + body);
+        QTest::newRow(name + "one line over the bound")
+            << int(program) << QByteArray(oneLongLine + header() + body);
+    }
+}
+
+// A header the proxy cannot hold whole cannot be rewritten whole: rather
+// than send it under an alias with the real sender in it, the proxy
+// refuses the message, and the mail program says so.
+void TestSmtpRoxy::oversizedHeaderRefused()
+{
+    QFETCH(int, program);
+    QFETCH(QByteArray, message);
+    skipWithout(MailProgram(program));
+
+    const int status = send(MailProgram(program), message, {"bob@example.net"}, NoQuestion);
+    QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+    // curl calls any refusal of the message text a "weird server reply";
+    // its dialogue shows which.
+    QVERIFY2(clientOutput.contains("552 5.3.4 "), clientOutput.right(2000).constData());
+    QCOMPARE(queries->count(), 0);
+    QTest::qWait(200);
+    QVERIFY(relay.messages().isEmpty());
+}
+
+void TestSmtpRoxy::connectionGoesOnAfterARefusedHeader()
+{
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("DATA\r\n");
+    QVERIFY(readReply(client).startsWith("354"));
+    const QByteArray filler = "X-Filler: " + QByteArray(90, 'f') + "\r\n";
+    client.write(filler.repeated(3000) + header() + "\r\nbody\r\n.\r\n");
+    QVERIFY(readReply(client).startsWith("552"));
+    QCOMPARE(queries->count(), 0);
+
+    // The relay forgot the refused envelope: a new one is accepted.
+    client.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("RCPT TO:<carl@example.net>\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    client.write("DATA\r\n");
+    QVERIFY(readReply(client).startsWith("354"));
+    client.write(header() + "\r\nsecond\r\n.\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    answer(SendAsAlias);
+    QVERIFY(readReply(client).startsWith("250 OK stored"));
+    QCOMPARE(relay.messages().size(), 1);
+    QCOMPARE(envelopeOf(relay.messages().first()),
+             QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
+                        "X-Envelope-To: <carl@example.net>\r\n"));
 }
 
 void TestSmtpRoxy::listensOnLoopbackOnly()
@@ -462,6 +729,194 @@ void TestSmtpRoxy::abortedAliasLeavesNoTrace()
     QCOMPARE(envelopeOf(relay.messages().first()),
              QByteArray("X-Envelope-From: <swift.fox@anon.test>\r\n"
                         "X-Envelope-To: <new@example.net>\r\n"));
+}
+
+namespace {
+
+// A loopback port where nothing listens.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort(); // closed with the server
+}
+
+// A loopback port that never completes a connection: its listening socket
+// has room for one waiting connection and `filler` takes it, so further
+// connection requests go unanswered.
+class Blackhole
+{
+public:
+    Blackhole()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            ::listen(fd, 0) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return;
+        port = ntohs(address.sin_port);
+        filler.connectToHost(QHostAddress::LocalHost, port);
+        if (!filler.waitForConnected(2000))
+            port = 0;
+    }
+    ~Blackhole()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    quint16 port = 0;
+
+private:
+    int fd = -1;
+    QTcpSocket filler;
+};
+
+} // namespace
+
+void TestSmtpRoxy::unreachableRelayAnswered421_data()
+{
+    QTest::addColumn<int>("program"); // -1: a raw dialogue
+    QTest::addColumn<QString>("why");
+    QTest::newRow("refused, raw") << -1 << "refused";
+    QTest::newRow("refused, curl") << int(Curl) << "refused";
+    QTest::newRow("refused, swaks") << int(Swaks) << "refused";
+    QTest::newRow("unknown host, raw") << -1 << "unknown host";
+    QTest::newRow("no answer, raw") << -1 << "no answer";
+    QTest::newRow("no answer, curl") << int(Curl) << "no answer";
+}
+
+// The mail program hears at once that the relay is out of reach, and the
+// proxy is free for the next connection.
+void TestSmtpRoxy::unreachableRelayAnswered421()
+{
+    QFETCH(int, program);
+    QFETCH(QString, why);
+    if (program >= 0)
+        skipWithout(MailProgram(program));
+    Blackhole blackhole;
+    if (why == "refused") {
+        proxy->setRelay("127.0.0.1", closedPort());
+    } else if (why == "unknown host") {
+        proxy->setRelay("relay.quillnet.invalid", 443);
+    } else {
+        QVERIFY(blackhole.port != 0);
+        proxy->setRelay("127.0.0.1", blackhole.port);
+        proxy->setRelayConnectTimeout(1500);
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    if (program < 0) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, proxy->port());
+        QVERIFY(client.waitForConnected(2000));
+        const QByteArray reply = readReply(client);
+        QVERIFY2(reply.startsWith("421 "), reply.constData());
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    } else {
+        const int status = send(MailProgram(program), header() + "\r\nHello\r\n",
+                                {"bob@example.net"}, NoQuestion);
+        QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
+        QVERIFY2(clientOutput.contains("421 "), clientOutput.constData());
+    }
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+
+    // Not counted any more: the next connection goes through.
+    proxy->setRelay("127.0.0.1", relay.port());
+    QTcpSocket next;
+    connectRaw(next);
+}
+
+void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone_data()
+{
+    QTest::addColumn<int>("decision");
+    QTest::addColumn<int>("newerAt"); // how far the newer connection got
+    enum
+    {
+        Envelope,
+        Header,
+        Question
+    };
+    const QList<QPair<Decision, QByteArray>> decisions{
+        {DoNotSend, "don't send"}, {SendNormally, "send normally"}, {SendAsAlias, "alias"}};
+    for (const auto &[decision, name] : decisions) {
+        QTest::newRow(name + ", newer connection in its envelope")
+            << int(decision) << int(Envelope);
+        QTest::newRow(name + ", newer one holding its header") << int(decision) << int(Header);
+        QTest::newRow(name + ", newer one asked about its message")
+            << int(decision) << int(Question);
+    }
+}
+
+// The answer to a question whose connection has died comes too late: it
+// does nothing, whatever it says and wherever the next connection stands.
+void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone()
+{
+    QFETCH(int, decision);
+    QFETCH(int, newerAt);
+
+    MailInfo late;
+    {
+        QTcpSocket older;
+        connectRaw(older);
+        older.write("MAIL FROM:<ann@example.org>\r\n");
+        QVERIFY(readReply(older).startsWith("250"));
+        older.write("RCPT TO:<old@example.net>\r\n");
+        QVERIFY(readReply(older).startsWith("250"));
+        older.write("DATA\r\n");
+        QVERIFY(readReply(older).startsWith("354"));
+        older.write("Message-ID: <old@example.org>\r\nFrom: Ann <ann@example.org>\r\n"
+                    "Subject: old\r\n\r\n");
+        QTRY_COMPARE(queries->count(), 1);
+        late = queries->first().at(0).value<MailInfo>();
+        older.abort();
+    }
+    QTest::qWait(200); // the proxy sees the older connection go
+
+    QTcpSocket newer;
+    connectRaw(newer);
+    newer.write("MAIL FROM:<ann@example.org>\r\n");
+    QVERIFY(readReply(newer).startsWith("250"));
+    newer.write("RCPT TO:<bob@example.net>\r\n");
+    QVERIFY(readReply(newer).startsWith("250"));
+    if (newerAt >= 1) {
+        newer.write("DATA\r\n");
+        QVERIFY(readReply(newer).startsWith("354"));
+        newer.write("Message-ID: <m1@example.org>\r\n");
+    }
+    if (newerAt == 2) {
+        newer.write(header().mid(header().indexOf("\r\n") + 2) + "\r\n");
+        QTRY_COMPARE(queries->count(), 2);
+    }
+
+    late.from = decision == SendNormally  ? late.from
+                : decision == SendAsAlias ? aliasFrom
+                                          : QString();
+    proxy->queryDone(late);
+    QTest::qWait(100);
+    QCOMPARE(newer.state(), QAbstractSocket::ConnectedState);
+
+    if (newerAt == 0) {
+        newer.write("DATA\r\n");
+        QVERIFY(readReply(newer).startsWith("354"));
+        newer.write("Message-ID: <m1@example.org>\r\n");
+    }
+    if (newerAt < 2) {
+        newer.write(header().mid(header().indexOf("\r\n") + 2) + "\r\n");
+        QTRY_COMPARE(queries->count(), 2);
+    }
+    newer.write("newer\r\n.\r\n");
+    answer(SendNormally);
+    QVERIFY(readReply(newer).startsWith("250 OK stored"));
+    QCOMPARE(relay.messages().size(), 1);
+    const QByteArray stored = relay.messages().first();
+    QCOMPARE(envelopeOf(stored), QByteArray("X-Envelope-From: <ann@example.org>\r\n"
+                                            "X-Envelope-To: <bob@example.net>\r\n"));
+    QCOMPARE(contentOf(stored), header() + "\r\nnewer\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestSmtpRoxy)

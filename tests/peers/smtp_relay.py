@@ -2,6 +2,7 @@
 """Local stand-in for the service's mail relay, for tests and the demo.
 
     python3 tests/peers/smtp_relay.py --port N [--bind 127.0.0.1] --maildir DIR
+                                      [--starttls] [--advertise KEYWORD ...]
 
 Port 0 picks a free port. Once listening, one line "READY port=<port>" goes
 to stdout. SIGTERM or SIGINT ends the relay (exit status 0). Only loopback
@@ -16,6 +17,12 @@ one "X-Envelope-From: <sender>" line and one "X-Envelope-To: <recipient>"
 line per recipient, then the message as received (dot-stuffing removed,
 bytes unchanged). One line per message goes to stdout:
     STORED <n>.eml from=<sender> to=<rcpt>[,<rcpt>...] bytes=<size>
+
+A relay like some real ones, for checking what a mail program in front of
+it is offered: --starttls serves STARTTLS (with tests/peers/certs/other.crt),
+and each --advertise adds one keyword line (for example PIPELINING, CHUNKING,
+BINARYMIME) at the end of the EHLO reply. The keywords are only announced; commands
+aiosmtpd does not know (BDAT) are still refused.
 """
 
 import argparse
@@ -23,6 +30,7 @@ import asyncio
 import logging
 import os
 import re
+import ssl
 import sys
 
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -41,6 +49,7 @@ from peer_args import require_loopback  # noqa: E402 (after the interpreter chec
 from peer_serving import serve_until_signalled  # noqa: E402
 
 MESSAGE_NAME = re.compile(r"^(\d+)\.eml$")
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class MailDir:
@@ -66,8 +75,20 @@ class MailDir:
 
 
 class Handler:
-    def __init__(self, maildir):
+    def __init__(self, maildir, advertised=()):
         self.maildir = maildir
+        self.advertised = list(advertised)
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        # With this hook aiosmtpd leaves the greeting name to it.
+        session.host_name = hostname
+        if not self.advertised:
+            return responses
+        # Last in the reply, so that the last line may be one a proxy drops.
+        lines = [line.replace("250 ", "250-", 1) for line in responses]
+        lines += ["250-" + keyword for keyword in self.advertised]
+        lines[-1] = lines[-1].replace("250-", "250 ", 1)
+        return lines
 
     async def handle_DATA(self, server, session, envelope):
         name = self.maildir.store(envelope.mail_from, envelope.rcpt_tos, envelope.content)
@@ -86,17 +107,25 @@ def parse_args(argv):
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--maildir", required=True)
+    parser.add_argument("--starttls", action="store_true")
+    parser.add_argument("--advertise", action="append", default=[], metavar="KEYWORD")
     args = parser.parse_args(argv)
     require_loopback(parser, args.bind)
     return args
 
 
 async def serve(args):
-    handler = Handler(MailDir(args.maildir))
+    handler = Handler(MailDir(args.maildir), args.advertise)
+    tls = None
+    if args.starttls:
+        tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        tls.load_cert_chain(os.path.join(HERE, "certs", "other.crt"),
+                            os.path.join(HERE, "certs", "other.key"))
     loop = asyncio.get_running_loop()
     server = await loop.create_server(
         lambda: SMTP(handler, hostname="relay.localhost", ident="Quillnet test relay",
-                     authenticator=accept_any_login, auth_require_tls=False),
+                     authenticator=accept_any_login, auth_require_tls=False,
+                     tls_context=tls),
         args.bind, args.port)
     await serve_until_signalled(server)
 

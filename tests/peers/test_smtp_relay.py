@@ -6,6 +6,7 @@
 import os
 import signal
 import smtplib
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -93,6 +94,19 @@ class SmtpRelayTest(unittest.TestCase):
             smtp.sendmail("a@b.test", ["c@d.test"], b"Subject: later\r\n\r\nx\r\n")
         self.assertEqual(self.stored("7.eml"), b"kept")
         self.assertIn(b"Subject: later", self.stored("8.eml"))
+
+    def test_offers_starttls_and_extra_keywords(self):
+        self.assertEqual(self.relay.stop(), 0)
+        self.relay = Relay(self.maildir, "--starttls", "--advertise", "PIPELINING",
+                           "--advertise", "CHUNKING")
+        with smtplib.SMTP("127.0.0.1", self.relay.port, timeout=5) as smtp:
+            smtp.ehlo("client.test")
+            for keyword in ("starttls", "pipelining", "chunking", "auth"):
+                self.assertTrue(smtp.has_extn(keyword), keyword)
+            self.assertEqual(smtp.docmd("BDAT 1 LAST")[0], 500)  # announced only
+            smtp.starttls(context=ssl._create_unverified_context())
+            smtp.sendmail("a@b.test", ["c@d.test"], b"Subject: sealed\r\n\r\nx\r\n")
+        self.assertIn(b"Subject: sealed", self.stored("1.eml"))
 
     def test_refuses_to_listen_beyond_loopback(self):
         result = subprocess.run(

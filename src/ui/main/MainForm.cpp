@@ -12,6 +12,7 @@
 #include "vpn/AdapterControl.h"
 #include "vpn/VPNConnection.h"
 #include "webfilter/WebFilter.h"
+#include "widgets/BindErrorBox.h"
 #include "widgets/ImageBtnBar.h"
 #include "widgets/ImageButton.h"
 
@@ -293,6 +294,16 @@ void MainForm::startMailProxy()
     if (!aliasesLoaded)
         getAliases();
     smtpProxy->startProxy();
+    const bool listening = smtpProxy->port() != 0;
+    showMailProxyRunning(listening);
+    if (!listening) {
+        // Reported like the web filter's port; what the user asked for
+        // stays stored, so the next start tries again.
+        showBindError(tr("Quillnet"), tr("Mail anonymization proxy couldn't bind to port %1.\n"
+                                         "There may be other mail proxy running.")
+                                          .arg(SmtpRoxyServer::defaultPort));
+        return;
+    }
     setAdapterFlag(vpnConnection->getAdapterGuid(), 2);
 }
 

@@ -139,6 +139,9 @@ private:
     void setUpMailPage();
     // The e-mail page's part of enableNonfreeWidgets (its inputs).
     void enableMailWidgets(bool reg_user);
+    // "Make my outgoing emails anonymous" shows whether the mail proxy
+    // runs, without taking it for the user's choice.
+    void showMailProxyRunning(bool running);
     void setUpPersonalPage();
     void connectRequestServer();
     // The proxy tab saves its settings when it is left while shown.

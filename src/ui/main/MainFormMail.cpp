@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -96,6 +97,13 @@ void MainForm::enableMailWidgets(bool reg_user)
     mail.mailAliasCombo->setEnabled(reg_user && mail.mailAnonymizeChBox->isChecked());
     mail.mailAddBtn->setEnabled(false);
     mail.mailRemoveBtn->setEnabled(false);
+}
+
+void MainForm::showMailProxyRunning(bool running)
+{
+    const QSignalBlocker quiet(mail.mailAnonymizeChBox);
+    mail.mailAnonymizeChBox->setChecked(running);
+    mail.mailAliasCombo->setEnabled(running);
 }
 
 QList<MailRedir> MainForm::aliasRecords() const
@@ -489,7 +497,13 @@ void MainForm::on_mailAliasCombo_textActivated(QString text)
 
 void MainForm::showMailQuery(MailInfo info)
 {
-    delete mailDialog;
+    if (mailDialog) {
+        // Its question is over (answered, or its connection gone): no word
+        // of it may reach the proxy, which now asks about another message.
+        // It may be inside its own close question, so it goes by itself.
+        disconnect(mailDialog, nullptr, smtpProxy, nullptr);
+        mailDialog->closeAsCancelled();
+    }
     mailDialog = new MailDialog(info);
     // With the client busy no list can be asked for now: the dialog offers
     // what the page shows rather than waiting for an answer that never comes.

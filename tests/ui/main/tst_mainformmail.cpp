@@ -4,6 +4,7 @@
 // real SMTP client held by the proxy until the page's dialog decides.
 
 #include "MainFormFixture.h"
+#include "ModalBoxAnswer.h"
 #include "SmtpRelayPeer.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
@@ -12,7 +13,10 @@
 #include "mail/SmtpRoxyServer.h"
 #include "mail/SplitButton.h"
 #include "net/RequestServer.h"
+#include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "vpn/AdapterControl.h"
+#include "vpn/VPNConnection.h"
 #include "widgets/HintEdit.h"
 #include "widgets/ImageBtnBar.h"
 #include "widgets/ProgressLbl.h"
@@ -21,17 +25,23 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -61,6 +71,14 @@ MailDialog *openMailDialog()
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (auto *dialog = qobject_cast<MailDialog *>(widget); dialog && dialog->isVisible())
             return dialog;
+    return nullptr;
+}
+
+QMessageBox *openMessageBox()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            return box;
     return nullptr;
 }
 
@@ -523,6 +541,128 @@ private slots:
         QVERIFY(relay.messages().first().startsWith("X-Envelope-From: <ann@example.org>\r\n"));
         form->smtpProxy->stopProxy();
         fixture.service.control("/_control/reset");
+    }
+
+    // Another program holds the mail proxy's port when the login starts the
+    // proxy (and again when the user switches it on): the user is told, the
+    // box is left unchecked and the adapter's mail flag clear, as for the
+    // web filter. Once the port is free, switching it on works.
+    void mailProxyThatCannotListenIsShownOff()
+    {
+        QTcpServer squatter;
+        const bool portHeldHere = squatter.listen(QHostAddress::LocalHost, 10025);
+        if (!portHeldHere) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, 10025);
+            if (!probe.waitForConnected(2000))
+                QSKIP("port 10025 can be neither held nor reached");
+        }
+        const QString cannotListen = "Mail anonymization proxy couldn't bind to port 10025.\n"
+                                     "There may be other mail proxy running.";
+
+        // The tunnel is a recording of OpenVPN's (it names the adapter tun0),
+        // held up until stopped; with it up, the login starts the services.
+        QSettings().setValue(SettingsKey::MailAnonymize, true);
+        QSettings().setValue(SettingsKey::OpenvpnExe, qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+                                                          "/tests/vpn/replay_openvpn.py");
+        qputenv("QUILLNET_REPLAY", QFile::encodeName(qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+                                                     "/tests/vpn/data/connect.pty"));
+        qputenv("QUILLNET_REPLAY_HOLD", "Initialization Sequence Completed");
+        qputenv("QUILLNET_REPLAY_ANSWERS", QFile::encodeName(folder.filePath("answers.txt")));
+        form = fixture.logIn("demo", "demo123");
+        QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
+        ModalBoxAnswer boxes(QMessageBox::Ok);
+        vpnConnection->setCredentials("demo", "demo123");
+        vpnConnection->start();
+        QTRY_COMPARE_WITH_TIMEOUT(loginDlg->result(), int(QDialog::Accepted), 20000);
+        const auto stopTunnel = qScopeGuard([] {
+            vpnConnection->stop(true);
+            // Not QTRY: it would not wait in a test that has failed.
+            (void)QTest::qWaitFor([] { return vpnConnection->getStatus() == Disconnected; }, 10000);
+            QSettings().setValue(SettingsKey::MailAnonymize, false);
+        });
+        QCOMPARE(vpnConnection->getAdapterGuid(), QStringLiteral("tun0"));
+
+        QCOMPARE(boxes.texts, QStringList{cannotListen});
+        QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
+        QVERIFY(!form->mail.mailAliasCombo->isEnabled());
+        QCOMPARE(form->smtpProxy->port(), quint16(0));
+        QCOMPARE(getAdapterFlags("tun0") & 2, 0);
+        // What the user asked for stays asked for: the next login tries again.
+        QVERIFY(QSettings().value(SettingsKey::MailAnonymize).toBool());
+
+        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
+        QCOMPARE(boxes.texts, (QStringList{cannotListen, cannotListen}));
+        QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
+        QCOMPARE(getAdapterFlags("tun0") & 2, 0);
+
+        if (!portHeldHere)
+            QSKIP("another program holds port 10025: its release cannot be tried");
+        squatter.close();
+        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
+        QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
+        QVERIFY(form->mail.mailAliasCombo->isEnabled());
+        QCOMPARE(form->smtpProxy->port(), quint16(10025));
+        QCOMPARE(getAdapterFlags("tun0") & 2, 2);
+        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
+        QCOMPARE(form->smtpProxy->port(), quint16(0));
+        QCOMPARE(getAdapterFlags("tun0") & 2, 0);
+        QCOMPARE(boxes.texts.size(), 2);
+    }
+
+    // The user closes an undecided confirmation and, while its "Are you
+    // sure" question is open, its mail program gives up and sends again:
+    // the new question replaces the old dialog, question and all, without
+    // pulling either from under the other's feet.
+    void newQueryWhileTheCloseQuestionIsOpen()
+    {
+        if (QStandardPaths::findExecutable("curl").isEmpty())
+            QSKIP("curl is missing");
+        relay.clear();
+        form = fixture.logIn("demo", "demo123");
+        form->smtpProxy->startProxy(0);
+        QProcess first;
+        sendThroughProxy(first);
+        QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
+        QPointer<MailDialog> old = openMailDialog();
+
+        // Runs inside the question's own event loop.
+        QProcess second;
+        int step = 0;
+        bool stuck = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer script;
+        connect(&script, &QTimer::timeout, this, [&] {
+            if (step == 0 && openMessageBox()) {
+                first.kill();
+                step = 1;
+            } else if (step == 1 && first.state() == QProcess::NotRunning) {
+                clock.restart();
+                step = 2;
+            } else if (step == 2 && clock.elapsed() > 300) {
+                sendThroughProxy(second);
+                clock.restart();
+                step = 3;
+            } else if (step == 3 && clock.elapsed() > 15000 && openMessageBox()) {
+                stuck = true; // the test must end either way
+                openMessageBox()->button(QMessageBox::No)->click();
+            }
+        });
+        script.start(20);
+        old->close();
+        QCOMPARE(step, 3);
+        QVERIFY(!stuck);
+        QTRY_VERIFY(old.isNull());
+        QVERIFY(!openMessageBox());
+
+        MailDialog *current = openMailDialog();
+        QVERIFY(current);
+        QTest::mouseClick(current->findChild<QPushButton *>("noBtn"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
+        form->smtpProxy->stopProxy();
     }
 };
 
