@@ -4,7 +4,6 @@
 #include "SmtpRelayPeer.h"
 #include "mail/SmtpRoxyServer.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QSignalSpy>
@@ -808,8 +807,6 @@ void TestSmtpRoxy::unreachableRelayAnswered421()
         proxy->setRelayConnectTimeout(1500);
     }
 
-    QElapsedTimer clock;
-    clock.start();
     if (program < 0) {
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, proxy->port());
@@ -823,8 +820,6 @@ void TestSmtpRoxy::unreachableRelayAnswered421()
         QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
         QVERIFY2(clientOutput.contains("421 "), clientOutput.constData());
     }
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
-
     // Not counted any more: the next connection goes through.
     proxy->setRelay("127.0.0.1", relay.port());
     QTcpSocket next;
