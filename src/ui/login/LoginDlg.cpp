@@ -11,9 +11,9 @@
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/AdapterControl.h"
+#include "vpn/Tunnel.h"
 #include "vpn/TunnelConfigCheck.h"
 #include "vpn/TunnelFiles.h"
-#include "vpn/VPNConnection.h"
 #include "widgets/RegExpSValidator.h"
 
 #include <QCloseEvent>
@@ -64,8 +64,8 @@ LoginDlg::LoginDlg(QWidget *parent)
     connect(updateServer, &RequestServer::downloadUpdateDone, this, &LoginDlg::downloadUpdateDone);
     connect(updateServer, &RequestServer::updateProgress, this, &LoginDlg::updateProgress);
     if (vpnConnection) {
-        connect(vpnConnection, &VPNConnection::statusChanged, this, &LoginDlg::vpnStatus);
-        connect(vpnConnection, &VPNConnection::error, this, &LoginDlg::vpnError);
+        connect(vpnConnection, &Tunnel::statusChanged, this, &LoginDlg::vpnStatus);
+        connect(vpnConnection, &Tunnel::error, this, &LoginDlg::vpnError);
     }
 
     auto *validator =

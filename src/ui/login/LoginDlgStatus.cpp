@@ -6,7 +6,7 @@
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/AdapterControl.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 
 #include <QMessageBox>
 #include <QPointer>
