@@ -273,10 +273,10 @@ void LoginDlg::getReceivingDone(QByteArray response, bool ok)
     if (!mainForm)
         return;
     mainForm->getReceivingDone(response, ok);
-    if (isFullAccount())
-        requestServer->getAliases();
-    else
+    if (!isFullAccount())
         getAliasesDone(QByteArray(), true);
+    else if (tunnelStillUp())
+        requestServer->getAliases();
 }
 
 void LoginDlg::getAliasesDone(QByteArray response, bool ok)
@@ -284,10 +284,18 @@ void LoginDlg::getAliasesDone(QByteArray response, bool ok)
     if (!mainForm)
         return;
     mainForm->getAliasesDone(response, ok);
-    if (isFullAccount())
-        requestServer->getContact();
-    else
+    if (!isFullAccount())
         getContactDone(QByteArray(), true);
+    else if (tunnelStillUp())
+        requestServer->getContact();
+}
+
+bool LoginDlg::tunnelStillUp() const
+{
+    // The account's requests go through the tunnel: once it is down the
+    // loading stops rather than ask the service outside it. The tunnel's
+    // own state change has already told the user.
+    return vpnConnection->getStatus() == Connected;
 }
 
 void LoginDlg::getContactDone(QByteArray response, bool ok)

@@ -81,6 +81,7 @@ private:
     void startVpn();
     void disconnectVpn();
     bool writeTunnelFiles(const QByteArray &body);
+    bool tunnelStillUp() const;
     void askToExit();
     void showStripe(const char *picture);
     void setTrayIcon(const char *icon, const QString &toolTip);
