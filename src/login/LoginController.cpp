@@ -56,9 +56,10 @@ bool LoginController::isFullAccount() const
            !(username == free && userPassword == free);
 }
 
-bool LoginController::tunnelUp() const
+bool LoginController::tunnelStillUp()
 {
-    return tunnel && tunnel->getStatus() == Connected;
+    loadingInterrupted = !tunnel || tunnel->getStatus() != Connected;
+    return !loadingInterrupted;
 }
 
 bool LoginController::stopTunnel()
@@ -191,6 +192,7 @@ void LoginController::tunnelStatus(CnnStatus status)
     switch (status) {
     case Disconnected:
         tunnelRestarting = false;
+        loadingInterrupted = false;
         if (reconnecting) {
             reconnecting = false;
             emit reloginNeeded();
@@ -202,8 +204,8 @@ void LoginController::tunnelStatus(CnnStatus status)
         break;
     case Connected:
         // A restarted tunnel keeps the flags of the filters still running,
-        // and its login is done already.
-        if (std::exchange(tunnelRestarting, false))
+        // and its login is done already, unless the restart cut its loading.
+        if (std::exchange(tunnelRestarting, false) && !loadingInterrupted)
             break;
         setAdapterFlags(tunnel->getAdapterGuid(), 0);
         acceptLogin();
@@ -232,7 +234,7 @@ void LoginController::getReceivingDone(QByteArray response, bool ok)
     emit receivingLoaded(response, ok);
     if (!isFullAccount())
         getAliasesDone(QByteArray(), true);
-    else if (tunnelUp())
+    else if (tunnelStillUp())
         requestServer->getAliases();
 }
 
@@ -241,14 +243,14 @@ void LoginController::getAliasesDone(QByteArray response, bool ok)
     emit aliasesLoaded(response, ok);
     if (!isFullAccount())
         getContactDone(QByteArray(), true);
-    else if (tunnelUp())
+    else if (tunnelStillUp())
         requestServer->getContact();
 }
 
 void LoginController::getContactDone(QByteArray response, bool ok)
 {
     emit contactLoaded(response, ok);
-    if (!tunnelUp()) {
+    if (!tunnelStillUp()) {
         emit loadingStopped();
         return;
     }

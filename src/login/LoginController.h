@@ -117,7 +117,8 @@ private:
     void startVpn();
     void disconnectVpn();
     bool writeTunnelFiles(const QByteArray &body);
-    bool tunnelUp() const;
+    // False (and the loading marked interrupted) once the tunnel is down.
+    bool tunnelStillUp();
     void tunnelStatus(CnnStatus status);
 
     Tunnel *tunnel;
@@ -131,4 +132,6 @@ private:
     // OpenVPN went from up back to connecting by itself: when it is up
     // again the login is still done.
     bool tunnelRestarting = false;
+    // The account loading stopped because the tunnel was not up.
+    bool loadingInterrupted = false;
 };

@@ -289,19 +289,24 @@ private slots:
         }
     }
 
-    // Once the tunnel is down, no further account request goes out; a
-    // tunnel that restarts by itself does not load the account again.
+    // Once the tunnel is down, no further account request goes out. A
+    // tunnel that restarts by itself meanwhile loads the account anew once
+    // it is back.
     void accountLoadingFollowsTheTunnel_data()
     {
         QTest::addColumn<QString>("held");
         QTest::addColumn<QString>("next");
         QTest::addColumn<QString>("lastLoaded");
+        QTest::addColumn<bool>("restarts");
         QTest::newRow("drop while the forwarding loads") << "GetForwarding"
                                                          << "GetAliases"
-                                                         << "receiving";
+                                                         << "receiving" << false;
         QTest::newRow("drop while the aliases load") << "GetAliases"
                                                      << "GetEmail"
-                                                     << "aliases";
+                                                     << "aliases" << false;
+        QTest::newRow("restart while the aliases load") << "GetAliases"
+                                                        << "GetEmail"
+                                                        << "aliases" << true;
     }
 
     void accountLoadingFollowsTheTunnel()
@@ -309,6 +314,7 @@ private slots:
         QFETCH(QString, held);
         QFETCH(QString, next);
         QFETCH(QString, lastLoaded);
+        QFETCH(bool, restarts);
         const QString rule =
             QStringLiteral("/_control/behave?path=/server/api.php&akce=%1&mode=%2");
         service.control(rule.arg(held, QStringLiteral("delay&ms=1500")));
@@ -317,11 +323,20 @@ private slots:
         controller->logIn(QStringLiteral("demo"), QStringLiteral("demo123"));
         QStringList seen;
         QTRY_VERIFY_WITH_TIMEOUT((seen += requestsSeen()).contains(held), 30000);
-        tunnel->drop();
+        if (restarts)
+            tunnel->restart();
+        else
+            tunnel->drop();
         QTRY_VERIFY_WITH_TIMEOUT(story.contains(lastLoaded), 30000);
         QVERIFY(!controller->findChildren<RequestServer *>().value(0)->isBusy());
         QVERIFY(!story.contains(QStringLiteral("loggedIn")));
         QVERIFY(!(seen + requestsSeen()).contains(next));
+        if (!restarts)
+            return;
+        service.control(QStringLiteral("/_control/reset"));
+        story.clear();
+        tunnel->connectNow();
+        QTRY_COMPARE_WITH_TIMEOUT(story, fullLoginAfter("EnablingAdapter").mid(1), 30000);
     }
 
     void restartedTunnelKeepsTheLogin()

@@ -1,8 +1,8 @@
-// The login through the real dialog on the scripted tunnel: the local
-// service answers the configuration and account requests, the tunnel goes
-// up, fails or drops when told. Needs neither root nor OpenVPN; the
-// real tunnel's share is in tst_logindlg and tst_loginfaults.
-#include "HttpProxyPeer.h"
+// The login dialog on the scripted tunnel: what the user sees of a login,
+// a failure, a reconnect and an update, with the local service answering.
+// Needs neither root nor OpenVPN. The flow's decisions are tested in
+// tst_logincontroller, the real tunnel's share in tst_logindlg and
+// tst_loginfaults.
 #include "ModalBoxAnswer.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginTestBed.h"
@@ -203,28 +203,6 @@ private slots:
         QVERIFY(!mainFormShown());
         QVERIFY(attention().contains(QStringLiteral("Server connection failure.")));
         QVERIFY(button("loginBtn")->isEnabled());
-    }
-
-    void failedRequestIsRetriedThroughTheSystemProxy()
-    {
-        if (!HttpProxyPeer::isAvailable())
-            QSKIP("tinyproxy is not installed");
-        HttpProxyPeer proxy;
-        QVERIFY(proxy.start());
-        qputenv("https_proxy", QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()).toUtf8());
-        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
-        newDialog();
-        // The direct request fails once; the one through the proxy works.
-        service.control(
-            QStringLiteral("/_control/behave?path=/server/config.php&mode=stall&count=1"));
-        logInAsDemo();
-        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QCOMPARE(QSettings().value(QLatin1String(SettingsKey::ProxySource)).toInt(), 1);
-        QVERIFY(
-            proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(service.httpsPort())));
-        qunsetenv("https_proxy");
-        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 0);
-        logOutAndWait();
     }
 
     void automaticLoginAfterTheUpdateCheck()
