@@ -1,5 +1,5 @@
 #include "app/Instances.h"
 
 TrayWidget *trayWidget = nullptr;
-VPNConnection *vpnConnection = nullptr;
+Tunnel *vpnConnection = nullptr;
 LoginDlg *loginDlg = nullptr;

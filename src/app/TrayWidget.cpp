@@ -1,7 +1,7 @@
 #include "app/TrayWidget.h"
 
 #include "app/Instances.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -73,9 +73,8 @@ int main(int argc, char *argv[])
     // Sleep closes the tunnel first; waking up opens it again.
     PowerEvents powerEvents;
     QObject::connect(&powerEvents, &PowerEvents::suspending, vpnConnection,
-                     &VPNConnection::systemSuspending);
-    QObject::connect(&powerEvents, &PowerEvents::resumed, vpnConnection,
-                     &VPNConnection::systemResumed);
+                     &Tunnel::systemSuspending);
+    QObject::connect(&powerEvents, &PowerEvents::resumed, vpnConnection, &Tunnel::systemResumed);
 
     loginDlg = new LoginDlg;
     loginDlg->setVisible(true);

@@ -8,7 +8,7 @@
 #include "support/SupportRequest.h"
 #include "ui/login/LoginDlg.h"
 #include "ui_SupportWidget.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include <QMetaType>
 
-// State of the tunnel, carried by VPNConnection::statusChanged.
+// State of the tunnel, carried by Tunnel::statusChanged.
 enum CnnStatus
 {
     NoStatus = 0, // never set; listeners ignore it

@@ -41,10 +41,9 @@ QString defaultProgram()
 } // namespace
 
 VPNConnection::VPNConnection(QObject *parent)
-    : QObject(parent), process(new ConsoleProcess(this)), echoPoll(new QTimer(this)),
+    : Tunnel(parent), process(new ConsoleProcess(this)), echoPoll(new QTimer(this)),
       logFile(new QFile(QLatin1String(LogName)))
 {
-    qRegisterMetaType<CnnStatus>("CnnStatus");
     echoPoll->setSingleShot(true);
     echoPoll->setInterval(EchoPollMs);
     connect(echoPoll, &QTimer::timeout, this, &VPNConnection::checkLine);

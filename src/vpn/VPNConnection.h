@@ -1,22 +1,18 @@
 #pragma once
 
-#include "vpn/CnnStatus.h"
+#include "vpn/Tunnel.h"
 
 #include <QElapsedTimer>
-#include <QNetworkProxy>
-#include <QObject>
-#include <QString>
-#include <QTime>
 
 class ConsoleProcess;
 class QFile;
 class QTimer;
 
-// The tunnel controller: owns the OpenVPN child process, answers its
+// The tunnel of the client: owns the OpenVPN child process, answers its
 // credential prompts, copies its output into "log.txt" and turns that
 // output into the tunnel's state and into texts for the user. It knows
 // nothing of the service or the windows; the login dialog drives it.
-class VPNConnection : public QObject
+class VPNConnection : public Tunnel
 {
     Q_OBJECT
 
@@ -32,32 +28,25 @@ public:
     explicit VPNConnection(QObject *parent = nullptr);
     ~VPNConnection() override;
 
-    void start();
-    void stop(bool silent);
-    void reconnect();
+    void start() override;
+    void stop(bool silent) override;
+    void reconnect() override;
     void suspend();
 
-    void setConfig(const QString &path);
-    void setCredentials(const QString &user, const QString &password);
-    // A proxy without host name means none.
-    void setProxy(const QNetworkProxy &proxy);
+    void setConfig(const QString &path) override;
+    void setCredentials(const QString &user, const QString &password) override;
+    void setProxy(const QNetworkProxy &proxy) override;
 
-    CnnStatus getStatus() const { return status; }
-    QString getIp() const { return ip; }
-    // The tunnel device of the last run (Windows: the adapter's GUID).
-    QString getAdapterGuid() const { return adapterGuid; }
-    QTime getConnectedSince() const { return connectedSince; }
-
-signals:
-    void statusChanged(CnnStatus status, QString text);
-    void error(QString text);
+    CnnStatus getStatus() const override { return status; }
+    QString getIp() const override { return ip; }
+    QString getAdapterGuid() const override { return adapterGuid; }
+    QTime getConnectedSince() const override { return connectedSince; }
 
 public slots:
     void checkLine();
     void finished();
-    // The machine is about to sleep / has woken up.
-    void systemSuspending();
-    void systemResumed();
+    void systemSuspending() override;
+    void systemResumed() override;
 
 private:
     void applyLine(const QString &line);

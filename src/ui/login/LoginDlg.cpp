@@ -4,30 +4,20 @@
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
 #include "app/TrayWidget.h"
-#include "net/RequestServer.h"
 #include "proxy/ProxyDlg.h"
-#include "proxy/ProxySettings.h"
 #include "support/SupportDlg.h"
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
-#include "vpn/AdapterControl.h"
-#include "vpn/TunnelConfigCheck.h"
-#include "vpn/TunnelFiles.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 #include "widgets/RegExpSValidator.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
 
 namespace {
-
-// A configuration request that failed without a proxy is tried once more
-// through the system's proxy; cleared by the next answer that arrives.
-bool proxyFallbackTried = false;
 
 QVariant stored(const char *key)
 {
@@ -36,36 +26,30 @@ QVariant stored(const char *key)
 
 } // namespace
 
-LoginDlg::LoginDlg(QWidget *parent)
-    : QDialog(parent), ui(new Ui::LoginDialog),
-      requestServer(new RequestServer(Deployment::current().serviceHost, this)),
-      updateServer(new RequestServer(Deployment::current().serviceHost, this))
+LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
 {
     ui->setupUi(this);
     ui->label_6->setText(tr("... or get an account ") +
                          QStringLiteral("<a href='%1'>%2</a>")
                              .arg(Deployment::current().registrationLink(), tr("here")));
 
+    // The dialog shows a tunnel state before the controller acts on it.
+    if (vpnConnection) {
+        connect(vpnConnection, &Tunnel::statusChanged, this, &LoginDlg::vpnStatus);
+        connect(vpnConnection, &Tunnel::error, this, &LoginDlg::vpnError);
+    }
+    controller = new LoginController(vpnConnection, Deployment::current().serviceHost, this);
+    connectController();
+
     ui->rememberUserChBox->setChecked(stored(SettingsKey::RememberUser).toBool());
     ui->autoLoginChBox->setChecked(stored(SettingsKey::AutoLogin).toBool());
     ui->autoLoginChBox->setEnabled(ui->rememberUserChBox->isChecked());
     if (ui->rememberUserChBox->isChecked()) {
-        username = stored(SettingsKey::Username).toString();
-        password = stored(SettingsKey::Password).toString();
+        const QString username = stored(SettingsKey::Username).toString();
+        const QString password = stored(SettingsKey::Password).toString();
+        controller->setAccount(username, password);
         ui->usernameEdit->setText(username);
         ui->passwordEdit->setText(password);
-    }
-
-    connect(requestServer, &RequestServer::getConfigDone, this, &LoginDlg::getConfigDone);
-    connect(requestServer, &RequestServer::getReceivingDone, this, &LoginDlg::getReceivingDone);
-    connect(requestServer, &RequestServer::getAliasesDone, this, &LoginDlg::getAliasesDone);
-    connect(requestServer, &RequestServer::getContactDone, this, &LoginDlg::getContactDone);
-    connect(updateServer, &RequestServer::checkUpdateDone, this, &LoginDlg::checkUpdateDone);
-    connect(updateServer, &RequestServer::downloadUpdateDone, this, &LoginDlg::downloadUpdateDone);
-    connect(updateServer, &RequestServer::updateProgress, this, &LoginDlg::updateProgress);
-    if (vpnConnection) {
-        connect(vpnConnection, &VPNConnection::statusChanged, this, &LoginDlg::vpnStatus);
-        connect(vpnConnection, &VPNConnection::error, this, &LoginDlg::vpnError);
     }
 
     auto *validator =
@@ -95,10 +79,37 @@ LoginDlg::~LoginDlg()
     delete ui;
 }
 
-bool LoginDlg::isFullAccount() const
+void LoginDlg::connectController()
 {
-    const QLatin1String free(FreeAccount);
-    return !username.isEmpty() && !password.isEmpty() && !(username == free && password == free);
+    connect(controller, &LoginController::stepStarted, this, &LoginDlg::showStep);
+    connect(controller, &LoginController::statusCleared, this, &LoginDlg::myClearStatus);
+    connect(controller, &LoginController::refused, this, &LoginDlg::showRefusal);
+    connect(controller, &LoginController::transportFailed, this, &LoginDlg::displayError);
+    connect(controller, &LoginController::busy, this, [this] { uiSetEnabled(false); });
+    connect(controller, &LoginController::idle, this, [this] { uiSetEnabled(true); });
+    connect(controller, &LoginController::reloginNeeded, this, &LoginDlg::relogin);
+    connect(controller, &LoginController::accountLoading, this, &LoginDlg::prepareMainForm);
+    connect(controller, &LoginController::receivingLoaded, this, [this](QByteArray r, bool ok) {
+        if (mainForm)
+            mainForm->getReceivingDone(r, ok);
+    });
+    connect(controller, &LoginController::aliasesLoaded, this, [this](QByteArray r, bool ok) {
+        if (mainForm)
+            mainForm->getAliasesDone(r, ok);
+    });
+    connect(controller, &LoginController::contactLoaded, this, [this](QByteArray r, bool ok) {
+        if (mainForm)
+            mainForm->getContactDone(r, ok);
+    });
+    connect(controller, &LoginController::loggedIn, this, &LoginDlg::handOver);
+    connect(controller, &LoginController::loadingStopped, this, [this] {
+        myClearStatus();
+        uiSetEnabled(true);
+    });
+    connect(controller, &LoginController::updateOffered, this,
+            [this] { QTimer::singleShot(0, this, &LoginDlg::downloadUpdate); });
+    connect(controller, &LoginController::noUpdate, this, &LoginDlg::checkAutoLogin);
+    connect(controller, &LoginController::updateProgress, this, &LoginDlg::updateProgress);
 }
 
 void LoginDlg::saveSettings()
@@ -135,174 +146,124 @@ void LoginDlg::on_loginBtn_clicked()
     loginClicked = true;
     busyButton = ui->loginBtn;
     // While a tunnel is up or on its way, the button stops it.
-    if (vpnConnection->getStatus() != Disconnected) {
-        vpnConnection->stop(false);
+    if (controller->stopTunnel())
         return;
-    }
     saveSettings();
-    username = ui->usernameEdit->text();
-    password = ui->passwordEdit->text();
-    if (username.isEmpty() || password.isEmpty()) {
-        myAttention(
-            tr("Fill in your user name and password, please."),
-            tr("If you don't have one, you can login to free version of quillnet with the other "
-               "button."));
-        return;
-    }
-    requestServer->setUser(username, password);
-    requestServer->setProxy(proxyFromSettings(-1));
-    login();
+    controller->logIn(ui->usernameEdit->text(), ui->passwordEdit->text());
 }
 
 void LoginDlg::on_freeLoginBtn_clicked()
 {
     busyButton = ui->freeLoginBtn;
-    if (vpnConnection->getStatus() != Disconnected) {
-        vpnConnection->stop(false);
+    if (controller->stopTunnel())
         return;
-    }
-    username = password = QLatin1String(FreeAccount);
-    requestServer->setUser(username, password);
-    requestServer->setProxy(proxyFromSettings(-1));
-    login();
-}
-
-void LoginDlg::login()
-{
-    uiSetEnabled(false);
-    mySetStatus(tr("Authenticating user"), AutoAnim, 0);
-    requestServer->getConfig();
+    controller->logInFree();
 }
 
 void LoginDlg::getConfigDone(QByteArray response, bool ok)
 {
-    if (!ok) {
-        if (!proxyFallbackTried && stored(SettingsKey::ProxySource).toInt() == 0) {
-            const QNetworkProxy systemProxy = proxyFromSettings(1);
-            if (systemProxy.type() != QNetworkProxy::NoProxy) {
-                proxyFallbackTried = true;
-                requestServer->setProxy(systemProxy);
-                requestServer->getConfig();
-                return;
-            }
-        }
-        displayError(response);
-        return;
-    }
-    if (proxyFallbackTried)
-        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 1); // the system proxy worked
-    proxyFallbackTried = false;
+    controller->getConfigDone(response, ok);
+}
 
-    response = response.trimmed();
-    if (response == "0" || response.isEmpty()) {
+void LoginDlg::showStep(LoginController::Step step)
+{
+    switch (step) {
+    case LoginController::Authenticating:
+        uiSetEnabled(false);
+        mySetStatus(tr("Authenticating user"), AutoAnim, 0);
+        return;
+    case LoginController::CheckingUpdates:
+        uiSetEnabled(false);
+        mySetStatus(tr("Checking updates"), AutoAnim, 0);
+        return;
+    case LoginController::LoadingSettings:
+        mySetStatus(tr("Loading settings"), AutoAnim, 0);
+        return;
+    case LoginController::DownloadingUpdate:
+        mySetStatus(tr("Downloading update"), AutoAnim, 0);
+        return;
+    case LoginController::EnablingAdapter:
+        mySetStatus(tr("Enabling adapter"), AutoAnim, 0);
+        break;
+    case LoginController::ResettingAdapter:
+        mySetStatus(tr("Resetting adapter"), AutoAnim, 0);
+        break;
+    case LoginController::DisablingAdapter:
+        mySetStatus(tr("Disabling adapter"), AutoAnim, 0);
+        break;
+    }
+    // The adapter tool blocks the event loop: the text must be there first.
+    ui->statusLbl->repaint();
+}
+
+void LoginDlg::showRefusal(LoginController::Refusal refusal, const QString &detail, int line)
+{
+    switch (refusal) {
+    case LoginController::MissingCredentials:
+        myAttention(
+            tr("Fill in your user name and password, please."),
+            tr("If you don't have one, you can login to free version of quillnet with the other "
+               "button."));
+        break;
+    case LoginController::LoginFailed:
         myAttention(tr("Login failed."), tr("Check your user name and password, please."));
-        return;
-    }
-    if (!TunnelFiles::isTunnelConfig(response)) {
+        break;
+    case LoginController::InvalidResponse:
         myAttention(tr("Error occured."), tr("Invalid server response."));
-        return;
-    }
-    // What the service sends is never run as it comes: one directive
-    // outside the client's own set refuses the whole configuration.
-    const TunnelConfigCheck::Verdict verdict =
-        TunnelConfigCheck::check(TunnelFiles::configuration(response));
-    if (!verdict.accepted) {
+        break;
+    case LoginController::ConfigRefused:
         myAttention(tr("Tunnel configuration refused."),
                     tr("The server asked for \"%1\" (line %2), which Quillnet does not allow.")
-                        .arg(verdict.directive.toHtmlEscaped())
-                        .arg(verdict.line));
-        return;
+                        .arg(detail.toHtmlEscaped())
+                        .arg(line));
+        break;
+    case LoginController::FilesNotWritten:
+        myAttention(tr("Configuration files creation failed"),
+                    tr("Check your access rights, please."));
+        break;
+    case LoginController::UpdateFailed:
+        myAttention(tr("Update failed."), tr("The update could not be downloaded."));
+        break;
     }
-    // OpenVPN must not start on the files of an earlier login.
-    if (!writeTunnelFiles(response))
-        return;
-    startVpn();
-}
-
-bool LoginDlg::writeTunnelFiles(const QByteArray &body)
-{
-    if (TunnelFiles::write(body, QDir::currentPath(), &location))
-        return true;
-    myAttention(tr("Configuration files creation failed"), tr("Check your access rights, please."));
-    return false;
-}
-
-void LoginDlg::startVpn()
-{
-    if (!reconnecting) {
-        mySetStatus(tr("Enabling adapter"), AutoAnim, 0);
-        ui->statusLbl->repaint();
-        enableAdapter();
-    } else {
-        mySetStatus(tr("Resetting adapter"), AutoAnim, 0);
-        ui->statusLbl->repaint();
-        restartAdapter();
-    }
-    // A reconnect that found the tunnel down ends here, in a new tunnel: its
-    // end is a log-out like any other, not a cue to log in again.
-    reconnecting = false;
-    setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
-    vpnConnection->setCredentials(username, password);
-    vpnConnection->setConfig(QLatin1String(TunnelFiles::ConfigFile));
-    vpnConnection->setProxy(proxyFromSettings(-1));
-    myClearStatus();
-    if (vpnConnection->getStatus() == Disconnected)
-        vpnConnection->start();
-    else
-        vpnConnection->reconnect();
 }
 
 void LoginDlg::acceptLogin()
 {
+    controller->acceptLogin();
+}
+
+void LoginDlg::prepareMainForm(const QString &ip, const QString &location, bool fullAccount)
+{
     if (!mainForm)
         mainForm = new MainForm;
     mainForm->setNoticesMuted(false);
-    mainForm->setLocation(vpnConnection->getIp(), location);
-    mainForm->enableNonfreeWidgets(isFullAccount());
+    mainForm->setLocation(ip, location);
+    mainForm->enableNonfreeWidgets(fullAccount);
     mainForm->setNoticesMuted(true);
-    if (isFullAccount()) {
-        mySetStatus(tr("Loading settings"), AutoAnim, 0);
-        requestServer->getReceiving();
-    } else {
-        getReceivingDone("0", true);
-    }
 }
 
 void LoginDlg::getReceivingDone(QByteArray response, bool ok)
 {
-    if (!mainForm)
-        return;
-    mainForm->getReceivingDone(response, ok);
-    if (isFullAccount())
-        requestServer->getAliases();
-    else
-        getAliasesDone(QByteArray(), true);
+    controller->getReceivingDone(response, ok);
 }
 
 void LoginDlg::getAliasesDone(QByteArray response, bool ok)
 {
-    if (!mainForm)
-        return;
-    mainForm->getAliasesDone(response, ok);
-    if (isFullAccount())
-        requestServer->getContact();
-    else
-        getContactDone(QByteArray(), true);
+    controller->getAliasesDone(response, ok);
 }
 
 void LoginDlg::getContactDone(QByteArray response, bool ok)
 {
+    controller->getContactDone(response, ok);
+}
+
+void LoginDlg::handOver(bool webFilter, bool mailProxy)
+{
     if (!mainForm)
         return;
-    mainForm->getContactDone(response, ok);
-    if (vpnConnection->getStatus() != Connected) {
-        myClearStatus();
-        uiSetEnabled(true);
-        return;
-    }
-    if (stored(SettingsKey::WebFilter).toBool())
+    if (webFilter)
         mainForm->startWebFilter();
-    if (isFullAccount() && stored(SettingsKey::MailAnonymize).toBool())
+    if (mailProxy)
         mainForm->startMailProxy();
     mainForm->loginDone();
     QTimer::singleShot(0, mainForm, &QWidget::show);
@@ -311,28 +272,13 @@ void LoginDlg::getContactDone(QByteArray response, bool ok)
 
 void LoginDlg::logout()
 {
-    uiSetEnabled(false);
-    disconnectVpn();
-}
-
-void LoginDlg::disconnectVpn()
-{
-    if (!reconnecting) {
-        mySetStatus(tr("Disabling adapter"), AutoAnim, 0);
-        ui->statusLbl->repaint();
-        disableAdapter();
-        myClearStatus();
-    }
-    if (vpnConnection->getStatus() != Disconnected)
-        vpnConnection->stop(false);
-    else
-        uiSetEnabled(true);
+    controller->logout();
 }
 
 void LoginDlg::relogin()
 {
     const QLatin1String free(FreeAccount);
-    if (username == free && password == free)
+    if (currentUser() == free && currentPassword() == free)
         on_freeLoginBtn_clicked();
     else
         on_loginBtn_clicked();
@@ -342,11 +288,10 @@ void LoginDlg::updatePassword(const QString &newPassword)
 {
     if (!isFullAccount())
         return;
-    password = newPassword;
-    vpnConnection->setCredentials(username, password);
+    controller->updatePassword(newPassword);
     // Only a remembered password is kept up to date.
     if (!ui->passwordEdit->text().isEmpty()) {
-        ui->passwordEdit->setText(password);
+        ui->passwordEdit->setText(newPassword);
         saveSettings();
     }
 }

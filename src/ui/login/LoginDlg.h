@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/LoginController.h"
 #include "vpn/CnnStatus.h"
 #include "widgets/AnimStatus.h"
 
@@ -8,27 +9,26 @@
 
 class MainForm;
 class QAbstractButton;
-class RequestServer;
 
 namespace Ui {
 class LoginDialog;
 }
 
-// The first window of the program and the controller of a login: from the
-// credentials through the configuration request, the tunnel files, the
-// adapter and the tunnel start to the main window, which it creates and
-// fills once the tunnel is up. It stays alive, hidden, for the whole run:
+// The first window of the program: it shows the login that its
+// LoginController runs (credentials, configuration, tunnel files, adapter,
+// tunnel start, account loading, update check), creates the main window and
+// fills it once the tunnel is up. It stays alive, hidden, for the whole run:
 // it follows the tunnel's state in the tray and takes the screen back for
-// log-out and reconnect. Before any login it checks for an update.
+// log-out and reconnect.
 class LoginDlg : public QDialog
 {
     Q_OBJECT
 
 public:
     // The free account: the same word is its name and its password.
-    static constexpr char FreeAccount[] = "vestor";
+    static constexpr const char *FreeAccount = LoginController::FreeAccount;
     // The downloaded updater, in the working directory.
-    static constexpr char UpdaterFile[] = "update";
+    static constexpr const char *UpdaterFile = LoginController::UpdaterFile;
 
     explicit LoginDlg(QWidget *parent = nullptr);
     ~LoginDlg() override;
@@ -37,10 +37,10 @@ public:
     void reconnectVpn();
     void logout();
     void updatePassword(const QString &newPassword);
-    bool isFullAccount() const;
+    bool isFullAccount() const { return controller->isFullAccount(); }
     // The account of the current (or last) login.
-    QString currentUser() const { return username; }
-    QString currentPassword() const { return password; }
+    QString currentUser() const { return controller->user(); }
+    QString currentPassword() const { return controller->password(); }
 
 public slots:
     void on_loginBtn_clicked();
@@ -77,23 +77,19 @@ protected:
 
 private:
     void saveSettings();
-    void login();
-    void startVpn();
-    void disconnectVpn();
-    bool writeTunnelFiles(const QByteArray &body);
     void askToExit();
     void showStripe(const char *picture);
     void setTrayIcon(const char *icon, const QString &toolTip);
+    void connectController();
+    void showStep(LoginController::Step step);
+    void showRefusal(LoginController::Refusal refusal, const QString &detail, int line);
+    void prepareMainForm(const QString &ip, const QString &location, bool fullAccount);
+    void handOver(bool webFilter, bool mailProxy);
 
     Ui::LoginDialog *ui;
-    QString username;
-    QString password;
-    QString location;
-    RequestServer *requestServer;
-    RequestServer *updateServer;
+    LoginController *controller = nullptr;
     MainForm *mainForm = nullptr;
     QAbstractButton *busyButton;
-    bool reconnecting = false;
     bool statusShown = false;
     bool attentionShown = false;
     bool loginClicked = false;

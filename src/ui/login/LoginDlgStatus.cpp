@@ -5,8 +5,7 @@
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
-#include "vpn/AdapterControl.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -15,9 +14,6 @@ namespace {
 
 // Only a change of the tunnel's state touches the tray and the button.
 CnnStatus lastStatus = Disconnected;
-// OpenVPN went from up back to connecting by itself: when it is up again
-// the login is still done and its pages still run.
-bool tunnelRestarting = false;
 
 const char StripePicture[] = ":/img/backgnd/stripe-login.png";
 const char AttentionPicture[] = ":/img/backgnd/attention.png";
@@ -77,7 +73,7 @@ void LoginDlg::myAttention(const QString &text1, const QString &text2)
 {
     // The user is told why and gets the controls back: a reconnect under
     // way has failed, and the next log-out must not log in again.
-    reconnecting = false;
+    controller->abandonReconnect();
     if (statusShown) {
         ui->statusLbl->clearStatus();
         statusShown = false;
@@ -161,12 +157,9 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
     const QString plainTip = tr("Quillnet by Korvex");
     switch (status) {
     case Disconnected:
-        tunnelRestarting = false;
-        if (reconnecting) {
-            reconnecting = false;
-            relogin();
+        // The controller logs in again; tray and button stay as they are.
+        if (controller->isReconnecting())
             return;
-        }
         setTrayIcon(":/img/icon/disconnected.png", plainTip);
         busyButton->setText(busyButton == ui->loginBtn ? tr("Log me into quillnet")
                                                        : tr("Login to free quillnet"));
@@ -186,15 +179,10 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         busyButton->setText(tr("Stop connecting"));
         busyButton->setEnabled(true);
         if (previous == Connected) {
-            tunnelRestarting = true;
             setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
         }
         break;
     case Connected: {
-        const bool restarted = std::exchange(tunnelRestarting, false);
-        // A restarted tunnel keeps the flags of the filters still running.
-        if (!restarted)
-            setAdapterFlags(vpnConnection->getAdapterGuid(), 0);
         busyButton->setText(tr("Disconnect"));
         busyButton->setEnabled(true);
         const QString tip =
@@ -205,8 +193,6 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         if (trayWidget)
             trayWidget->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information,
                                     10000);
-        if (!restarted)
-            acceptLogin();
         break;
     }
     case Reconnecting:
@@ -268,10 +254,6 @@ void LoginDlg::showCnnFailureMsg()
 
 void LoginDlg::reconnectVpn()
 {
-    reconnecting = true;
     setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
-    if (vpnConnection->getStatus() == Disconnected)
-        relogin();
-    else
-        logout();
+    controller->reconnect();
 }

@@ -1,46 +1,18 @@
-// The update check before the first login, and the updater's download.
-#include "net/RequestServer.h"
-#include "proxy/ProxySettings.h"
+// The update check before the first login, and the updater's download: the
+// controller runs them, the dialog asks the user and shows the progress.
 #include "ui/login/LoginDlg.h"
 #include "widgets/AnimStatus.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QMessageBox>
-#include <QProcess>
-#include <QTimer>
-#include <QUrl>
-
-namespace {
-QUrl updateUrl;
-}
 
 void LoginDlg::checkUpdate()
 {
-    updateServer->setProxy(proxyFromSettings(-1));
-    if (updateServer->checkUpdate()) {
-        uiSetEnabled(false);
-        mySetStatus(tr("Checking updates"), AutoAnim, 0);
-    }
+    controller->checkUpdate();
 }
 
 void LoginDlg::checkUpdateDone(QByteArray response, bool ok)
 {
-    myClearStatus();
-    if (ok && response.size() > 1) {
-        const int zero = response.indexOf('\0');
-        const QUrl url(QString::fromLatin1(zero < 0 ? response : response.left(zero)),
-                       QUrl::StrictMode);
-        // Only an encrypted download is ever offered.
-        if (url.isValid() &&
-            url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
-            updateUrl = url;
-            QTimer::singleShot(0, this, &LoginDlg::downloadUpdate);
-            return;
-        }
-    }
-    checkAutoLogin();
+    controller->checkUpdateDone(response, ok);
 }
 
 void LoginDlg::downloadUpdate()
@@ -52,12 +24,7 @@ void LoginDlg::downloadUpdate()
         checkAutoLogin();
         return;
     }
-    mySetStatus(tr("Downloading update"), AutoAnim, 0);
-    // Not sent (the file cannot be written): nothing would ever answer.
-    if (!updateServer->downloadUpdate(updateUrl, QLatin1String(UpdaterFile))) {
-        myClearStatus();
-        uiSetEnabled(true);
-    }
+    controller->downloadUpdate();
 }
 
 void LoginDlg::updateProgress(int done, int total)
@@ -68,20 +35,5 @@ void LoginDlg::updateProgress(int done, int total)
 
 void LoginDlg::downloadUpdateDone(QByteArray response, bool ok)
 {
-    Q_UNUSED(response)
-    myClearStatus();
-    QFile updater{QLatin1String(UpdaterFile)};
-    if (ok) {
-        updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser);
-        if (QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
-            // Not quit(): in Qt 6 that first asks every window to close, and
-            // this dialog answers a close with a question.
-            QCoreApplication::exit(0);
-            return;
-        }
-    }
-    // Whatever part of it arrived is never run.
-    updater.remove();
-    myAttention(tr("Update failed."), tr("The update could not be downloaded."));
-    uiSetEnabled(true);
+    controller->downloadUpdateDone(response, ok);
 }

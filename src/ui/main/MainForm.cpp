@@ -10,7 +10,7 @@
 #include "support/SupportWdg.h"
 #include "ui/login/LoginDlg.h"
 #include "vpn/AdapterControl.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 #include "webfilter/WebFilter.h"
 #include "widgets/BindErrorBox.h"
 #include "widgets/ImageBtnBar.h"

@@ -5,7 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "ui/main/MainForm.h"
 #include "vpn/AdapterControl.h"
-#include "vpn/VPNConnection.h"
+#include "vpn/Tunnel.h"
 #include "webfilter/WebFilter.h"
 #include "webfilter/WebFilterUi.h"
 

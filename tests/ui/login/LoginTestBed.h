@@ -8,6 +8,7 @@
 #include "app/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "vpn/ScriptedTunnel.h"
 #include "vpn/VPNConnection.h"
 
 #include <QApplication>
@@ -23,31 +24,40 @@
 #include <QTest>
 
 // Logins through the real dialog (the process-wide login dialog, tunnel
-// and tray): a real OpenVPN server in a network namespace, the local
-// service answering the configuration request with that server's
-// configuration, and an adapter tool that only notes what it was asked.
-// Accounts: "demo" / "demo123" and the free one.
+// and tray): the local service, an adapter tool that only notes what it was
+// asked, and either a real OpenVPN server in a network namespace, whose
+// configuration the service hands out, or the scripted tunnel, which needs
+// no root. Accounts: "demo" / "demo123" and the free one.
 class LoginTestBed
 {
 public:
-    // Starts both peers (`serviceOptions` go to the service, for files put
+    enum TunnelKind
+    {
+        RealTunnel,
+        ScriptedTunnelKind
+    };
+
+    // Starts the peers (`serviceOptions` go to the service, for files put
     // into scratchFile() first) and creates the tray and the tunnel; false
     // with the reason in bedError.
-    bool startBed(const QStringList &serviceOptions = {})
+    bool startBed(const QStringList &serviceOptions = {}, TunnelKind kind = RealTunnel)
     {
-        if (!server.start(scratch.path(), {QStringLiteral("--users"),
-                                           QStringLiteral("demo:demo123,vestor:vestor")})) {
-            bedError = server.errorString();
-            return false;
+        QStringList options = serviceOptions;
+        if (kind == RealTunnel) {
+            if (!server.start(scratch.path(), {QStringLiteral("--users"),
+                                               QStringLiteral("demo:demo123,vestor:vestor")})) {
+                bedError = server.errorString();
+                return false;
+            }
+            QFile body(scratchFile(QStringLiteral("service-config.txt")));
+            if (!body.open(QIODevice::WriteOnly) || body.write(server.configBody()) <= 0) {
+                bedError = body.fileName() + QStringLiteral(": ") + body.errorString();
+                return false;
+            }
+            options.prepend(body.fileName());
+            options.prepend(QStringLiteral("--config-template"));
         }
-        QFile body(scratchFile(QStringLiteral("service-config.txt")));
-        if (!body.open(QIODevice::WriteOnly) || body.write(server.configBody()) <= 0) {
-            bedError = body.fileName() + QStringLiteral(": ") + body.errorString();
-            return false;
-        }
-        body.close();
-        if (!service.start(QStringList{QStringLiteral("--config-template"), body.fileName()} +
-                           serviceOptions)) {
+        if (!service.start(options)) {
             bedError = service.errorString();
             return false;
         }
@@ -71,8 +81,17 @@ public:
         setApplicationNames();
         QSettings().clear();
         trayWidget = new TrayWidget;
-        vpnConnection = new VPNConnection;
+        if (kind == RealTunnel)
+            vpnConnection = new VPNConnection;
+        else
+            vpnConnection = new ScriptedTunnel;
         return true;
+    }
+
+    // Null on a real tunnel.
+    static ScriptedTunnel *scriptedTunnel()
+    {
+        return qobject_cast<ScriptedTunnel *>(vpnConnection);
     }
 
     static void endBed()

@@ -1,0 +1,294 @@
+#include "login/LoginController.h"
+
+#include "app/SettingsKeys.h"
+#include "net/RequestServer.h"
+#include "proxy/ProxySettings.h"
+#include "vpn/AdapterControl.h"
+#include "vpn/Tunnel.h"
+#include "vpn/TunnelConfigCheck.h"
+#include "vpn/TunnelFiles.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace {
+
+// A configuration request that failed without a proxy is tried once more
+// through the system's proxy; cleared by the next answer that arrives.
+bool proxyFallbackTried = false;
+
+QVariant stored(const char *key)
+{
+    return QSettings().value(QLatin1String(key), QVariant());
+}
+
+} // namespace
+
+LoginController::LoginController(Tunnel *tunnel, const QString &serviceHost, QObject *parent)
+    : QObject(parent), tunnel(tunnel), requestServer(new RequestServer(serviceHost, this)),
+      updateServer(new RequestServer(serviceHost, this))
+{
+    connect(requestServer, &RequestServer::getConfigDone, this, &LoginController::getConfigDone);
+    connect(requestServer, &RequestServer::getReceivingDone, this,
+            &LoginController::getReceivingDone);
+    connect(requestServer, &RequestServer::getAliasesDone, this, &LoginController::getAliasesDone);
+    connect(requestServer, &RequestServer::getContactDone, this, &LoginController::getContactDone);
+    connect(updateServer, &RequestServer::checkUpdateDone, this, &LoginController::checkUpdateDone);
+    connect(updateServer, &RequestServer::downloadUpdateDone, this,
+            &LoginController::downloadUpdateDone);
+    connect(updateServer, &RequestServer::updateProgress, this, &LoginController::updateProgress);
+    if (tunnel) {
+        lastStatus = tunnel->getStatus();
+        connect(tunnel, &Tunnel::statusChanged, this, &LoginController::tunnelStatus);
+    }
+}
+
+void LoginController::setAccount(const QString &user, const QString &password)
+{
+    username = user;
+    userPassword = password;
+}
+
+bool LoginController::isFullAccount() const
+{
+    const QLatin1String free(FreeAccount);
+    return !username.isEmpty() && !userPassword.isEmpty() &&
+           !(username == free && userPassword == free);
+}
+
+bool LoginController::tunnelStillUp()
+{
+    loadingInterrupted = !tunnel || tunnel->getStatus() != Connected;
+    return !loadingInterrupted;
+}
+
+bool LoginController::stopTunnel()
+{
+    if (!tunnel || tunnel->getStatus() == Disconnected)
+        return false;
+    tunnel->stop(false);
+    return true;
+}
+
+void LoginController::logIn(const QString &user, const QString &password)
+{
+    setAccount(user, password);
+    if (username.isEmpty() || userPassword.isEmpty()) {
+        reconnecting = false;
+        emit refused(MissingCredentials);
+        return;
+    }
+    login();
+}
+
+void LoginController::logInFree()
+{
+    setAccount(QLatin1String(FreeAccount), QLatin1String(FreeAccount));
+    login();
+}
+
+void LoginController::relogin()
+{
+    if (isFullAccount())
+        logIn(username, userPassword);
+    else
+        logInFree();
+}
+
+void LoginController::login()
+{
+    requestServer->setUser(username, userPassword);
+    requestServer->setProxy(proxyFromSettings(-1));
+    emit stepStarted(Authenticating);
+    requestServer->getConfig();
+}
+
+void LoginController::getConfigDone(QByteArray response, bool ok)
+{
+    if (!ok) {
+        if (!proxyFallbackTried && stored(SettingsKey::ProxySource).toInt() == 0) {
+            const QNetworkProxy systemProxy = proxyFromSettings(1);
+            if (systemProxy.type() != QNetworkProxy::NoProxy) {
+                proxyFallbackTried = true;
+                requestServer->setProxy(systemProxy);
+                requestServer->getConfig();
+                return;
+            }
+        }
+        reconnecting = false;
+        emit transportFailed(response);
+        return;
+    }
+    if (proxyFallbackTried)
+        QSettings().setValue(QLatin1String(SettingsKey::ProxySource), 1); // the system proxy worked
+    proxyFallbackTried = false;
+
+    response = response.trimmed();
+    if (response == "0" || response.isEmpty()) {
+        reconnecting = false;
+        emit refused(LoginFailed);
+        return;
+    }
+    if (!TunnelFiles::isTunnelConfig(response)) {
+        reconnecting = false;
+        emit refused(InvalidResponse);
+        return;
+    }
+    // What the service sends is never run as it comes: one directive
+    // outside the client's own set refuses the whole configuration.
+    const TunnelConfigCheck::Verdict verdict =
+        TunnelConfigCheck::check(TunnelFiles::configuration(response));
+    if (!verdict.accepted) {
+        reconnecting = false;
+        emit refused(ConfigRefused, verdict.directive, verdict.line);
+        return;
+    }
+    // OpenVPN must not start on the files of an earlier login.
+    if (!writeTunnelFiles(response))
+        return;
+    startVpn();
+}
+
+bool LoginController::writeTunnelFiles(const QByteArray &body)
+{
+    if (TunnelFiles::write(body, QDir::currentPath(), &location))
+        return true;
+    reconnecting = false;
+    emit refused(FilesNotWritten);
+    return false;
+}
+
+void LoginController::startVpn()
+{
+    // Each adapter step blocks while the tool runs; the step is shown first.
+    if (!reconnecting) {
+        emit stepStarted(EnablingAdapter);
+        enableAdapter();
+    } else {
+        emit stepStarted(ResettingAdapter);
+        restartAdapter();
+    }
+    // A reconnect that found the tunnel down ends here, in a new tunnel: its
+    // end is a log-out like any other, not a cue to log in again.
+    reconnecting = false;
+    if (!tunnel)
+        return;
+    setAdapterFlags(tunnel->getAdapterGuid(), 0);
+    tunnel->setCredentials(username, userPassword);
+    tunnel->setConfig(QLatin1String(TunnelFiles::ConfigFile));
+    tunnel->setProxy(proxyFromSettings(-1));
+    emit statusCleared();
+    if (tunnel->getStatus() == Disconnected)
+        tunnel->start();
+    else
+        tunnel->reconnect();
+}
+
+void LoginController::tunnelStatus(CnnStatus status)
+{
+    if (status == NoStatus || status == lastStatus)
+        return;
+    const CnnStatus previous = std::exchange(lastStatus, status);
+    switch (status) {
+    case Disconnected:
+        tunnelRestarting = false;
+        loadingInterrupted = false;
+        if (reconnecting) {
+            reconnecting = false;
+            emit reloginNeeded();
+        }
+        break;
+    case Connecting:
+        if (previous == Connected)
+            tunnelRestarting = true;
+        break;
+    case Connected:
+        // A restarted tunnel keeps the flags of the filters still running,
+        // and its login is done already, unless the restart cut its loading.
+        if (std::exchange(tunnelRestarting, false) && !loadingInterrupted)
+            break;
+        setAdapterFlags(tunnel->getAdapterGuid(), 0);
+        acceptLogin();
+        break;
+    default:
+        break;
+    }
+}
+
+void LoginController::acceptLogin()
+{
+    emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, isFullAccount());
+    if (isFullAccount()) {
+        emit stepStarted(LoadingSettings);
+        requestServer->getReceiving();
+    } else {
+        getReceivingDone("0", true);
+    }
+}
+
+// The account's requests go through the tunnel: once it is down the
+// loading stops rather than ask the service outside it. The tunnel's own
+// state change has already told the user.
+void LoginController::getReceivingDone(QByteArray response, bool ok)
+{
+    emit receivingLoaded(response, ok);
+    if (!isFullAccount())
+        getAliasesDone(QByteArray(), true);
+    else if (tunnelStillUp())
+        requestServer->getAliases();
+}
+
+void LoginController::getAliasesDone(QByteArray response, bool ok)
+{
+    emit aliasesLoaded(response, ok);
+    if (!isFullAccount())
+        getContactDone(QByteArray(), true);
+    else if (tunnelStillUp())
+        requestServer->getContact();
+}
+
+void LoginController::getContactDone(QByteArray response, bool ok)
+{
+    emit contactLoaded(response, ok);
+    if (!tunnelStillUp()) {
+        emit loadingStopped();
+        return;
+    }
+    emit loggedIn(stored(SettingsKey::WebFilter).toBool(),
+                  isFullAccount() && stored(SettingsKey::MailAnonymize).toBool());
+}
+
+void LoginController::logout()
+{
+    emit busy();
+    disconnectVpn();
+}
+
+void LoginController::disconnectVpn()
+{
+    if (!reconnecting) {
+        emit stepStarted(DisablingAdapter);
+        disableAdapter();
+        emit statusCleared();
+    }
+    if (!stopTunnel())
+        emit idle();
+}
+
+void LoginController::reconnect()
+{
+    reconnecting = true;
+    if (!tunnel || tunnel->getStatus() == Disconnected)
+        emit reloginNeeded();
+    else
+        logout();
+}
+
+void LoginController::updatePassword(const QString &newPassword)
+{
+    if (!isFullAccount())
+        return;
+    userPassword = newPassword;
+    if (tunnel)
+        tunnel->setCredentials(username, userPassword);
+}

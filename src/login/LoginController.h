@@ -1,0 +1,137 @@
+#pragma once
+
+#include "vpn/CnnStatus.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class RequestServer;
+class Tunnel;
+
+// A login from the credentials to a working tunnel and a loaded account,
+// without a window: the configuration request (once more through the
+// system's proxy when the direct way fails), the tunnel files, the adapter,
+// the tunnel's start and, once it is up, the account's data in order. It
+// also runs reconnect, log-out and the update check. It reports values; the
+// login dialog chooses the words and the pictures.
+class LoginController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The free account: the same word is its name and its password.
+    static constexpr char FreeAccount[] = "vestor";
+    // The downloaded updater, in the working directory.
+    static constexpr char UpdaterFile[] = "update";
+
+    enum Step
+    {
+        Authenticating,
+        EnablingAdapter,
+        ResettingAdapter,
+        DisablingAdapter,
+        LoadingSettings,
+        CheckingUpdates,
+        DownloadingUpdate
+    };
+    Q_ENUM(Step)
+
+    enum Refusal
+    {
+        MissingCredentials,
+        LoginFailed,
+        InvalidResponse,
+        ConfigRefused, // detail: the directive, line: where
+        FilesNotWritten,
+        UpdateFailed
+    };
+    Q_ENUM(Refusal)
+
+    // The tunnel may be null (no tunnel in this process): nothing starts.
+    LoginController(Tunnel *tunnel, const QString &serviceHost, QObject *parent = nullptr);
+
+    // The account of the last login, or the remembered one before any.
+    void setAccount(const QString &user, const QString &password);
+    void logIn(const QString &user, const QString &password);
+    void logInFree();
+    // Logs in again as the current account.
+    void relogin();
+    void reconnect();
+    void logout();
+    // While the tunnel is up or on its way the login's button stops it:
+    // true when there was a tunnel to stop.
+    bool stopTunnel();
+    void updatePassword(const QString &newPassword);
+    // The user has been told that something failed: a reconnect under way
+    // is over, and the next log-out must not log in again.
+    void abandonReconnect() { reconnecting = false; }
+
+    bool isFullAccount() const;
+    bool isReconnecting() const { return reconnecting; }
+    QString user() const { return username; }
+    QString password() const { return userPassword; }
+
+    void checkUpdate();
+    // After the user agreed to the offered update.
+    void downloadUpdate();
+
+public slots:
+    void getConfigDone(QByteArray response, bool ok);
+    // The tunnel is up for a new login: the account's data comes next.
+    void acceptLogin();
+    void getReceivingDone(QByteArray response, bool ok);
+    void getAliasesDone(QByteArray response, bool ok);
+    void getContactDone(QByteArray response, bool ok);
+    void checkUpdateDone(QByteArray response, bool ok);
+    void downloadUpdateDone(QByteArray response, bool ok);
+
+signals:
+    void stepStarted(LoginController::Step step);
+    void statusCleared();
+    void refused(LoginController::Refusal refusal, QString detail = QString(), int line = 0);
+    // The configuration request failed on the way; the body is the
+    // request layer's reason, if any.
+    void transportFailed(QByteArray response);
+    // A log-out has begun: the form waits for the tunnel's end.
+    void busy();
+    // The login is over without a tunnel: the form is the user's again.
+    void idle();
+    // A reconnect found the tunnel down: the login runs again.
+    void reloginNeeded();
+    // Before the account's data: where the tunnel leads.
+    void accountLoading(QString ip, QString location, bool fullAccount);
+    void receivingLoaded(QByteArray response, bool ok);
+    void aliasesLoaded(QByteArray response, bool ok);
+    void contactLoaded(QByteArray response, bool ok);
+    // The account is loaded and the tunnel is up: which services to start.
+    void loggedIn(bool webFilter, bool mailProxy);
+    // The account was loaded after the tunnel had gone down.
+    void loadingStopped();
+    void updateOffered();
+    void noUpdate();
+    void updateProgress(int done, int total);
+
+private:
+    void login();
+    void startVpn();
+    void disconnectVpn();
+    bool writeTunnelFiles(const QByteArray &body);
+    // False (and the loading marked interrupted) once the tunnel is down.
+    bool tunnelStillUp();
+    void tunnelStatus(CnnStatus status);
+
+    Tunnel *tunnel;
+    RequestServer *requestServer;
+    RequestServer *updateServer;
+    QString username;
+    QString userPassword;
+    QString location;
+    CnnStatus lastStatus = Disconnected;
+    bool reconnecting = false;
+    // OpenVPN went from up back to connecting by itself: when it is up
+    // again the login is still done.
+    bool tunnelRestarting = false;
+    // The account loading stopped because the tunnel was not up.
+    bool loadingInterrupted = false;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "vpn/CnnStatus.h"
+
+#include <QNetworkProxy>
+#include <QObject>
+#include <QString>
+#include <QTime>
+
+// The tunnel as the rest of the client sees it: what starts and stops it,
+// the state it reports and where it leads. Which kind runs (OpenVPN on a
+// terminal in this process, a scripted one in tests) is decided by whoever
+// constructs it; the build decides which kinds exist.
+class Tunnel : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Tunnel(QObject *parent = nullptr);
+
+    virtual void start() = 0;
+    // A silent stop leaves the status line alone (a failure text stays).
+    virtual void stop(bool silent) = 0;
+    // Down and up again; the state stays Reconnecting until the new start.
+    virtual void reconnect() = 0;
+
+    virtual void setConfig(const QString &path) = 0;
+    virtual void setCredentials(const QString &user, const QString &password) = 0;
+    // A proxy without host name means none.
+    virtual void setProxy(const QNetworkProxy &proxy) = 0;
+
+    virtual CnnStatus getStatus() const = 0;
+    virtual QString getIp() const = 0;
+    // The tunnel device of the last run (Windows: the adapter's GUID).
+    virtual QString getAdapterGuid() const = 0;
+    virtual QTime getConnectedSince() const = 0;
+
+signals:
+    void statusChanged(CnnStatus status, QString text);
+    void error(QString text);
+
+public slots:
+    // The machine is about to sleep / has woken up.
+    virtual void systemSuspending() = 0;
+    virtual void systemResumed() = 0;
+};

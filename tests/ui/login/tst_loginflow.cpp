@@ -1,0 +1,337 @@
+// The login dialog on the scripted tunnel: what the user sees of a login,
+// a failure, a reconnect and an update, with the local service answering.
+// Needs neither root nor OpenVPN. The flow's decisions are tested in
+// tst_logincontroller, the real tunnel's share in tst_logindlg and
+// tst_loginfaults.
+#include "ModalBoxAnswer.h"
+#include "net/RequestServer.h"
+#include "ui/login/LoginTestBed.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QTimer>
+
+class TestLoginFlow : public QObject, public LoginTestBed
+{
+    Q_OBJECT
+
+    static QPushButton *button(const char *name) { return child<QPushButton>(name); }
+
+    static MainForm *shownMainForm()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && qobject_cast<MainForm *>(window))
+                return qobject_cast<MainForm *>(window);
+        }
+        return nullptr;
+    }
+
+    void logInAsDemo()
+    {
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The updater the service offers leaves a mark when it runs.
+        QFile updater(scratchFile(QStringLiteral("updater.sh")));
+        QVERIFY(updater.open(QIODevice::WriteOnly));
+        // Large enough to be reported in several steps.
+        updater.write("#!/bin/sh\ntouch updater-ran\nexit 0\n" + QByteArray(4 << 20, '#') + "\n");
+        updater.close();
+        QVERIFY2(
+            startBed({QStringLiteral("--update-file"), updater.fileName()}, ScriptedTunnelKind),
+            qPrintable(bedError));
+    }
+
+    void cleanupTestCase() { endBed(); }
+
+    void init()
+    {
+        resetBed();
+        scriptedTunnel()->setConnectsByItself(true);
+    }
+
+    void loginLoadsTheAccountAndLogsOut_data()
+    {
+        QTest::addColumn<QString>("loginButton");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tunnelUser");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("full account")
+            << "loginBtn"
+            << "Log me into quillnet"
+            << "demo"
+            << QStringList{"/server/config.php", "GetForwarding", "GetAliases", "GetEmail"};
+        // The free account asks for nothing but the configuration.
+        QTest::newRow("free account") << "freeLoginBtn"
+                                      << "Login to free quillnet"
+                                      << "vestor" << QStringList{"/server/config.php"};
+    }
+
+    void loginLoadsTheAccountAndLogsOut()
+    {
+        QFETCH(QString, loginButton);
+        QFETCH(QString, caption);
+        QFETCH(QString, tunnelUser);
+        QFETCH(QStringList, requests);
+        newDialog();
+        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::mouseClick(button(qPrintable(loginButton)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QVERIFY(!loginDlg->isVisible());
+        QCOMPARE(requestsSeen(), requests);
+        QCOMPARE(scriptedTunnel()->user(), tunnelUser);
+        QCOMPARE(scriptedTunnel()->config(), QStringLiteral("quillnet.ovpn"));
+        QVERIFY(QFile::exists(QStringLiteral("cert.crt")) &&
+                QFile::exists(QStringLiteral("quillnet.ovpn")));
+        QCOMPARE(button(qPrintable(loginButton))->text(), QStringLiteral("Disconnect"));
+        QVERIFY(trayWidget->toolTip().startsWith(
+            QStringLiteral("Quillnet by Korvex\nIP: 10.8.0.1\nConnected since ")));
+
+        logOutAndWait();
+        QCOMPARE(button(qPrintable(loginButton))->text(), caption);
+        QCOMPARE(toolRuns(), (QStringList{"enable", "disable"}));
+        QCOMPARE(trayWidget->toolTip(), QStringLiteral("Quillnet by Korvex"));
+    }
+
+    void refusalsAndFailuresAreExplained_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("behaviour");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("empty password") << "demo"
+                                        << ""
+                                        << ""
+                                        << "Fill in your user name and password, please.";
+        QTest::newRow("service refuses") << "demo"
+                                         << "wrong"
+                                         << ""
+                                         << "Login failed.";
+        QTest::newRow("tunnel refuses") << "demo"
+                                        << "demo123"
+                                        << "tunnel-fails"
+                                        << "Authentication failed.";
+        QTest::newRow("service unreachable") << "demo"
+                                             << "demo123"
+                                             << "close"
+                                             << "Server connection failure.";
+        QTest::newRow("service stalls") << "demo"
+                                        << "demo123"
+                                        << "stall"
+                                        << "Error occured.";
+    }
+
+    void refusalsAndFailuresAreExplained()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, behaviour);
+        QFETCH(QString, firstLine);
+        newDialog();
+        const bool tunnelFails = behaviour == QLatin1String("tunnel-fails");
+        if (tunnelFails)
+            scriptedTunnel()->setConnectsByItself(false);
+        else if (!behaviour.isEmpty())
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=") +
+                            behaviour);
+        const qsizetype callsBefore = scriptedTunnel()->calls().size();
+        typeCredentials(user, password);
+        QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
+        if (tunnelFails) {
+            QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Connecting, 30000);
+            scriptedTunnel()->fail(QStringLiteral(
+                "Authentication failed.\nCheck your VPN access subscription, please."));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(attention().contains(firstLine), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(button("loginBtn")->isEnabled(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        if (behaviour == QLatin1String("close")) {
+            QVERIFY(attention().contains(QStringLiteral("<a href='proxy'>Proxy settings</a>")));
+            QVERIFY(attention().contains(QStringLiteral("<a href='support'>Support</a>")));
+        }
+        // Only a tunnel that was asked for may have been started.
+        QCOMPARE(scriptedTunnel()->calls().mid(callsBefore).contains(QStringLiteral("start")),
+                 tunnelFails);
+        QVERIFY(!mainFormShown());
+    }
+
+    // A privacy client fails closed: once the tunnel is down, no further
+    // account request leaves the machine outside it.
+    void tunnelDownStopsTheAccountLoading_data()
+    {
+        QTest::addColumn<QString>("heldRequest");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("while the forwarding loads")
+            << "GetForwarding" << QStringList{"/server/config.php", "GetForwarding"};
+        QTest::newRow("while the aliases load")
+            << "GetAliases" << QStringList{"/server/config.php", "GetForwarding", "GetAliases"};
+    }
+
+    void tunnelDownStopsTheAccountLoading()
+    {
+        QFETCH(QString, heldRequest);
+        QFETCH(QStringList, requests);
+        newDialog();
+        // The held answer comes only after the tunnel is down.
+        service.control(QStringLiteral("/_control/behave?path=/server/api.php&akce=") +
+                        heldRequest + QStringLiteral("&mode=delay&ms=1500"));
+        RequestServer *client = loginDlg->findChildren<RequestServer *>().value(0);
+        QVERIFY(client);
+        bool answered = false;
+        bool busyAfterAnswer = false;
+        // Connected after the dialog's own slot: sees what the dialog did.
+        const auto note = [&] {
+            answered = true;
+            busyAfterAnswer = client->isBusy();
+        };
+        const QMetaObject::Connection watch =
+            heldRequest == QLatin1String("GetForwarding")
+                ? connect(client, &RequestServer::getReceivingDone, this, note)
+                : connect(client, &RequestServer::getAliasesDone, this, note);
+        logInAsDemo();
+        QStringList seen;
+        QTRY_VERIFY_WITH_TIMEOUT((seen += requestsSeen()).contains(heldRequest), 30000);
+        scriptedTunnel()->drop();
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
+        disconnect(watch);
+        QVERIFY(!busyAfterAnswer);
+        QCOMPARE(seen + requestsSeen(), requests);
+        QVERIFY(!mainFormShown());
+        QVERIFY(attention().contains(QStringLiteral("Server connection failure.")));
+        QVERIFY(button("loginBtn")->isEnabled());
+    }
+
+    void automaticLoginAfterTheUpdateCheck()
+    {
+        QSettings settings;
+        settings.setValue(QLatin1String(SettingsKey::RememberUser), true);
+        settings.setValue(QLatin1String(SettingsKey::AutoLogin), false);
+        settings.setValue(QLatin1String(SettingsKey::Username), QStringLiteral("demo"));
+        settings.setValue(QLatin1String(SettingsKey::Password), QStringLiteral("demo123"));
+        newDialog();
+        QCOMPARE(child<QLineEdit>("usernameEdit")->text(), QStringLiteral("demo"));
+        QTest::qWait(300);
+        QCOMPARE(requestsSeen(), QStringList()); // no login by itself
+
+        delete loginDlg;
+        loginDlg = nullptr;
+        settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
+        settings.sync();
+        loginDlg = new LoginDlg;
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(requestsSeen().mid(0, 2),
+                 (QStringList{"/server/update.php", "/server/config.php"}));
+        logOutAndWait();
+    }
+
+    void reconnectKeepsTheAdapter_data()
+    {
+        QTest::addColumn<bool>("tunnelEnds");
+        QTest::addColumn<bool>("serviceAway");
+        QTest::newRow("tunnel up") << false << false;
+        // The reconnect then finds the tunnel down already.
+        QTest::newRow("tunnel ends while the user is asked") << true << false;
+        QTest::newRow("the same, and the login fails") << true << true;
+    }
+
+    void reconnectKeepsTheAdapter()
+    {
+        QFETCH(bool, tunnelEnds);
+        QFETCH(bool, serviceAway);
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        MainForm *mainForm = shownMainForm();
+        QVERIFY(mainForm);
+        service.takeRequests();
+        if (serviceAway)
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=close"));
+        {
+            ModalBoxAnswer yes(QMessageBox::Yes, [tunnelEnds] {
+                if (!tunnelEnds)
+                    return true;
+                if (vpnConnection->getStatus() == Connected)
+                    vpnConnection->stop(false);
+                return vpnConnection->getStatus() == Disconnected;
+            });
+            mainForm->on_reconnectImgBtn_clicked();
+            QVERIFY(yes.texts.value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
+        if (serviceAway) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                attention().contains(QStringLiteral("Server connection failure.")), 30000);
+            service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=normal"));
+            QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(vpnConnection->getStatus(), Connected);
+        QVERIFY(!loginDlg->isVisible());
+        QCOMPARE(requestsSeen().first(), QStringLiteral("/server/config.php"));
+        QVERIFY(!toolRuns().contains(QStringLiteral("disable")));
+
+        // The next log-out is one like any other: the adapter goes, and no
+        // login follows.
+        logOutAndWait();
+        QCOMPARE(toolRuns().last(), QStringLiteral("disable"));
+    }
+
+    // An error page in place of the updater is neither kept nor run, and
+    // the user is told.
+    void failedUpdateDownloadRunsNothing()
+    {
+        QFile::remove(QStringLiteral("updater-ran"));
+        service.control(QStringLiteral("/_control/update?offer=1"));
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=http-error"));
+        {
+            ModalBoxAnswer yes(QMessageBox::Yes);
+            newDialog();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Update failed.")), 20000);
+        QVERIFY(button("loginBtn")->isEnabled());
+        QVERIFY(!QFile::exists(QStringLiteral("update")));
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(QStringLiteral("updater-ran")));
+        service.control(QStringLiteral("/_control/update?offer=0"));
+    }
+
+    // Last: once the client has ended the event loop, no nested loop of this
+    // process runs again.
+    void updateDeclinedThenInstalled()
+    {
+        QFile::remove(QStringLiteral("updater-ran"));
+        service.control(QStringLiteral("/_control/update?offer=1"));
+        {
+            ModalBoxAnswer no(QMessageBox::No);
+            newDialog();
+            QVERIFY(
+                no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
+        }
+        // Declined: the dialog is there for a login as usual.
+        QVERIFY(button("loginBtn")->isEnabled());
+        // Progress shows as a whole percentage, without dots.
+        QLabel *statusLbl = child<QLabel>("statusLbl");
+        loginDlg->updateProgress(1, 3);
+        QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
+        loginDlg->updateProgress(7, 0); // size unknown: nothing to show
+        QTest::qWait(500);
+        QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
+
+        ModalBoxAnswer yes(QMessageBox::Yes);
+        delete loginDlg;
+        loginDlg = new LoginDlg;
+        // The client ends its event loop once the updater runs.
+        QEventLoop loop;
+        QTimer::singleShot(20000, &loop, [&] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QVERIFY(QFileInfo(QStringLiteral("update")).isExecutable());
+        QTRY_VERIFY(QFile::exists(QStringLiteral("updater-ran")));
+    }
+};
+
+QTEST_MAIN(TestLoginFlow)
+#include "tst_loginflow.moc"
