@@ -255,6 +255,8 @@ void SmtpRoxyServer::queryDone(MailInfo info)
         return;
     }
     deliver();
+    // A refused message: the rest of it is read (and dropped) at once.
+    resumeClientLater(true);
 }
 
 void SmtpRoxyServer::relayUnreachable()

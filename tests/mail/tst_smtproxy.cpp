@@ -146,6 +146,8 @@ private slots:
     void otherUsersConnectionClosedAtOnce_data();
     void otherUsersConnectionClosedAtOnce();
     void idleConnectionClosed();
+    void senderThatBreaksTheLineRefused_data();
+    void senderThatBreaksTheLineRefused();
 
 private:
     // The mail program sends `message` to the proxy and the decision is
@@ -1041,6 +1043,39 @@ void TestSmtpRoxy::idleConnectionClosed()
     answer(SendNormally);
     QVERIFY(readReply(client).startsWith("250"));
     QCOMPARE(relay.messages().size(), 1);
+}
+
+void TestSmtpRoxy::senderThatBreaksTheLineRefused_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::newRow("CR LF and a command")
+        << QString("<fox\r\nRCPT TO:<eve@evil.test>\r\nX@anon.test>");
+    QTest::newRow("LF in the header") << QString("<fox@anon.test>\nBcc: eve@evil.test");
+    QTest::newRow("NUL") << QString("<fox") + QChar(0) + "@anon.test>";
+    QTest::newRow("angle brackets") << QString("<fox>, <eve@evil.test>");
+}
+
+// The chosen sender goes into MAIL FROM and the From field: one that would
+// add a command or a field is refused with a reply, and the connection goes
+// on.
+void TestSmtpRoxy::senderThatBreaksTheLineRefused()
+{
+    QFETCH(QString, from);
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\nDATA\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("354"));
+    client.write(header() + "\r\nbody\r\n.\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    MailInfo info = queries->last().at(0).value<MailInfo>();
+    info.from = from;
+    proxy->queryDone(info);
+    QVERIFY(readReply(client).startsWith("554"));
+    client.write("QUIT\r\n");
+    QVERIFY(readReply(client).startsWith("221"));
+    QVERIFY(relay.messages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSmtpRoxy)
