@@ -566,6 +566,10 @@ There may be other mail proxy running.</source>
         <translation>Proxy pro anonymizaci e-mailů se nepodařilo otevřít port %1.
 Pravděpodobně běží jiná poštovní proxy.</translation>
     </message>
+    <message>
+        <source>Some aliases sent by the service were not valid and were left out.</source>
+        <translation>Některé aliasy zaslané službou nebyly platné a byly vynechány.</translation>
+    </message>
 </context>
 <context>
     <name>PersonalPage</name>

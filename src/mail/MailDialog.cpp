@@ -23,6 +23,9 @@ QHBoxLayout *captionRow(const QString &caption, const QString &value, QWidget *p
     auto *captionLbl = new QLabel(caption, parent);
     captionLbl->setStyleSheet(QStringLiteral("font: bold"));
     auto *valueLbl = new QLabel(value, parent);
+    // The value comes from the message: markup in it must stay text, not
+    // draw warnings or links of its own inside the dialog.
+    valueLbl->setTextFormat(Qt::PlainText);
     valueLbl->setWordWrap(true);
     row->addWidget(captionLbl, 0, Qt::AlignLeft | Qt::AlignTop);
     row->addWidget(valueLbl, 1, Qt::AlignLeft | Qt::AlignTop);

@@ -1,6 +1,7 @@
 #include "mail/SmtpInterceptionSession.h"
 
 #include "mail/MailHeaders.h"
+#include "mail/SmtpText.h"
 
 #include <cstring>
 #include <utility>
@@ -9,6 +10,9 @@ namespace {
 
 // The reply to a message whose header was too large to hold.
 constexpr char headerTooLarge[] = "552 5.3.4 Message header too large for the mail proxy\r\n";
+// The reply to a message whose chosen sender would not fit in one command
+// or header line.
+constexpr char senderRefused[] = "554 5.7.1 The chosen sender address is not valid\r\n";
 // The reply to a command that would carry the message past the proxy.
 constexpr char notHere[] = "502 5.5.1 Command not available through the mail proxy\r\n";
 
@@ -232,9 +236,7 @@ void SmtpInterceptionSession::collect(QByteArrayView chunk, bool lineEnded)
     heldBytes += chunk.size();
     if (heldBytes > maxHeldHeader) {
         // Relaying it unrewritten under an alias is no option: refused.
-        heldPiece.clear();
-        lines.clear();
-        current = Refusing;
+        refuseMessage(headerTooLarge);
         refuseMessageLine(chunk, lineEnded);
         return;
     }
@@ -316,12 +318,25 @@ void SmtpInterceptionSession::refuseMessageLine(QByteArrayView chunk, bool lineE
 {
     if (!atLineStart || !lineEnded || withoutLineEnd(chunk) != ".")
         return;
-    forClient += headerTooLarge;
+    forClient += refusal;
     // The relay still holds the refused message's envelope.
     forRelay += "RSET\r\n";
     awaitedReplies += Swallow;
     resetMessage();
     current = Envelope;
+}
+
+// The rest of the message is read and dropped; its end is answered with
+// `reply`.
+void SmtpInterceptionSession::refuseMessage(const char *reply)
+{
+    const bool ended = !lines.isEmpty() && lines.last() == QLatin1String(".");
+    heldPiece.clear();
+    lines.clear();
+    refusal = reply;
+    current = Refusing;
+    if (ended)
+        refuseMessageLine(".\r\n", true);
 }
 
 void SmtpInterceptionSession::startQuery()
@@ -436,6 +451,15 @@ bool SmtpInterceptionSession::decide(const MailInfo &answer)
     if (answer.recipients.isEmpty()) {
         // No recipient to put on the new envelope: refused like "do not send".
         return false;
+    }
+    // The chosen sender, "<address>", becomes the MAIL FROM command and the
+    // From field: a line break would add commands or fields of its own, a
+    // bracket more addresses.
+    const QStringView address = QStringView(answer.from).mid(1, answer.from.size() - 2);
+    if (!answer.from.startsWith(QLatin1Char('<')) || !answer.from.endsWith(QLatin1Char('>')) ||
+        address.isEmpty() || !SmtpText::fitsOnOneLine(address.toString(), true)) {
+        refuseMessage(senderRefused);
+        return true;
     }
     info = answer;
     rewriteFrom(lines, info.from);

@@ -23,8 +23,9 @@ public:
         RecipientsSent,
         DataSent,
         Relaying,
-        // The header did not fit in maxHeldHeader: the rest of the message
-        // is read and dropped, and the message refused at its end.
+        // The header did not fit in maxHeldHeader, or the chosen sender
+        // cannot be written: the rest of the message is read and dropped,
+        // and the message refused at its end.
         Refusing
     };
 
@@ -79,6 +80,7 @@ private:
     void answerHere(QByteArrayView line);
     void sendCommandToRelay(QByteArrayView line, char fate);
     void passReply(QByteArrayView line);
+    void refuseMessage(const char *reply);
     void startQuery();
     bool advanceEnvelope();
     void releaseHeldLines();
@@ -111,6 +113,8 @@ private:
     // before it, so that a mail program that pipelines gets its replies in
     // order.
     bool waitingForReplies = false;
+    // The reply that ends a refused message.
+    QByteArray refusal;
     // What is left of a refused BDAT command's chunk, read and dropped.
     qint64 chunkToDrop = 0;
 

@@ -1,6 +1,7 @@
 #include "mail/SmtpRoxyServer.h"
 
 #include "app/Deployment.h"
+#include "platform/LocalPeerOwner.h"
 
 #include <QTcpServer>
 #include <QTimer>
@@ -16,6 +17,16 @@ constexpr qint64 maxRelayBacklog = 1024 * 1024;
 
 // The greeting a mail program gets when the relay is out of reach.
 constexpr char relayUnreachableReply[] = "421 4.4.1 Mail relay not reachable, try again later\r\n";
+// The last words to a mail program that stayed silent too long.
+constexpr char idleReply[] = "421 4.4.2 Idle for too long, closing connection\r\n";
+
+// The loopback address could not be taken only because this machine has
+// no IPv6: then nobody else can take it either.
+bool noSuchAddress(QAbstractSocket::SocketError error)
+{
+    return error == QAbstractSocket::SocketAddressNotAvailableError ||
+           error == QAbstractSocket::UnsupportedSocketOperationError;
+}
 
 // Drops a socket outside its own signal handlers.
 void release(QTcpSocket *socket)
@@ -30,10 +41,17 @@ void release(QTcpSocket *socket)
 } // namespace
 
 SmtpRoxyServer::SmtpRoxyServer(QObject *parent)
-    : QObject(parent), server(new QTcpServer(this)), relayConnectTimer(new QTimer(this))
+    : QObject(parent), server(new QTcpServer(this)), server6(new QTcpServer(this)),
+      peerOwner(LocalPeerOwner::create()), relayConnectTimer(new QTimer(this)),
+      idleTimer(new QTimer(this))
 {
-    server->setMaxPendingConnections(3);
-    connect(server, &QTcpServer::newConnection, this, &SmtpRoxyServer::clientNew);
+    for (QTcpServer *listener : {server, server6}) {
+        listener->setMaxPendingConnections(3);
+        connect(listener, &QTcpServer::newConnection, this, &SmtpRoxyServer::clientNew);
+    }
+    idleTimer->setSingleShot(true);
+    idleTimer->setInterval(defaultIdleTimeout);
+    connect(idleTimer, &QTimer::timeout, this, [this] { closeWithReply(idleReply); });
     relayConnectTimer->setSingleShot(true);
     relayConnectTimer->setInterval(defaultRelayConnectTimeout);
     connect(relayConnectTimer, &QTimer::timeout, this, &SmtpRoxyServer::relayUnreachable);
@@ -42,6 +60,7 @@ SmtpRoxyServer::SmtpRoxyServer(QObject *parent)
 SmtpRoxyServer::~SmtpRoxyServer()
 {
     server->close();
+    server6->close();
 }
 
 quint16 SmtpRoxyServer::port() const
@@ -60,6 +79,11 @@ void SmtpRoxyServer::setRelayConnectTimeout(int ms)
     relayConnectTimer->setInterval(ms);
 }
 
+void SmtpRoxyServer::setIdleTimeout(int ms)
+{
+    idleTimer->setInterval(ms);
+}
+
 void SmtpRoxyServer::startProxy()
 {
     startProxy(defaultPort);
@@ -71,29 +95,52 @@ void SmtpRoxyServer::startProxy(quint16 port)
         return;
     session.start();
     // Loopback only: anyone else on the network must not be able to send
-    // mail through the user's relay session.
-    if (!server->listen(QHostAddress::LocalHost, port))
+    // mail through the user's relay session. Both loopback addresses: a
+    // mail program may reach "localhost" on either, and one left free
+    // could be taken by another user's listener, which would then get
+    // this user's mail and login.
+    if (!server->listen(QHostAddress::LocalHost, port)) {
         emit serverError(server->serverError());
+        return;
+    }
+    if (!server6->listen(QHostAddress::LocalHostIPv6, server->serverPort()) &&
+        !noSuchAddress(server6->serverError())) {
+        server->close();
+        emit serverError(server6->serverError());
+    }
 }
 
 void SmtpRoxyServer::stopProxy()
 {
     abortConnection();
     server->close();
+    server6->close();
 }
 
 void SmtpRoxyServer::clientNew()
 {
+    for (QTcpServer *listener : {server, server6}) {
+        while (QTcpSocket *socket = listener->nextPendingConnection())
+            accept(socket);
+    }
+}
+
+void SmtpRoxyServer::accept(QTcpSocket *socket)
+{
+    // Another user of this machine must neither send under this user's
+    // aliases nor see this user's dialog, nor keep the place taken: closed
+    // before a word is said.
+    if (!peerOwner->isSameUser(*socket)) {
+        release(socket);
+        return;
+    }
     if (clientCount >= 1) {
         // One connection at a time: the decision belongs to one message.
-        if (QTcpSocket *refused = server->nextPendingConnection())
-            release(refused);
+        release(socket);
         return;
     }
     release(clientSocket);
-    clientSocket = server->nextPendingConnection();
-    if (!clientSocket)
-        return;
+    clientSocket = socket;
 
     session.start();
     unread.clear();
@@ -118,6 +165,7 @@ void SmtpRoxyServer::clientNew()
 
     // Counted before connecting: a failure may be reported at once.
     ++clientCount;
+    idleTimer->start();
     relayConnectTimer->start();
     if (relayHost.isEmpty()) {
         const Deployment &deployment = Deployment::current();
@@ -184,6 +232,16 @@ void SmtpRoxyServer::deliver()
     }
     if (session.takeQueryRequest())
         emit showQuery(session.mailInfo());
+    watchIdleness();
+}
+
+void SmtpRoxyServer::watchIdleness()
+{
+    // The user may take any time to decide; the wait begins again after.
+    if (!clientSocket || session.waitingForDecision())
+        idleTimer->stop();
+    else
+        idleTimer->start();
 }
 
 void SmtpRoxyServer::queryDone(MailInfo info)
@@ -197,11 +255,19 @@ void SmtpRoxyServer::queryDone(MailInfo info)
         return;
     }
     deliver();
+    // A refused message: the rest of it is read (and dropped) at once.
+    resumeClientLater(true);
 }
 
 void SmtpRoxyServer::relayUnreachable()
 {
+    closeWithReply(relayUnreachableReply);
+}
+
+void SmtpRoxyServer::closeWithReply(const char *reply)
+{
     relayConnectTimer->stop();
+    idleTimer->stop();
     QTcpSocket *client = clientSocket;
     QTcpSocket *relay = relaySocket;
     clientSocket = nullptr;
@@ -213,7 +279,7 @@ void SmtpRoxyServer::relayUnreachable()
     // Closed once the reply has gone out, and released then.
     client->disconnect(this);
     connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-    client->write(relayUnreachableReply);
+    client->write(reply);
     client->disconnectFromHost();
     if (client->state() == QAbstractSocket::UnconnectedState)
         client->deleteLater();
@@ -222,6 +288,7 @@ void SmtpRoxyServer::relayUnreachable()
 void SmtpRoxyServer::abortConnection()
 {
     relayConnectTimer->stop();
+    idleTimer->stop();
     QTcpSocket *client = clientSocket;
     QTcpSocket *relay = relaySocket;
     clientSocket = nullptr;

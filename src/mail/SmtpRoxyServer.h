@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QTcpSocket>
+#include <memory>
 
+class LocalPeerOwner;
 class QTcpServer;
 class QTimer;
 
@@ -27,6 +29,11 @@ public:
     // A relay that has not taken the connection by then counts as out of
     // reach.
     static constexpr int defaultRelayConnectTimeout = 15000;
+    // A connection on which neither side has said anything for this long
+    // (the user's decision aside) is closed, so that a stalled or hostile
+    // client cannot keep the one place taken. Five minutes is what mail
+    // servers commonly allow a client between commands.
+    static constexpr int defaultIdleTimeout = 5 * 60 * 1000;
 
     explicit SmtpRoxyServer(QObject *parent = nullptr);
     ~SmtpRoxyServer() override;
@@ -38,6 +45,8 @@ public:
     void setRelay(const QString &host, quint16 port);
     // Another time-out for reaching the relay, in milliseconds (tests).
     void setRelayConnectTimeout(int ms);
+    // Another idle time-out, in milliseconds (tests).
+    void setIdleTimeout(int ms);
 
 signals:
     void clientError(QAbstractSocket::SocketError error);
@@ -57,14 +66,20 @@ public slots:
     void server2client();
 
 private:
+    void accept(QTcpSocket *socket);
     void deliver();
+    void watchIdleness();
     void resumeClientLater(bool wasWaiting);
     // The relay could not be reached: the mail program is told so with a
     // 421 reply and its connection closed, and the proxy is free again.
     void relayUnreachable();
+    // The mail program gets `reply`, then its connection is closed.
+    void closeWithReply(const char *reply);
 
     int clientCount = 0;
-    QTcpServer *server = nullptr;
+    QTcpServer *server = nullptr;  // 127.0.0.1
+    QTcpServer *server6 = nullptr; // ::1, which "localhost" may name as well
+    std::unique_ptr<LocalPeerOwner> peerOwner;
     QTcpSocket *clientSocket = nullptr;
     QTcpSocket *relaySocket = nullptr;
     SmtpInterceptionSession session;
@@ -72,4 +87,5 @@ private:
     QString relayHost; // empty: the deployment's
     quint16 relayPort = 0;
     QTimer *relayConnectTimer; // runs while the relay is being reached
+    QTimer *idleTimer;         // runs while a connection waits on neither side
 };

@@ -1,6 +1,7 @@
 #include "support/SendMail.h"
 
 #include "app/Deployment.h"
+#include "mail/SmtpText.h"
 #include "support/SmtpMessage.h"
 
 #include <QTcpSocket>
@@ -28,27 +29,12 @@ void SendMail::setProxy(const QNetworkProxy &proxy)
     socket->setProxy(proxy);
 }
 
-namespace {
-
-// What ends up in an SMTP command or a header line must not be able to end
-// it and start another: the sender address may be the service's answer.
-bool fitsOnOneLine(const QString &text, bool isAddress)
-{
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0))
-            return false;
-        if (isAddress && (c == QLatin1Char('<') || c == QLatin1Char('>')))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 void SendMail::send(const QString &from, const QString &to, const QString &subject,
                     const QString &body, bool copyToSender)
 {
-    if (!fitsOnOneLine(from, true) || !fitsOnOneLine(to, true) || !fitsOnOneLine(subject, false)) {
+    // The sender address may be the service's answer.
+    if (!SmtpText::fitsOnOneLine(from, true) || !SmtpText::fitsOnOneLine(to, true) ||
+        !SmtpText::fitsOnOneLine(subject, false)) {
         // Reported like every other failure: after send() has returned.
         state = Finished;
         QTimer::singleShot(0, this, [this] {

@@ -28,6 +28,8 @@ ProgressLbl::ProgressLbl(QWidget *parent)
 {
     textLabel->setObjectName(QStringLiteral("textLabel"));
     textLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Notices may quote the service's answers: never read as markup.
+    textLabel->setTextFormat(Qt::PlainText);
     iconLabel->setObjectName(QStringLiteral("iconLabel"));
     iconLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
 

@@ -82,15 +82,21 @@ public:
         if (!queried)
             return;
         MailInfo answer = session.mailInfo();
-        const int option = choice.isEmpty() ? 0 : choice.at(0) % 3;
+        const int option = choice.isEmpty() ? 0 : choice.at(0) % 4;
         if (option == 1)
             answer.from = QStringLiteral("<swift.fox@anon.test>");
         else if (option == 2)
             answer.from.clear();
+        else if (option == 3) // a sender that would add a command of its own
+            answer.from = QStringLiteral("<fox\r\nRCPT TO:<eve@evil.test>\r\n@anon.test>");
+        const bool asked = session.state() == SmtpInterceptionSession::Querying;
         if (!session.decide(answer)) {
             restart();
             return;
         }
+        // Refused, never put on an envelope.
+        require(!asked || option != 3 || session.state() == SmtpInterceptionSession::Refusing ||
+                session.state() == SmtpInterceptionSession::Envelope);
         session.takeForRelay();
         settle();
         offerClientBytes();

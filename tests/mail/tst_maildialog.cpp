@@ -57,6 +57,7 @@ class TestMailDialog : public QObject
 private slots:
     void initTestCase();
     void form();
+    void mailDataShownAsText();
     void mailList_data();
     void mailList();
     void answers_data();
@@ -96,6 +97,24 @@ void TestMailDialog::form()
     QCOMPARE(texts, (QStringList{"Send this email anonymously?",
                                  "To:", "bob@example.net, carl@example.net",
                                  "Subject:", QString::fromUtf8("äöü")}));
+}
+
+// A message's own markup must not draw inside the dialog (a fake warning,
+// a link): what it says is shown as the text it is.
+void TestMailDialog::mailDataShownAsText()
+{
+    MailInfo info = query();
+    info.subject = "<h1 style='color:red'>Your account is blocked</h1>";
+    info.recipients = QStringList{"<a href='http://evil.test'>bob</a>@example.net"};
+    MailDialog dialog(info);
+    int shown = 0;
+    for (QLabel *label : dialog.findChildren<QLabel *>()) {
+        if (label->text() == info.subject || label->text() == info.recipients.first()) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            ++shown;
+        }
+    }
+    QCOMPARE(shown, 2);
 }
 
 void TestMailDialog::mailList_data()

@@ -12,7 +12,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -51,6 +50,24 @@ with smtplib.SMTP("127.0.0.1", port, timeout=20) as smtp:
         print("encrypted", flush=True)
     with open(path, "rb") as message:
         smtp.sendmail(sender, recipients, message.read())
+)";
+
+// The system's interpreter: another user may not reach one installed under
+// root's home.
+const QString systemPython = QStringLiteral("/usr/bin/python3");
+
+// Sends one message with smtplib, printing how the attempt ended.
+// Arguments: host, port.
+const char smtplibAttempt[] = R"(
+import smtplib, sys
+try:
+    with smtplib.SMTP(sys.argv[1], int(sys.argv[2]), timeout=5) as smtp:
+        smtp.sendmail("eve@example.org", ["bob@example.net"], b"Subject: hi\r\n\r\nbody\r\n")
+    print("sent")
+except smtplib.SMTPServerDisconnected:
+    print("disconnected")
+except Exception as error:
+    print("failed:", repr(error))
 )";
 
 QByteArray header(const QByteArray &from = "Ann Smith <ann@example.org>")
@@ -121,6 +138,15 @@ private slots:
     void unreachableRelayAnswered421();
     void lateAnswerLeavesNewerConnectionAlone_data();
     void lateAnswerLeavesNewerConnectionAlone();
+    void reachableOnBothLoopbackAddresses_data();
+    void reachableOnBothLoopbackAddresses();
+    void notStartedWhenALoopbackAddressIsTaken_data();
+    void notStartedWhenALoopbackAddressIsTaken();
+    void otherUsersConnectionClosedAtOnce_data();
+    void otherUsersConnectionClosedAtOnce();
+    void idleConnectionClosed();
+    void senderThatBreaksTheLineRefused_data();
+    void senderThatBreaksTheLineRefused();
 
 private:
     // The mail program sends `message` to the proxy and the decision is
@@ -128,7 +154,8 @@ private:
     int send(MailProgram program, const QByteArray &message, const QStringList &recipients,
              Decision decision, const QStringList &extraArguments = {});
     void answer(Decision decision);
-    void connectRaw(QTcpSocket &socket);
+    void connectRaw(QTcpSocket &socket,
+                    const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
     void skipWithout(MailProgram program);
 
     SmtpRelayPeer relay;
@@ -607,9 +634,9 @@ void TestSmtpRoxy::listensOnLoopbackOnly()
     QVERIFY(!socket.waitForConnected(2000));
 }
 
-void TestSmtpRoxy::connectRaw(QTcpSocket &socket)
+void TestSmtpRoxy::connectRaw(QTcpSocket &socket, const QHostAddress &address)
 {
-    socket.connectToHost(QHostAddress::LocalHost, proxy->port());
+    socket.connectToHost(address, proxy->port());
     QVERIFY(socket.waitForConnected(2000));
     QVERIFY(readReply(socket).startsWith("220"));
     socket.write("HELO client.example\r\n");
@@ -815,8 +842,8 @@ void TestSmtpRoxy::unreachableRelayAnswered421()
         QVERIFY2(reply.startsWith("421 "), reply.constData());
         QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
     } else {
-        const int status = send(MailProgram(program), header() + "\r\nHello\r\n",
-                                {"bob@example.net"}, NoQuestion);
+        const int status =
+            send(MailProgram(program), header() + "\r\nHello\r\n", {"bob@example.net"}, NoQuestion);
         QVERIFY2(status > 0, qPrintable(QString("exit status %1").arg(status)));
         QVERIFY2(clientOutput.contains("421 "), clientOutput.constData());
     }
@@ -912,6 +939,138 @@ void TestSmtpRoxy::lateAnswerLeavesNewerConnectionAlone()
     QCOMPARE(envelopeOf(stored), QByteArray("X-Envelope-From: <ann@example.org>\r\n"
                                             "X-Envelope-To: <bob@example.net>\r\n"));
     QCOMPARE(contentOf(stored), header() + "\r\nnewer\r\n");
+}
+
+void TestSmtpRoxy::reachableOnBothLoopbackAddresses_data()
+{
+    QTest::addColumn<QHostAddress>("address");
+    QTest::newRow("127.0.0.1") << QHostAddress(QHostAddress::LocalHost);
+    QTest::newRow("::1") << QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
+void TestSmtpRoxy::reachableOnBothLoopbackAddresses()
+{
+    QFETCH(QHostAddress, address);
+    if (QTcpServer probe; !probe.listen(address))
+        QSKIP("this loopback address is not available here");
+    QTcpSocket client;
+    connectRaw(client, address);
+}
+
+void TestSmtpRoxy::notStartedWhenALoopbackAddressIsTaken_data()
+{
+    QTest::addColumn<QHostAddress>("taken");
+    QTest::addColumn<QHostAddress>("other");
+    QTest::newRow("127.0.0.1 taken")
+        << QHostAddress(QHostAddress::LocalHost) << QHostAddress(QHostAddress::LocalHostIPv6);
+    QTest::newRow("::1 taken") << QHostAddress(QHostAddress::LocalHostIPv6)
+                               << QHostAddress(QHostAddress::LocalHost);
+}
+
+// Another user's listener on either address would get the mail (and the
+// login) of mail programs that reach it: the proxy then does not start at
+// all, and keeps neither address.
+void TestSmtpRoxy::notStartedWhenALoopbackAddressIsTaken()
+{
+    QFETCH(QHostAddress, taken);
+    QFETCH(QHostAddress, other);
+    QTcpServer holder;
+    QTcpServer probe;
+    if (!holder.listen(taken) || !probe.listen(other, holder.serverPort()))
+        QSKIP("both loopback addresses are needed");
+    probe.close();
+
+    SmtpRoxyServer second;
+    QSignalSpy errors(&second, &SmtpRoxyServer::serverError);
+    second.startProxy(holder.serverPort());
+    QCOMPARE(second.port(), quint16(0));
+    QCOMPARE(errors.count(), 1);
+    QTcpServer afterwards;
+    QVERIFY(afterwards.listen(other, holder.serverPort()));
+}
+
+void TestSmtpRoxy::otherUsersConnectionClosedAtOnce_data()
+{
+    reachableOnBothLoopbackAddresses_data();
+}
+
+void TestSmtpRoxy::otherUsersConnectionClosedAtOnce()
+{
+    QFETCH(QHostAddress, address);
+    if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty() ||
+        !QFile::exists(systemPython))
+        QSKIP("needs root, setpriv and the system's python3 to act as another user");
+    if (QTcpServer probe; !probe.listen(address))
+        QSKIP("this loopback address is not available here");
+
+    QProcess other;
+    other.setProcessChannelMode(QProcess::MergedChannels);
+    other.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", systemPython, "-c",
+                            smtplibAttempt, address.toString(), QString::number(proxy->port())});
+    QVERIFY(QTest::qWaitFor([&] { return other.state() == QProcess::NotRunning; }, 20000));
+    QCOMPARE(other.readAll().trimmed(), QByteArray("disconnected"));
+    QCOMPARE(queries->count(), 0);
+
+    // This user's own mail program is served as before.
+    QTcpSocket own;
+    connectRaw(own, address);
+}
+
+void TestSmtpRoxy::idleConnectionClosed()
+{
+    const int idleMs = 300;
+    proxy->setIdleTimeout(idleMs);
+    QTcpSocket idle;
+    connectRaw(idle);
+    QTRY_COMPARE_WITH_TIMEOUT(idle.state(), QAbstractSocket::UnconnectedState, 10000);
+    QVERIFY(idle.readAll().startsWith("421"));
+
+    // The user's decision is not idleness, however long it takes.
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\nDATA\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("354"));
+    client.write(header() + "\r\nbody\r\n.\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    QTest::qWait(3 * idleMs);
+    answer(SendNormally);
+    QVERIFY(readReply(client).startsWith("250"));
+    QCOMPARE(relay.messages().size(), 1);
+}
+
+void TestSmtpRoxy::senderThatBreaksTheLineRefused_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::newRow("CR LF and a command")
+        << QString("<fox\r\nRCPT TO:<eve@evil.test>\r\nX@anon.test>");
+    QTest::newRow("LF in the header") << QString("<fox@anon.test>\nBcc: eve@evil.test");
+    QTest::newRow("NUL") << QString("<fox") + QChar(0) + "@anon.test>";
+    QTest::newRow("angle brackets") << QString("<fox>, <eve@evil.test>");
+}
+
+// The chosen sender goes into MAIL FROM and the From field: one that would
+// add a command or a field is refused with a reply, and the connection goes
+// on.
+void TestSmtpRoxy::senderThatBreaksTheLineRefused()
+{
+    QFETCH(QString, from);
+    QTcpSocket client;
+    connectRaw(client);
+    client.write("MAIL FROM:<ann@example.org>\r\nRCPT TO:<bob@example.net>\r\nDATA\r\n");
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(readReply(client).startsWith("354"));
+    client.write(header() + "\r\nbody\r\n.\r\n");
+    QTRY_COMPARE(queries->count(), 1);
+    MailInfo info = queries->last().at(0).value<MailInfo>();
+    info.from = from;
+    proxy->queryDone(info);
+    QVERIFY(readReply(client).startsWith("554"));
+    client.write("QUIT\r\n");
+    QVERIFY(readReply(client).startsWith("221"));
+    QVERIFY(relay.messages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSmtpRoxy)

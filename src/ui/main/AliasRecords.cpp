@@ -1,5 +1,7 @@
 #include "ui/main/AliasRecords.h"
 
+#include "ui/main/AliasRules.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -12,6 +14,14 @@ QList<MailRedir> AliasRecords::fromAnswer(const QByteArray &body)
     for (const QString &entry : entries)
         records.append(MailRedir::fromString(entry));
     return records;
+}
+
+int AliasRecords::removeInvalid(QList<MailRedir> &records, const QString &aliasDomain)
+{
+    return int(records.removeIf([&](const MailRedir &r) {
+        return !r.alias.isEmpty() &&
+               !AliasRules::forwardError(r.alias, r.forward, aliasDomain).isEmpty();
+    }));
 }
 
 QList<MailRedir> AliasRecords::sorted(QList<MailRedir> records, int column, Qt::SortOrder order)

@@ -19,6 +19,11 @@ public:
     // records in their wire form; empty entries are skipped.
     static QList<MailRedir> fromAnswer(const QByteArray &body);
 
+    // Removes the records that the page would not let the user type
+    // (AliasRules), the service's answer being trusted no further; returns
+    // how many went. Records of an empty alias stay, for sorted() to drop.
+    static int removeInvalid(QList<MailRedir> &records, const QString &aliasDomain);
+
     // The records without those of an empty alias, ordered by `column`;
     // records equal there are ordered by the other column, in the same
     // direction.

@@ -169,6 +169,7 @@ private:
     void aliasRequestSent(const QString &busyText);
     QString aliasAnswerError(const QByteArray &response, bool ok, const QString &refusedText);
     void junkAliasFailed(const QString &error);
+    void showMailSettingsLoaded();
 
 public:
     // Shell widgets.
@@ -203,6 +204,8 @@ public:
     // log-out must not switch the tray's account entries back on.
     bool signedIn = false;
     bool aliasesLoaded = false;
+    // The last alias list answer held records that were not shown.
+    bool aliasesLeftOut = false;
     bool contactLoaded = false;
     bool receivingLoaded = false;
     bool receivingEnabled = false;

@@ -214,7 +214,9 @@ void MainForm::getAliasesDone(QByteArray response, bool ok)
         return;
     }
 
-    showAliasRecords(AliasRecords::fromAnswer(response));
+    QList<MailRedir> records = AliasRecords::fromAnswer(response);
+    aliasesLeftOut = AliasRecords::removeInvalid(records, aliasDomain()) > 0;
+    showAliasRecords(records);
     mail.mailAddBtn->setEnabled(false);
     mail.mailRemoveBtn->setEnabled(false);
     updateMailAliasCombo();
@@ -223,9 +225,20 @@ void MainForm::getAliasesDone(QByteArray response, bool ok)
 
     aliasesLoaded = true;
     if (receivingLoaded)
-        mail.mailProgressLbl->setOk(tr("Settings loaded"), 3000);
+        showMailSettingsLoaded();
     else
         QTimer::singleShot(0, this, &MainForm::getReceiving);
+}
+
+void MainForm::showMailSettingsLoaded()
+{
+    // Said last, where the page says its settings are in: a notice shown
+    // earlier would be gone under the receiving state's busy notice.
+    if (aliasesLeftOut)
+        mail.mailProgressLbl->setAlert(
+            tr("Some aliases sent by the service were not valid and were left out."), 6000);
+    else
+        mail.mailProgressLbl->setOk(tr("Settings loaded"), 3000);
 }
 
 void MainForm::aliasSort()
@@ -445,7 +458,7 @@ void MainForm::getReceivingDone(QByteArray response, bool ok)
         receivingEnabled = !response.startsWith('0');
         receivingLoaded = true;
         // Replaces the busy notice of the request.
-        mail.mailProgressLbl->setOk(tr("Settings loaded"), 3000);
+        showMailSettingsLoaded();
     } else {
         mail.mailProgressLbl->setAlert(error, 6000);
     }

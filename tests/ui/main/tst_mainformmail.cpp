@@ -367,6 +367,25 @@ private slots:
         QCOMPARE(rows(), (QStringList{"b,m@x.org", "a,m@x.org", "c,a@x.org", Placeholder + ","}));
     }
 
+    // The service's list is held to the rules of what the user may type: a
+    // record that breaks them (a line break would reach MAIL FROM and the
+    // From field of mail sent under it) is not shown, and the page says so.
+    void invalidRecordsOfTheServiceLeftOut()
+    {
+        openPage("demo", "demo123");
+        form->getAliasesDone("good,ann@example.org;evil\r\nRCPT TO:<eve@evil.test>,;"
+                             "fwd,ann@example.org\r\nBcc: eve@evil.test;loop,me@anon.test;",
+                             true);
+        QCOMPARE(rows(), (QStringList{"good,ann@example.org", Placeholder + ","}));
+        QCOMPARE(form->mail.mailAliasCombo->count(), 1);
+        QCOMPARE(
+            notice(),
+            QStringLiteral("Some aliases sent by the service were not valid and were left out."));
+
+        form->getAliasesDone("good,ann@example.org;", true);
+        QCOMPARE(notice(), QStringLiteral("Settings loaded"));
+    }
+
     void junkAliasRetriedOnce()
     {
         openPage("demo", "demo123");
