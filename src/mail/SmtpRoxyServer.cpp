@@ -264,15 +264,17 @@ void SmtpRoxyServer::relayUnreachable()
     closeWithReply(relayUnreachableReply);
 }
 
-void SmtpRoxyServer::closeWithReply(const char *reply)
+std::pair<QTcpSocket *, QTcpSocket *> SmtpRoxyServer::detachConnection()
 {
     relayConnectTimer->stop();
     idleTimer->stop();
-    QTcpSocket *client = clientSocket;
-    QTcpSocket *relay = relaySocket;
-    clientSocket = nullptr;
-    relaySocket = nullptr;
     clientCount = 0;
+    return {std::exchange(clientSocket, nullptr), std::exchange(relaySocket, nullptr)};
+}
+
+void SmtpRoxyServer::closeWithReply(const char *reply)
+{
+    const auto [client, relay] = detachConnection();
     release(relay);
     if (!client)
         return;
@@ -287,13 +289,7 @@ void SmtpRoxyServer::closeWithReply(const char *reply)
 
 void SmtpRoxyServer::abortConnection()
 {
-    relayConnectTimer->stop();
-    idleTimer->stop();
-    QTcpSocket *client = clientSocket;
-    QTcpSocket *relay = relaySocket;
-    clientSocket = nullptr;
-    relaySocket = nullptr;
-    clientCount = 0;
+    const auto [client, relay] = detachConnection();
     release(client);
     release(relay);
 }

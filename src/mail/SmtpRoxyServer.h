@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTcpSocket>
 #include <memory>
+#include <utility>
 
 class LocalPeerOwner;
 class QTcpServer;
@@ -75,6 +76,9 @@ private:
     void relayUnreachable();
     // The mail program gets `reply`, then its connection is closed.
     void closeWithReply(const char *reply);
+    // Stops the connection's timers and hands over its two sockets (either
+    // may be null), leaving the proxy free for the next connection.
+    std::pair<QTcpSocket *, QTcpSocket *> detachConnection();
 
     int clientCount = 0;
     QTcpServer *server = nullptr;  // 127.0.0.1

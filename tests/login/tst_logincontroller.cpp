@@ -3,6 +3,7 @@
 // controller's signals and the requests the service saw.
 #include "HttpProxyPeer.h"
 #include "ServicePeer.h"
+#include "TestFiles.h"
 #include "app/ApplicationNames.h"
 #include "app/Deployment.h"
 #include "app/SettingsKeys.h"
@@ -69,25 +70,9 @@ class TestLoginController : public QObject
         });
     }
 
-    QStringList requestsSeen()
-    {
-        QStringList seen;
-        for (const QJsonValue &request : service.takeRequests()) {
-            const QJsonObject r = request.toObject();
-            const QString akce =
-                r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
-            seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
-        }
-        return seen;
-    }
+    QStringList requestsSeen() { return service.takeOperations(); }
 
-    QStringList toolRuns() const
-    {
-        QFile log(toolLog);
-        return log.open(QIODevice::ReadOnly)
-                   ? QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                   : QStringList();
-    }
+    QStringList toolRuns() const { return readLines(toolLog); }
 
     // The story of a full login up to the hand-over, after its first step.
     static QStringList fullLoginAfter(const char *adapterStep)

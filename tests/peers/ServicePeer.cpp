@@ -10,6 +10,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QStringList>
 #include <QTimer>
 
 ServicePeer::ServicePeer()
@@ -91,8 +92,21 @@ QJsonArray ServicePeer::takeRequests()
     return QJsonDocument::fromJson(control(QStringLiteral("/_control/requests?clear=1"))).array();
 }
 
+QStringList ServicePeer::takeOperations()
+{
+    QStringList seen;
+    for (const QJsonValue &request : takeRequests()) {
+        const QJsonObject r = request.toObject();
+        const QString akce =
+            r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
+        seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
+    }
+    return seen;
+}
+
 QString ServicePeer::lastRequestTarget()
 {
     const QJsonArray requests = takeRequests();
-    return requests.isEmpty() ? QString() : requests.last().toObject().value(QStringLiteral("path")).toString();
+    return requests.isEmpty() ? QString()
+                              : requests.last().toObject().value(QStringLiteral("path")).toString();
 }

@@ -30,6 +30,9 @@ public:
     QByteArray control(const QString &pathAndQuery);
     // The requests the service received so far, oldest first (and cleared).
     QJsonArray takeRequests();
+    // The same as the operations asked for: the api.php operation name
+    // ("akce"), or the path of any other request.
+    QStringList takeOperations();
     // The raw path and query of the last request the service received.
     QString lastRequestTarget();
 

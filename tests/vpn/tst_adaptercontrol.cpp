@@ -1,5 +1,6 @@
 // The adapter tool runs only when it has something to switch, and the flag
 // register keeps its byte per adapter.
+#include "TestFiles.h"
 #include "platform/AdapterFlagRegister.h"
 #include "vpn/AdapterControl.h"
 
@@ -19,10 +20,7 @@ class TestAdapterControl : public QObject
     // The commands the tool received so far, one per line.
     QStringList toolRuns() const
     {
-        QFile log(QStringLiteral("tool-runs.txt"));
-        if (!log.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return readLines(QStringLiteral("tool-runs.txt"));
     }
 
 private slots:

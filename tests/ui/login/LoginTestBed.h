@@ -2,6 +2,7 @@
 
 #include "OpenVpnServerPeer.h"
 #include "ServicePeer.h"
+#include "TestFiles.h"
 #include "app/ApplicationNames.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
@@ -145,25 +146,9 @@ public:
     }
 
     // The service's view of the login: the operations it was asked for.
-    QStringList requestsSeen()
-    {
-        QStringList seen;
-        for (const QJsonValue &request : service.takeRequests()) {
-            const QJsonObject r = request.toObject();
-            const QString akce =
-                r.value(QStringLiteral("args")).toObject().value(QStringLiteral("akce")).toString();
-            seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
-        }
-        return seen;
-    }
+    QStringList requestsSeen() { return service.takeOperations(); }
 
-    QStringList toolRuns() const
-    {
-        QFile log(toolLog);
-        return log.open(QIODevice::ReadOnly)
-                   ? QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                   : QStringList();
-    }
+    QStringList toolRuns() const { return readLines(toolLog); }
 
     static bool mainFormShown()
     {

@@ -115,13 +115,7 @@ MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
 
 QStringList MainFormFixture::requestsSeen()
 {
-    QStringList seen;
-    for (const QJsonValue &request : service.takeRequests()) {
-        const QJsonObject r = request.toObject();
-        const QString akce = r.value(QStringLiteral("args")).toObject().value("akce").toString();
-        seen << (akce.isEmpty() ? r.value(QStringLiteral("route")).toString() : akce);
-    }
-    return seen;
+    return service.takeOperations();
 }
 
 QJsonObject MainFormFixture::account(const QString &user)
