@@ -2,6 +2,7 @@
 
 #include "platform/AdapterFlagRegister.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 
 namespace {
@@ -13,8 +14,10 @@ int adapterEnabled = 0;
 
 int runInstaller(const char *command)
 {
+    // From the program's own folder, which only the installation writes:
+    // the working folder belongs to the user, and the tool may run as root.
     QProcess installer;
-    installer.start(QStringLiteral("adapter/tapinstall"),
+    installer.start(QCoreApplication::applicationDirPath() + QStringLiteral("/adapter/tapinstall"),
                     {QLatin1String(command), QLatin1String(HardwareId)}, QIODevice::ReadWrite);
     installer.waitForFinished(InstallerTimeoutMs);
     return installer.exitCode();

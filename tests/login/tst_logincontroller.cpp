@@ -3,6 +3,7 @@
 // controller's signals and the requests the service saw.
 #include "HttpProxyPeer.h"
 #include "ServicePeer.h"
+#include "StandInAdapterTool.h"
 #include "TestFiles.h"
 #include "app/ApplicationNames.h"
 #include "app/Deployment.h"
@@ -72,7 +73,7 @@ class TestLoginController : public QObject
 
     QStringList requestsSeen() { return service.takeOperations(); }
 
-    QStringList toolRuns() const { return readLines(toolLog); }
+    QStringList toolRuns() const { return adapterToolCommands(toolLog); }
 
     // The story of a full login up to the hand-over, after its first step.
     static QStringList fullLoginAfter(const char *adapterStep)
@@ -104,12 +105,8 @@ private slots:
             qunsetenv(name);
         // The adapter tool notes what it was asked.
         toolLog = QDir::current().absoluteFilePath(QStringLiteral("tool-runs.txt"));
-        QDir().mkpath(QStringLiteral("adapter"));
-        QFile tool(QStringLiteral("adapter/tapinstall"));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\necho \"$1\" >> '" + QFile::encodeName(toolLog) + "'\n");
-        tool.close();
-        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+        const QString toolError = installStandInAdapterTool(toolLog);
+        QVERIFY2(toolError.isEmpty(), qPrintable(toolError));
         setApplicationNames();
     }
 

@@ -1,5 +1,6 @@
 // The adapter tool runs only when it has something to switch, and the flag
 // register keeps its byte per adapter.
+#include "StandInAdapterTool.h"
 #include "TestFiles.h"
 #include "platform/AdapterFlagRegister.h"
 #include "vpn/AdapterControl.h"
@@ -18,21 +19,22 @@ class TestAdapterControl : public QObject
     QTemporaryDir runtime;
 
     // The commands the tool received so far, one per line.
-    QStringList toolRuns() const
-    {
-        return readLines(QStringLiteral("tool-runs.txt"));
-    }
+    QStringList toolRuns() const { return readLines(QStringLiteral("tool-runs.txt")); }
 
 private slots:
     void initTestCase()
     {
-        // A stand-in tool in the working directory records how it was run.
+        // A stand-in tool in the program's folder records how it was run;
+        // one in the working folder, which its user controls, is never run.
+        const QString toolError =
+            installStandInAdapterTool(QDir::current().absoluteFilePath("tool-runs.txt"));
+        QVERIFY2(toolError.isEmpty(), qPrintable(toolError));
         QDir().mkdir(QStringLiteral("adapter"));
-        QFile tool(QStringLiteral("adapter/tapinstall"));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\necho \"$*\" >> tool-runs.txt\n");
-        tool.close();
-        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+        QFile planted(QStringLiteral("adapter/tapinstall"));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write("#!/bin/sh\ntouch planted-tool-ran\n");
+        planted.close();
+        planted.setPermissions(planted.permissions() | QFile::ExeOwner);
         QFile::remove(QStringLiteral("tool-runs.txt"));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     }
@@ -49,6 +51,7 @@ private slots:
         disableAdapter();
         QCOMPARE(toolRuns(), (QStringList{"enable tap0901_korvex", "restart tap0901_korvex",
                                           "restart tap0901_korvex", "disable tap0901_korvex"}));
+        QVERIFY(!QFile::exists(QStringLiteral("planted-tool-ran")));
     }
 
     void flagBitsPerAdapter()
@@ -90,10 +93,14 @@ private slots:
     {
         QTest::addColumn<QString>("runtimeDir");
         QTest::addColumn<QString>("expectedFile"); // empty: unreachable
-        QTest::newRow("unset") << "" << "tun0.flags";
-        QTest::newRow("relative") << "run" << "tun0.flags";
-        QTest::newRow("another user's") << "foreign" << "tun0.flags";
-        QTest::newRow("its place taken by a file") << "taken" << "";
+        QTest::newRow("unset") << ""
+                               << "tun0.flags";
+        QTest::newRow("relative") << "run"
+                                  << "tun0.flags";
+        QTest::newRow("another user's") << "foreign"
+                                        << "tun0.flags";
+        QTest::newRow("its place taken by a file") << "taken"
+                                                   << "";
     }
 
     void registerFolderIsAlwaysPrivate()
@@ -105,7 +112,8 @@ private slots:
         QTemporaryDir base;
         QDir().mkdir(base.filePath("foreign"));
         if (runtimeDir == "foreign")
-            QVERIFY(::chown(QFile::encodeName(base.filePath("foreign")).constData(), 65534, 65534) == 0);
+            QVERIFY(::chown(QFile::encodeName(base.filePath("foreign")).constData(), 65534,
+                            65534) == 0);
         QDir().mkdir(base.filePath("taken"));
         QFile blocker(base.filePath("taken/quillnet"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -113,8 +121,9 @@ private slots:
         if (runtimeDir.isEmpty())
             qunsetenv("XDG_RUNTIME_DIR");
         else
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir == "run" ? runtimeDir
-                                                                            : base.filePath(runtimeDir)));
+            qputenv(
+                "XDG_RUNTIME_DIR",
+                QFile::encodeName(runtimeDir == "run" ? runtimeDir : base.filePath(runtimeDir)));
 
         const bool stored = setAdapterFlags(QStringLiteral("tun0"), 2);
         const QString flagPath = AdapterFlagRegister::path(QStringLiteral("tun0"));

@@ -2,6 +2,7 @@
 
 #include "OpenVpnServerPeer.h"
 #include "ServicePeer.h"
+#include "StandInAdapterTool.h"
 #include "TestFiles.h"
 #include "app/ApplicationNames.h"
 #include "app/Instances.h"
@@ -69,15 +70,9 @@ public:
 
         // Where the tool notes its runs stays put when a test changes folder.
         toolLog = QDir::current().absoluteFilePath(QStringLiteral("tool-runs.txt"));
-        QDir().mkpath(QStringLiteral("adapter"));
-        QFile tool(QStringLiteral("adapter/tapinstall"));
-        if (!tool.open(QIODevice::WriteOnly)) {
-            bedError = tool.fileName() + QStringLiteral(": ") + tool.errorString();
+        bedError = installStandInAdapterTool(toolLog);
+        if (!bedError.isEmpty())
             return false;
-        }
-        tool.write("#!/bin/sh\necho \"$1\" >> '" + QFile::encodeName(toolLog) + "'\n");
-        tool.close();
-        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
 
         setApplicationNames();
         QSettings().clear();
@@ -148,7 +143,7 @@ public:
     // The service's view of the login: the operations it was asked for.
     QStringList requestsSeen() { return service.takeOperations(); }
 
-    QStringList toolRuns() const { return readLines(toolLog); }
+    QStringList toolRuns() const { return adapterToolCommands(toolLog); }
 
     static bool mainFormShown()
     {
