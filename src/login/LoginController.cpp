@@ -1,6 +1,7 @@
 #include "login/LoginController.h"
 
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "net/RequestServer.h"
 #include "proxy/ProxySettings.h"
 #include "vpn/AdapterControl.h"
@@ -16,11 +17,6 @@ namespace {
 // A configuration request that failed without a proxy is tried once more
 // through the system's proxy; cleared by the next answer that arrives.
 bool proxyFallbackTried = false;
-
-QVariant stored(const char *key)
-{
-    return QSettings().value(QLatin1String(key), QVariant());
-}
 
 } // namespace
 
@@ -106,7 +102,7 @@ void LoginController::login()
 void LoginController::getConfigDone(QByteArray response, bool ok)
 {
     if (!ok) {
-        if (!proxyFallbackTried && stored(SettingsKey::ProxySource).toInt() == 0) {
+        if (!proxyFallbackTried && storedSetting(SettingsKey::ProxySource).toInt() == 0) {
             const QNetworkProxy systemProxy = proxyFromSettings(1);
             if (systemProxy.type() != QNetworkProxy::NoProxy) {
                 proxyFallbackTried = true;
@@ -254,8 +250,8 @@ void LoginController::getContactDone(QByteArray response, bool ok)
         emit loadingStopped();
         return;
     }
-    emit loggedIn(stored(SettingsKey::WebFilter).toBool(),
-                  isFullAccount() && stored(SettingsKey::MailAnonymize).toBool());
+    emit loggedIn(storedSetting(SettingsKey::WebFilter).toBool(),
+                  isFullAccount() && storedSetting(SettingsKey::MailAnonymize).toBool());
 }
 
 void LoginController::logout()

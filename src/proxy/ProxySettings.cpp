@@ -1,25 +1,17 @@
 #include "proxy/ProxySettings.h"
 
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "platform/SystemProxy.h"
 #include "proxy/ProxyText.h"
 
 #include <QSettings>
 
-namespace {
-
-QVariant stored(const char *key)
-{
-    return QSettings().value(QLatin1String(key), QVariant());
-}
-
-} // namespace
-
 QNetworkProxy proxyFromSettings(int source)
 {
     QNetworkProxy proxy(QNetworkProxy::NoProxy);
     if (source < 0)
-        source = stored(SettingsKey::ProxySource).toInt();
+        source = storedSetting(SettingsKey::ProxySource).toInt();
 
     if (source == 1) {
         // A system setting that cannot be read counts as none.
@@ -32,13 +24,13 @@ QNetworkProxy proxyFromSettings(int source)
         }
     } else if (source == 2) {
         proxy.setType(QNetworkProxy::HttpProxy);
-        proxy.setHostName(stored(SettingsKey::ProxyAddress).toString());
-        proxy.setPort(quint16(stored(SettingsKey::ProxyPort).toInt()));
+        proxy.setHostName(storedSetting(SettingsKey::ProxyAddress).toString());
+        proxy.setPort(quint16(storedSetting(SettingsKey::ProxyPort).toInt()));
     }
 
-    if (proxy.type() != QNetworkProxy::NoProxy && stored(SettingsKey::ProxyAuth).toBool()) {
-        proxy.setUser(stored(SettingsKey::ProxyUser).toString());
-        proxy.setPassword(stored(SettingsKey::ProxyPasswd).toString());
+    if (proxy.type() != QNetworkProxy::NoProxy && storedSetting(SettingsKey::ProxyAuth).toBool()) {
+        proxy.setUser(storedSetting(SettingsKey::ProxyUser).toString());
+        proxy.setPassword(storedSetting(SettingsKey::ProxyPasswd).toString());
     }
     return proxy;
 }

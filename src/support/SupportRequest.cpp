@@ -1,5 +1,7 @@
 #include "support/SupportRequest.h"
 
+#include "app/WorkingFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +23,8 @@ bool isAddress(const QString &text)
 
 QStringList logFiles()
 {
-    return {QStringLiteral("log.txt"), QStringLiteral("log.old"),
-            QStringLiteral("log-privoxy.txt")};
+    return {QLatin1String(WorkingFiles::TunnelLog), QLatin1String(WorkingFiles::OldTunnelLog),
+            QLatin1String(WorkingFiles::WebFilterLog)};
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "app/Deployment.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "proxy/ProxySettings.h"
 #include "support/SendMail.h"
 #include "support/SupportRequest.h"
@@ -78,8 +79,7 @@ QString SupportWdg::requestText() const
 
 void SupportWdg::reloadSender()
 {
-    ui->senderEdit->setText(
-        QSettings().value(QLatin1String(SettingsKey::ContactEmail), QString()).toString());
+    ui->senderEdit->setText(storedSetting(SettingsKey::ContactEmail).toString());
 }
 
 void SupportWdg::openMenu()

@@ -1,6 +1,8 @@
 #include "vpn/VPNConnection.h"
 
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
+#include "app/WorkingFiles.h"
 #include "platform/ConsoleProcess.h"
 #include "vpn/ConsolePrompt.h"
 #include "vpn/OpenVpnLineRules.h"
@@ -14,8 +16,8 @@
 
 namespace {
 
-const char LogName[] = "log.txt";
-const char OldLogName[] = "log.old";
+const char *const LogName = WorkingFiles::TunnelLog;
+const char *const OldLogName = WorkingFiles::OldTunnelLog;
 const char DefaultProgram[] = "openvpn";
 
 // The log starts afresh every fifth start, so a long session's log stays
@@ -131,8 +133,7 @@ void VPNConnection::start()
         if (!proxyUser.isEmpty())
             arguments << QStringLiteral("stdin"); // the proxy credentials are asked for
     }
-    QString program =
-        QSettings().value(QLatin1String(SettingsKey::OpenvpnExe), QVariant()).toString();
+    QString program = storedSetting(SettingsKey::OpenvpnExe).toString();
     if (program.isEmpty())
         program = defaultProgram();
 

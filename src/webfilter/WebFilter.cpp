@@ -3,6 +3,7 @@
 #include "ActionFile.h"
 #include "FilterFile.h"
 #include "GeneratedFile.h"
+#include "app/WorkingFiles.h"
 #include "platform/OsToken.h"
 
 #include <QDir>
@@ -15,7 +16,7 @@ const char folder[] = "privoxy";
 } // namespace
 
 WebFilter::WebFilter(QObject *parent)
-    : QObject(parent), proc(new QProcess(this)), log(QStringLiteral("log-privoxy.txt"))
+    : QObject(parent), proc(new QProcess(this)), log(QLatin1String(WorkingFiles::WebFilterLog))
 {
     // Without a log file the output is still examined; the writes fail quietly.
     log.open(QIODevice::WriteOnly | QIODevice::Truncate);

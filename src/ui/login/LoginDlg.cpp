@@ -3,6 +3,7 @@
 #include "app/Deployment.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "app/TrayWidget.h"
 #include "proxy/ProxyDlg.h"
 #include "support/SupportDlg.h"
@@ -16,15 +17,6 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
-
-namespace {
-
-QVariant stored(const char *key)
-{
-    return QSettings().value(QLatin1String(key), QVariant());
-}
-
-} // namespace
 
 LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
 {
@@ -41,12 +33,12 @@ LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
     controller = new LoginController(vpnConnection, Deployment::current().serviceHost, this);
     connectController();
 
-    ui->rememberUserChBox->setChecked(stored(SettingsKey::RememberUser).toBool());
-    ui->autoLoginChBox->setChecked(stored(SettingsKey::AutoLogin).toBool());
+    ui->rememberUserChBox->setChecked(storedSetting(SettingsKey::RememberUser).toBool());
+    ui->autoLoginChBox->setChecked(storedSetting(SettingsKey::AutoLogin).toBool());
     ui->autoLoginChBox->setEnabled(ui->rememberUserChBox->isChecked());
     if (ui->rememberUserChBox->isChecked()) {
-        const QString username = stored(SettingsKey::Username).toString();
-        const QString password = stored(SettingsKey::Password).toString();
+        const QString username = storedSetting(SettingsKey::Username).toString();
+        const QString password = storedSetting(SettingsKey::Password).toString();
         controller->setAccount(username, password);
         ui->usernameEdit->setText(username);
         ui->passwordEdit->setText(password);

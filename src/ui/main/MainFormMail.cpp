@@ -1,6 +1,7 @@
 #include "app/Deployment.h"
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "app/TrayWidget.h"
 #include "mail/MailDialog.h"
 #include "mail/SmtpRoxyServer.h"
@@ -75,8 +76,7 @@ void MainForm::setUpMailPage()
     mail.mailProgressLbl->hideStatus();
 
     // Set before the connection: the proxy is started by the login, not here.
-    mail.mailAnonymizeChBox->setChecked(
-        QSettings().value(QLatin1String(SettingsKey::MailAnonymize)).toBool());
+    mail.mailAnonymizeChBox->setChecked(storedSetting(SettingsKey::MailAnonymize).toBool());
     mail.mailAliasCombo->setEnabled(mail.mailAnonymizeChBox->isChecked());
     connect(mail.mailAnonymizeChBox, &QCheckBox::toggled, mail.mailAliasCombo,
             &QWidget::setEnabled);
@@ -378,8 +378,7 @@ void MainForm::changeAliasDone(MailRedir oldRedir, MailRedir newRedir, QByteArra
 
 void MainForm::addJunkAlias()
 {
-    const MailRedir redir(JunkAlias::draw(),
-                          QSettings().value(QLatin1String(SettingsKey::ContactEmail)).toString());
+    const MailRedir redir(JunkAlias::draw(), storedSetting(SettingsKey::ContactEmail).toString());
     const QString error = checkFwdMailError(redir.alias, redir.forward);
     if (!error.isEmpty()) {
         junkAliasFailed(error);
@@ -437,7 +436,7 @@ void MainForm::updateMailAliasCombo()
     QComboBox *combo = mail.mailAliasCombo;
     QString remembered = combo->currentText();
     if (remembered.isEmpty())
-        remembered = QSettings().value(QLatin1String(SettingsKey::MailDefault)).toString();
+        remembered = storedSetting(SettingsKey::MailDefault).toString();
     const QStringList aliases = aliasList();
     combo->clear();
     combo->addItems(aliases);

@@ -3,6 +3,7 @@
 
 #include "app/Instances.h"
 #include "app/SettingsKeys.h"
+#include "app/StoredSetting.h"
 #include "ui/main/MainForm.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/Tunnel.h"
@@ -13,11 +14,6 @@
 #include <QTimer>
 
 namespace {
-
-QVariant stored(const char *key)
-{
-    return QSettings().value(QLatin1String(key));
-}
 
 // The identity and filter choices can only be changed while the filter runs.
 void setWebControlsEnabled(Ui::WebPage &web, bool on)
@@ -59,13 +55,13 @@ void MainForm::setUpWebPage()
 
 void MainForm::loadWebFilterCfg()
 {
-    web.advertChBox->setChecked(stored(SettingsKey::WebAdvert).toBool());
-    web.cookieChBox->setChecked(stored(SettingsKey::WebCookie).toBool());
-    web.headerChBox->setChecked(stored(SettingsKey::WebHeader).toBool());
+    web.advertChBox->setChecked(storedSetting(SettingsKey::WebAdvert).toBool());
+    web.cookieChBox->setChecked(storedSetting(SettingsKey::WebCookie).toBool());
+    web.headerChBox->setChecked(storedSetting(SettingsKey::WebHeader).toBool());
     // A stored index the boxes do not have (another version's tables) falls
     // back to "Leave unchanged" rather than to an empty box.
-    const int system = stored(SettingsKey::WebSystem).toInt();
-    const int browser = stored(SettingsKey::WebBrowser).toInt();
+    const int system = storedSetting(SettingsKey::WebSystem).toInt();
+    const int browser = storedSetting(SettingsKey::WebBrowser).toInt();
     web.systemCombo->setCurrentIndex(system < web.systemCombo->count() ? qMax(system, 0) : 0);
     web.browserCombo->setCurrentIndex(browser < web.browserCombo->count() ? qMax(browser, 0) : 0);
 }
