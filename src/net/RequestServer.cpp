@@ -220,8 +220,8 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
     kind = requestKind;
 
     QNetworkRequest request(url);
-    // The old client followed no redirects and cached nothing: the body of
-    // whatever answered is what gets judged.
+    // No redirect is followed and nothing is cached: the body of whatever
+    // answered is what gets judged.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
