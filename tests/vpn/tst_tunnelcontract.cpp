@@ -3,6 +3,7 @@
 // run both report the same states in the same order and the same errors.
 // The real one drives the stand-in for OpenVPN that plays back recorded
 // sessions (tests/vpn/data).
+#include "RecordedOpenVpn.h"
 #include "app/ApplicationNames.h"
 #include "app/SettingsKeys.h"
 #include "vpn/ScriptedTunnel.h"
@@ -87,11 +88,7 @@ private slots:
     void initTestCase()
     {
         setApplicationNames();
-        QSettings().setValue(QLatin1String(SettingsKey::OpenvpnExe),
-                             qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
-                                 QStringLiteral("/tests/vpn/replay_openvpn.py"));
-        qputenv("QUILLNET_REPLAY_ANSWERS",
-                QFile::encodeName(QDir::current().filePath(QStringLiteral("answers.txt"))));
+        useRecordedOpenVpn(QDir::current().filePath(QStringLiteral("answers.txt")));
     }
 
     void scriptedTunnelReportsWhatTheRealOneDoes_data()

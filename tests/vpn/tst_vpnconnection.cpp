@@ -3,6 +3,7 @@
 // uneven pieces and with its prompts split, and that reads the answers
 // from the terminal exactly as OpenVPN does.
 #include "ChildProcesses.h"
+#include "RecordedOpenVpn.h"
 #include "app/ApplicationNames.h"
 #include "app/SettingsKeys.h"
 #include "vpn/VPNConnection.h"
@@ -64,8 +65,9 @@ class TestVPNConnection : public QObject
     {
         return QTest::qWaitFor(
             [&] {
-                return std::any_of(spy.cbegin(), spy.cend(),
-                                   [&](const QList<QVariant> &a) { return a.at(0).toInt() == status; });
+                return std::any_of(spy.cbegin(), spy.cend(), [&](const QList<QVariant> &a) {
+                    return a.at(0).toInt() == status;
+                });
             },
             ms);
     }
@@ -83,10 +85,7 @@ private slots:
     void initTestCase()
     {
         setApplicationNames();
-        QSettings().setValue(QLatin1String(SettingsKey::OpenvpnExe),
-                             qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
-                                 QStringLiteral("/tests/vpn/replay_openvpn.py"));
-        qputenv("QUILLNET_REPLAY_ANSWERS", QFile::encodeName(QDir::current().filePath(answers)));
+        useRecordedOpenVpn(QDir::current().filePath(answers));
         QFile::remove(QStringLiteral("log.txt"));
         QFile::remove(QStringLiteral("log.old"));
     }
@@ -133,9 +132,10 @@ private slots:
         const QTime before = QTime::currentTime();
         vpn.start();
         QVERIFY(waitFor(status, Connected));
-        QCOMPARE(reports(status),
-                 (QStringList{report(Connecting, "Initializing"), report(Connecting, "Connecting to server"),
-                              report(Connecting, "Creating VPN tunnel"), report(Connected, "Connected")}));
+        QCOMPARE(reports(status), (QStringList{report(Connecting, "Initializing"),
+                                               report(Connecting, "Connecting to server"),
+                                               report(Connecting, "Creating VPN tunnel"),
+                                               report(Connected, "Connected")}));
         QCOMPARE(vpn.getStatus(), Connected);
         QCOMPARE(vpn.getIp(), QStringLiteral("10.99.127.2"));
         QCOMPARE(vpn.getAdapterGuid(), QStringLiteral("tun0"));
@@ -143,14 +143,16 @@ private slots:
         // Each prompt answered once, the password only after echo was off
         // (otherwise the terminal would have thrown it away and we would
         // still be waiting).
-        QCOMPARE(readAll(answers), QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1\n"
-                                                  "Enter Auth Username:=alice\n"
-                                                  "Enter Auth Password:=secret1\n"));
+        QCOMPARE(readAll(answers),
+                 QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1\n"
+                                "Enter Auth Username:=alice\n"
+                                "Enter Auth Password:=secret1\n"));
 
         status.clear();
         vpn.stop(false);
         QVERIFY(waitFor(status, Disconnected));
-        QCOMPARE(reports(status), (QStringList{report(Disconnecting, "Disconnecting"), report(Disconnected)}));
+        QCOMPARE(reports(status),
+                 (QStringList{report(Disconnecting, "Disconnecting"), report(Disconnected)}));
         QVERIFY(errors.isEmpty());
         QVERIFY(vpn.getIp().isEmpty());
 
@@ -197,14 +199,17 @@ private slots:
     {
         QTest::addColumn<QString>("recording");
         QTest::addColumn<QString>("error");
-        QTest::newRow("wrong password") << "auth-failed.pty"
-                                        << "Authentication failed.\nCheck your VPN access subscription, please.";
-        QTest::newRow("refused") << "refused.pty" << "Connection to server failed,\nwill try again in 5 seconds.";
+        QTest::newRow("wrong password")
+            << "auth-failed.pty"
+            << "Authentication failed.\nCheck your VPN access subscription, please.";
+        QTest::newRow("refused") << "refused.pty"
+                                 << "Connection to server failed,\nwill try again in 5 seconds.";
         QTest::newRow("unresolvable") << "unresolvable.pty"
                                       << "Server connection failure.\nCannot resolve host address.";
-        QTest::newRow("no tunnel rights") << "tun-denied.pty"
-                                          << "Creating VPN tunnel failed.\nQuillnet is not allowed to create "
-                                             "network tunnels on this system.";
+        QTest::newRow("no tunnel rights")
+            << "tun-denied.pty"
+            << "Creating VPN tunnel failed.\nQuillnet is not allowed to create "
+               "network tunnels on this system.";
     }
 
     void failuresAreReportedAndEndTheRun()
@@ -284,9 +289,11 @@ private slots:
         vpn.start();
         QVERIFY(waitFor(status, Connected));
         QCOMPARE(readAll(answers),
-                 QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 --http-proxy 127.0.0.1 3128 stdin\n"
-                                "Enter Auth Username:=alice\nEnter Auth Password:=secret1\n"
-                                "Enter HTTP Proxy Username:=proxyuser\nEnter HTTP Proxy Password:=proxypw\n"));
+                 QStringLiteral(
+                     "ARGS=--config quillnet.ovpn --script-security 1 --http-proxy 127.0.0.1 3128 "
+                     "stdin\n"
+                     "Enter Auth Username:=alice\nEnter Auth Password:=secret1\n"
+                     "Enter HTTP Proxy Username:=proxyuser\nEnter HTTP Proxy Password:=proxypw\n"));
         // The CONNECT names the server; the peer line names the proxy.
         QCOMPARE(vpn.getIp(), QStringLiteral("10.99.127.2"));
         // The names typed at the prompts come back as the terminal's echo;
@@ -304,11 +311,12 @@ private slots:
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         vpn.setConfig(QStringLiteral("quillnet.ovpn"));
-        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), 8080));
+        vpn.setProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), 8080));
         vpn.start();
         QVERIFY(waitFor(status, Disconnected));
-        QVERIFY(readAll(answers).startsWith(
-            QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 --http-proxy proxy.example 8080\n")));
+        QVERIFY(readAll(answers).startsWith(QStringLiteral(
+            "ARGS=--config quillnet.ovpn --script-security 1 --http-proxy proxy.example 8080\n")));
     }
 
     void reconnectKeepsReconnectingUntilConnected()
@@ -319,10 +327,11 @@ private slots:
         status.clear();
         vpn.reconnect();
         QVERIFY(waitFor(status, Connected));
-        QCOMPARE(reports(status),
-                 (QStringList{report(Reconnecting, "Disconnecting"), report(Reconnecting, "Initializing"),
-                              report(Reconnecting, "Connecting to server"),
-                              report(Reconnecting, "Creating VPN tunnel"), report(Connected, "Connected")}));
+        QCOMPARE(reports(status), (QStringList{report(Reconnecting, "Disconnecting"),
+                                               report(Reconnecting, "Initializing"),
+                                               report(Reconnecting, "Connecting to server"),
+                                               report(Reconnecting, "Creating VPN tunnel"),
+                                               report(Connected, "Connected")}));
         vpn.stop(false);
         QVERIFY(waitFor(status, Disconnected));
     }
@@ -389,15 +398,18 @@ private slots:
     {
         QSettings settings;
         const QVariant program = settings.value(QLatin1String(SettingsKey::OpenvpnExe));
-        settings.setValue(QLatin1String(SettingsKey::OpenvpnExe), QStringLiteral("/nonexistent/openvpn"));
+        settings.setValue(QLatin1String(SettingsKey::OpenvpnExe),
+                          QStringLiteral("/nonexistent/openvpn"));
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         QSignalSpy errors(&vpn, &VPNConnection::error);
         vpn.start();
         QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(),
-                 QStringLiteral("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
-        QCOMPARE(reports(status), (QStringList{report(Connecting, "Initializing"), report(Disconnected)}));
+        QCOMPARE(
+            errors.first().first().toString(),
+            QStringLiteral("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
+        QCOMPARE(reports(status),
+                 (QStringList{report(Connecting, "Initializing"), report(Disconnected)}));
         settings.setValue(QLatin1String(SettingsKey::OpenvpnExe), program);
     }
 
@@ -408,7 +420,8 @@ private slots:
         QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
         auto restore = qScopeGuard([] { QDir().rmdir(QStringLiteral("log.txt")); });
         // Said once, not for every line OpenVPN prints.
-        const QRegularExpression warning(QStringLiteral("cannot write the OpenVPN log .*log\\.txt"));
+        const QRegularExpression warning(
+            QStringLiteral("cannot write the OpenVPN log .*log\\.txt"));
         QTest::ignoreMessage(QtWarningMsg, warning);
         QTest::failOnWarning(warning);
         VPNConnection vpn;

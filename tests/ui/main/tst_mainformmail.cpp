@@ -3,6 +3,7 @@
 // sees them, the tray's junk alias, the receiving switch, and mail from a
 // real SMTP client held by the proxy until the page's dialog decides.
 
+#include "vpn/RecordedOpenVpn.h"
 #include "MainFormFixture.h"
 #include "ModalBoxAnswer.h"
 #include "SmtpRelayPeer.h"
@@ -582,12 +583,10 @@ private slots:
         // The tunnel is a recording of OpenVPN's (it names the adapter tun0),
         // held up until stopped; with it up, the login starts the services.
         QSettings().setValue(SettingsKey::MailAnonymize, true);
-        QSettings().setValue(SettingsKey::OpenvpnExe, qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
-                                                          "/tests/vpn/replay_openvpn.py");
+        useRecordedOpenVpn(folder.filePath("answers.txt"));
         qputenv("QUILLNET_REPLAY", QFile::encodeName(qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
                                                      "/tests/vpn/data/connect.pty"));
         qputenv("QUILLNET_REPLAY_HOLD", "Initialization Sequence Completed");
-        qputenv("QUILLNET_REPLAY_ANSWERS", QFile::encodeName(folder.filePath("answers.txt")));
         form = fixture.logIn("demo", "demo123");
         QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
         ModalBoxAnswer boxes(QMessageBox::Ok);
