@@ -15,9 +15,9 @@
 #include "LoginDriver.h"
 #include "OpenVpnServerPeer.h"
 #include "ServicePeer.h"
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "app/Instances.h"
-#include "app/TrayWidget.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
 

@@ -6,7 +6,7 @@
 // Usage (root): vpn_connect_bench [runs]   (default 20 of each)
 #include "BenchSupport.h"
 #include "OpenVpnServerPeer.h"
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
 

@@ -2,12 +2,12 @@
 // the three process-wide objects, the event loop and the ordered shut-down.
 // The program takes no options of its own; the arguments go to QApplication.
 
-#include "app/AlreadyRunning.h"
-#include "app/ApplicationNames.h"
-#include "app/Catalogues.h"
+#include "ui/app/AlreadyRunning.h"
+#include "core/ApplicationNames.h"
+#include "core/Catalogues.h"
 #include "app/Instances.h"
-#include "app/SettingsFile.h"
-#include "app/TrayWidget.h"
+#include "core/SettingsFile.h"
+#include "ui/tray/TrayWidget.h"
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"

@@ -1,7 +1,7 @@
 #include "login/LoginController.h"
 
-#include "app/SettingsKeys.h"
-#include "app/StoredSetting.h"
+#include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
 #include "net/RequestServer.h"
 #include "proxy/ProxySettings.h"
 #include "vpn/AdapterControl.h"

@@ -1,6 +1,6 @@
 #include "mail/SmtpRoxyServer.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 #include "platform/LocalPeerOwner.h"
 
 #include <QTcpServer>

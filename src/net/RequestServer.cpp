@@ -1,6 +1,6 @@
 #include "net/RequestServer.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 #include "platform/PrivateFile.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "OsToken.h"
+#include "platform/OsToken.h"
 
 #ifdef Q_OS_WIN
 #include <QOperatingSystemVersion>

@@ -1,6 +1,6 @@
 #include "platform/SystemProxy.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 
 #include <QNetworkProxyFactory>
 #include <QProcessEnvironment>

@@ -1,7 +1,7 @@
 #include "proxy/ProxySettings.h"
 
-#include "app/SettingsKeys.h"
-#include "app/StoredSetting.h"
+#include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
 #include "platform/SystemProxy.h"
 #include "proxy/ProxyText.h"
 

@@ -1,6 +1,6 @@
 #include "support/SendMail.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 #include "mail/SmtpText.h"
 #include "support/SmtpMessage.h"
 

@@ -1,6 +1,6 @@
 #include "support/SupportRequest.h"
 
-#include "app/WorkingFiles.h"
+#include "core/WorkingFiles.h"
 
 #include <QDir>
 #include <QFile>

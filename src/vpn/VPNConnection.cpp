@@ -1,8 +1,8 @@
 #include "vpn/VPNConnection.h"
 
-#include "app/SettingsKeys.h"
-#include "app/StoredSetting.h"
-#include "app/WorkingFiles.h"
+#include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
+#include "core/WorkingFiles.h"
 #include "platform/ConsoleProcess.h"
 #include "vpn/ConsolePrompt.h"
 #include "vpn/OpenVpnLineRules.h"

@@ -1,6 +1,6 @@
-#include "ActionFile.h"
+#include "webfilter/ActionFile.h"
 
-#include "GeneratedFile.h"
+#include "webfilter/GeneratedFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "FilterFile.h"
+#include "webfilter/FilterFile.h"
 
-#include "GeneratedFile.h"
-#include "UserAgentTables.h"
+#include "webfilter/GeneratedFile.h"
+#include "webfilter/UserAgentTables.h"
 
 QString FilterFile::text(const QString &currentToken, const QString &currentPlatform)
 {

@@ -1,4 +1,4 @@
-#include "GeneratedFile.h"
+#include "webfilter/GeneratedFile.h"
 
 #include "platform/PrivateFile.h"
 

@@ -1,4 +1,4 @@
-#include "UserAgentTables.h"
+#include "webfilter/UserAgentTables.h"
 
 #include <QtGlobal>
 

@@ -1,9 +1,9 @@
-#include "WebFilter.h"
+#include "webfilter/WebFilter.h"
 
-#include "ActionFile.h"
-#include "FilterFile.h"
-#include "GeneratedFile.h"
-#include "app/WorkingFiles.h"
+#include "webfilter/ActionFile.h"
+#include "webfilter/FilterFile.h"
+#include "webfilter/GeneratedFile.h"
+#include "core/WorkingFiles.h"
 #include "platform/OsToken.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Where the client is aimed: built-in values, and an override file that may
 // be wrong in every way a hand-edited file can be.
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 
 #include <QTemporaryDir>
 #include <QTest>

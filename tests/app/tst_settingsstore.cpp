@@ -1,7 +1,7 @@
 // The per-user store: where it lives and what a fresh installation reads.
-#include "app/ApplicationNames.h"
-#include "app/SettingsFile.h"
-#include "app/SettingsKeys.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsFile.h"
+#include "core/SettingsKeys.h"
 
 #include <QDir>
 #include <QFileInfo>

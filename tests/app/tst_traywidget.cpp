@@ -1,11 +1,11 @@
 // The tray icon and the self-deleting dialogs against real windows on the
 // offscreen platform, with the desktop's tray forced present or absent. The
 // quitting cases run the application's own event loop, as the program does.
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/TmpDialog.h"
-#include "app/TrayWidget.h"
+#include "core/SettingsKeys.h"
+#include "ui/app/TmpDialog.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/VPNConnection.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The confirmation dialog for held-back outgoing mail and its alias button.
 
-#include "mail/MailDialog.h"
-#include "mail/SplitButton.h"
-#include "widgets/ComboBox.h"
+#include "ui/mail/MailDialog.h"
+#include "ui/mail/SplitButton.h"
+#include "ui/widgets/ComboBox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -2,8 +2,8 @@
 // through a real HTTP proxy that asks for a user name and password.
 #include "HttpProxyPeer.h"
 #include "ServicePeer.h"
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "proxy/ProxySettings.h"
 

@@ -1,7 +1,7 @@
 // The stored proxy choice becomes the proxy of the client's connections;
 // the system's proxy is read from the settings the platform offers.
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
 #include "platform/SystemProxy.h"
 #include "proxy/ProxySettings.h"
 #include "proxy/ProxyText.h"

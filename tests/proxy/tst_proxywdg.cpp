@@ -1,9 +1,9 @@
 // The proxy form: what it shows for the stored choice, which fields it
 // offers for each choice, and when it writes the six keys.
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
-#include "proxy/ProxyDlg.h"
-#include "proxy/ProxyWdg.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
+#include "ui/proxy/ProxyDlg.h"
+#include "ui/proxy/ProxyWdg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

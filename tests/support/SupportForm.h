@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/SupportWdg.h"
+#include "ui/support/SupportWdg.h"
 
 #include <QDir>
 #include <QLabel>

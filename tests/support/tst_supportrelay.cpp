@@ -4,7 +4,7 @@
 #include "RelayDeployment.h"
 #include "SmtpRelayPeer.h"
 #include "SupportForm.h"
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "support/SendMail.h"
 
 #include <QFile>

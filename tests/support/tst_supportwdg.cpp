@@ -5,11 +5,11 @@
 #include "RelayDeployment.h"
 #include "ScriptedSmtpPeer.h"
 #include "SupportForm.h"
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
-#include "support/SupportDlg.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
+#include "ui/support/SupportDlg.h"
 #include "support/SupportRequest.h"
-#include "support/SupportWdg.h"
+#include "ui/support/SupportWdg.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 // The real one drives the stand-in for OpenVPN that plays back recorded
 // sessions (tests/vpn/data).
 #include "RecordedOpenVpn.h"
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
 #include "vpn/ScriptedTunnel.h"
 #include "vpn/VPNConnection.h"
 

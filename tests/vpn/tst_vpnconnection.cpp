@@ -4,8 +4,8 @@
 // from the terminal exactly as OpenVPN does.
 #include "ChildProcesses.h"
 #include "RecordedOpenVpn.h"
-#include "app/ApplicationNames.h"
-#include "app/SettingsKeys.h"
+#include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
 #include "vpn/VPNConnection.h"
 
 #include <QDir>

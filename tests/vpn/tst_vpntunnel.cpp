@@ -7,7 +7,7 @@
 #include "HttpProxyPeer.h"
 #include "LogindPeer.h"
 #include "OpenVpnServerPeer.h"
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "platform/PowerEvents.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"

@@ -2,7 +2,7 @@
 // the message box for a bind failure.
 
 #include "webfilter/WebFilter.h"
-#include "webfilter/WebFilterUi.h"
+#include "ui/webfilter/WebFilterUi.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "widgets/ActiveLabel.h"
-#include "widgets/ImageBtn.h"
-#include "widgets/ImageBtnBar.h"
-#include "widgets/ImageButton.h"
+#include "ui/widgets/ActiveLabel.h"
+#include "ui/widgets/ImageBtn.h"
+#include "ui/widgets/ImageBtnBar.h"
+#include "ui/widgets/ImageButton.h"
 
 #include <QEnterEvent>
 #include <QSignalSpy>

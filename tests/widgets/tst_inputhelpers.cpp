@@ -1,7 +1,7 @@
-#include "widgets/ComboBox.h"
-#include "widgets/HintEdit.h"
-#include "widgets/HoverChBox.h"
-#include "widgets/RegExpSValidator.h"
+#include "ui/widgets/ComboBox.h"
+#include "ui/widgets/HintEdit.h"
+#include "ui/widgets/HoverChBox.h"
+#include "ui/widgets/RegExpSValidator.h"
 
 #include <QAbstractItemView>
 #include <QEnterEvent>

@@ -1,4 +1,4 @@
-#include "widgets/ProgressLbl.h"
+#include "ui/widgets/ProgressLbl.h"
 
 #include <QLabel>
 #include <QMovie>

@@ -1,4 +1,4 @@
-#include "widgets/StatusLbl.h"
+#include "ui/widgets/StatusLbl.h"
 
 #include <QTest>
 #include <QTimer>

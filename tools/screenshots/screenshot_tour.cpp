@@ -5,16 +5,16 @@
 // Usage: screenshot_tour OUTPUT_FOLDER
 
 #include "MainFormFixture.h"
-#include "app/Catalogues.h"
+#include "core/Catalogues.h"
 #include "app/Instances.h"
-#include "mail/MailDialog.h"
-#include "proxy/ProxyDlg.h"
-#include "support/SupportDlg.h"
-#include "support/SupportWdg.h"
+#include "ui/mail/MailDialog.h"
+#include "ui/proxy/ProxyDlg.h"
+#include "ui/support/SupportDlg.h"
+#include "ui/support/SupportWdg.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
-#include "widgets/AnimStatus.h"
-#include "widgets/ImageBtnBar.h"
+#include "ui/widgets/AnimStatus.h"
+#include "ui/widgets/ImageBtnBar.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,16 +1,16 @@
 #include "ui/login/LoginDlg.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/StoredSetting.h"
-#include "app/TrayWidget.h"
-#include "proxy/ProxyDlg.h"
-#include "support/SupportDlg.h"
+#include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
+#include "ui/tray/TrayWidget.h"
+#include "ui/proxy/ProxyDlg.h"
+#include "ui/support/SupportDlg.h"
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"
 #include "vpn/Tunnel.h"
-#include "widgets/RegExpSValidator.h"
+#include "ui/widgets/RegExpSValidator.h"
 
 #include <QCloseEvent>
 #include <QFile>

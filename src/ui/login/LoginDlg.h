@@ -2,7 +2,7 @@
 
 #include "login/LoginController.h"
 #include "vpn/CnnStatus.h"
-#include "widgets/AnimStatus.h"
+#include "ui/widgets/AnimStatus.h"
 
 #include <QByteArray>
 #include <QDialog>

@@ -1,7 +1,7 @@
 // The login dialog's status line, attention messages and the tunnel's
 // state in the button and the tray.
 #include "app/Instances.h"
-#include "app/TrayWidget.h"
+#include "ui/tray/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
 #include "ui_LoginDialog.h"

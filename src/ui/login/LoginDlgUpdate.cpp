@@ -1,7 +1,7 @@
 // The update check before the first login, and the updater's download: the
 // controller runs them, the dialog asks the user and shows the progress.
 #include "ui/login/LoginDlg.h"
-#include "widgets/AnimStatus.h"
+#include "ui/widgets/AnimStatus.h"
 
 #include <QMessageBox>
 

@@ -1,20 +1,20 @@
 #include "ui/main/MainForm.h"
 
-#include "app/Deployment.h"
+#include "core/Deployment.h"
 #include "app/Instances.h"
-#include "app/TrayWidget.h"
-#include "mail/MailDialog.h"
+#include "ui/tray/TrayWidget.h"
+#include "ui/mail/MailDialog.h"
 #include "mail/SmtpRoxyServer.h"
 #include "net/RequestServer.h"
-#include "proxy/ProxyWdg.h"
-#include "support/SupportWdg.h"
+#include "ui/proxy/ProxyWdg.h"
+#include "ui/support/SupportWdg.h"
 #include "ui/login/LoginDlg.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/Tunnel.h"
 #include "webfilter/WebFilter.h"
-#include "widgets/BindErrorBox.h"
-#include "widgets/ImageBtnBar.h"
-#include "widgets/ImageButton.h"
+#include "ui/widgets/BindErrorBox.h"
+#include "ui/widgets/ImageBtnBar.h"
+#include "ui/widgets/ImageButton.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -2,13 +2,13 @@
 // user, and the account password.
 
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
+#include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
 #include "support/SupportRequest.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
-#include "widgets/RegExpSValidator.h"
+#include "ui/widgets/RegExpSValidator.h"
 
 #include <QRegularExpressionValidator>
 #include <QSettings>

@@ -2,13 +2,13 @@
 // local web filter with the identity it lends the user's browser.
 
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/StoredSetting.h"
+#include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
 #include "ui/main/MainForm.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/Tunnel.h"
 #include "webfilter/WebFilter.h"
-#include "webfilter/WebFilterUi.h"
+#include "ui/webfilter/WebFilterUi.h"
 
 #include <QSettings>
 #include <QTimer>

@@ -1,9 +1,9 @@
 #include "MainFormFixture.h"
 
-#include "app/ApplicationNames.h"
+#include "core/ApplicationNames.h"
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/TrayWidget.h"
+#include "core/SettingsKeys.h"
+#include "ui/tray/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
 #include "vpn/VPNConnection.h"

@@ -1,10 +1,10 @@
 // The e-mail page's rules without a widget: what may be registered, which
 // alias buttons apply to an edit, how the list is read and ordered, and the
 // throw-away alias names.
-#include "ui/main/AliasEditState.h"
-#include "ui/main/AliasRecords.h"
-#include "ui/main/AliasRules.h"
-#include "ui/main/JunkAlias.h"
+#include "aliases/AliasEditState.h"
+#include "aliases/AliasRecords.h"
+#include "aliases/AliasRules.h"
+#include "aliases/JunkAlias.h"
 
 #include <QRegularExpression>
 #include <QSet>

@@ -6,13 +6,13 @@
 #include "MainFormFixture.h"
 #include "ModalBoxAnswer.h"
 #include "app/Instances.h"
-#include "app/SettingsKeys.h"
-#include "app/TrayWidget.h"
+#include "core/SettingsKeys.h"
+#include "ui/tray/TrayWidget.h"
 #include "net/RequestServer.h"
-#include "proxy/ProxyWdg.h"
+#include "ui/proxy/ProxyWdg.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
-#include "widgets/ImageBtnBar.h"
+#include "ui/widgets/ImageBtnBar.h"
 
 #include <QApplication>
 #include <QJsonArray>

@@ -4,7 +4,7 @@
 
 #include "MainFormFixture.h"
 #include "TestFiles.h"
-#include "app/SettingsKeys.h"
+#include "core/SettingsKeys.h"
 #include "ui/main/MainForm.h"
 #include "webfilter/WebFilter.h"
 

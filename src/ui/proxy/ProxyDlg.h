@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/app/TmpDialog.h"
+
+class ProxyWdg;
+
+// The proxy form in a small dialog of its own, opened from the login
+// dialog: Save stores the choice, Cancel leaves the stored one alone.
+class ProxyDlg : public TmpDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ProxyDlg(QWidget *parent = nullptr);
+
+public slots:
+    void okBtnClicked();
+
+private:
+    ProxyWdg *proxyWdg;
+};

@@ -1,8 +1,0 @@
-#include "widgets/BindErrorBox.h"
-
-#include <QMessageBox>
-
-void showBindError(const QString &title, const QString &text)
-{
-    QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
-}
