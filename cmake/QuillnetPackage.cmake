@@ -16,7 +16,7 @@ install(FILES ${QUILLNET_RESOURCES}/privoxy/config.txt
 install(PROGRAMS ${QUILLNET_RESOURCES}/adapter/tapinstall DESTINATION ${QUILLNET_INSTALL_DIR}/adapter)
 install(PROGRAMS ${QUILLNET_RESOURCES}/launcher/quillnet.sh DESTINATION bin RENAME quillnet)
 install(FILES ${QUILLNET_RESOURCES}/desktop/quillnet.desktop DESTINATION share/applications)
-# The icons install with their generator (resources/graphics).
+# The icons install with their generator (tools/pictures).
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillnet)

@@ -7,7 +7,7 @@
 function(quillnet_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LABELS;LIBS;WRAPPER" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE quillnet_build_flags Qt6::Test ${ARG_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   quillnet_register_test(${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}> LABELS ${ARG_LABELS})
 endfunction()

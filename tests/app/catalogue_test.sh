@@ -3,7 +3,7 @@
 # committed catalogue is what the translation tool makes of the code today.
 set -u
 src=${QUILLNET_SOURCE_DIR:?}
-lupdate=/usr/lib/qt6/bin/lupdate
+lupdate=${1:?the lupdate program}
 [ -x "$lupdate" ] || { echo "SKIP: lupdate missing"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,7 +14,7 @@ sources=src
 [ -d "$src/resources/forms" ] && sources="$sources resources/forms"
 # shellcheck disable=SC2086
 (cd "$src" && "$lupdate" -silent -no-obsolete -locations none -extensions cpp,h,ui \
-    $sources -target-language cs_CZ -ts "$work/quillnet_cz.ts") || exit 1
+    $sources -ts "$work/quillnet_cz.ts") || exit 1
 
 failed=0
 if ! diff -u "$committed" "$work/quillnet_cz.ts"; then
