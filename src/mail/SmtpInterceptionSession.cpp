@@ -168,13 +168,13 @@ qsizetype SmtpInterceptionSession::takeClientBytes(QByteArrayView pending)
         }
         taken += takeRelayingLines(pending.sliced(taken));
         const QByteArrayView rest = pending.sliced(taken);
-        const qsizetype lineEnd = rest.first(qMin(rest.size(), holdBackBuffer)).indexOf('\n');
+        const qsizetype lineEnd = rest.first(qMin(rest.size(), HoldBackBuffer)).indexOf('\n');
         // A full buffer without a line end would stall the connection for
         // good if we waited for one, so such a line goes on in pieces.
         const bool lineEnded = lineEnd >= 0;
-        if (!lineEnded && rest.size() < holdBackBuffer)
+        if (!lineEnded && rest.size() < HoldBackBuffer)
             break;
-        const QByteArrayView chunk = rest.first(lineEnded ? lineEnd + 1 : holdBackBuffer);
+        const QByteArrayView chunk = rest.first(lineEnded ? lineEnd + 1 : HoldBackBuffer);
         QByteArray cut;
         const QByteArrayView line = cutAtNul(chunk, lineEnded, &cut);
         if (current == Envelope && atLineStart && answeredHere(verbOf(line)) &&
@@ -234,7 +234,7 @@ void SmtpInterceptionSession::handleChunk(QByteArrayView chunk, bool lineEnded)
 void SmtpInterceptionSession::collect(QByteArrayView chunk, bool lineEnded)
 {
     heldBytes += chunk.size();
-    if (heldBytes > maxHeldHeader) {
+    if (heldBytes > MaxHeldHeader) {
         // Relaying it unrewritten under an alias is no option: refused.
         refuseMessage(headerTooLarge);
         refuseMessageLine(chunk, lineEnded);

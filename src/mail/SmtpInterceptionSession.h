@@ -23,7 +23,7 @@ public:
         RecipientsSent,
         DataSent,
         Relaying,
-        // The header did not fit in maxHeldHeader, or the chosen sender
+        // The header did not fit in MaxHeldHeader, or the chosen sender
         // cannot be written: the rest of the message is read and dropped,
         // and the message refused at its end.
         Refusing
@@ -31,17 +31,17 @@ public:
 
     // While the proxy waits for a decision, the mail program is held back
     // with a read buffer of this size.
-    static constexpr qsizetype holdBackBuffer = 1024;
+    static constexpr qsizetype HoldBackBuffer = 1024;
     // The most of a message header held back for the decision (line ends
     // included). A longer header cannot be rewritten whole, so its message
     // is refused.
-    static constexpr qsizetype maxHeldHeader = 256 * 1024;
+    static constexpr qsizetype MaxHeldHeader = 256 * 1024;
 
     // A fresh connection: the next line is an envelope command.
     void start();
 
     // Takes complete lines (or, without a line end in the first
-    // holdBackBuffer bytes, a piece of that size) from the front of what the
+    // HoldBackBuffer bytes, a piece of that size) from the front of what the
     // mail program sent, as long as it does not hold the client (see
     // holdsClient). Returns how many bytes it took; the rest must be offered
     // again, with more behind it, once it no longer holds the client.

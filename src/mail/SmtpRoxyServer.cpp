@@ -10,10 +10,10 @@ namespace {
 
 // Once the user has decided (or the message is refused) nothing needs
 // holding back: the rest of the message goes through in large reads.
-constexpr qint64 relayingReadBuffer = 1024 * 1024;
+constexpr qint64 RelayingReadBuffer = 1024 * 1024;
 // A relay slower than the mail program must slow the mail program down, not
 // make the proxy keep the message in memory.
-constexpr qint64 maxRelayBacklog = 1024 * 1024;
+constexpr qint64 MaxRelayBacklog = 1024 * 1024;
 
 // The greeting a mail program gets when the relay is out of reach.
 constexpr char relayUnreachableReply[] = "421 4.4.1 Mail relay not reachable, try again later\r\n";
@@ -50,10 +50,10 @@ SmtpRoxyServer::SmtpRoxyServer(QObject *parent)
         connect(listener, &QTcpServer::newConnection, this, &SmtpRoxyServer::clientNew);
     }
     idleTimer->setSingleShot(true);
-    idleTimer->setInterval(defaultIdleTimeout);
+    idleTimer->setInterval(DefaultIdleTimeoutMs);
     connect(idleTimer, &QTimer::timeout, this, [this] { closeWithReply(idleReply); });
     relayConnectTimer->setSingleShot(true);
-    relayConnectTimer->setInterval(defaultRelayConnectTimeout);
+    relayConnectTimer->setInterval(DefaultRelayConnectTimeoutMs);
     connect(relayConnectTimer, &QTimer::timeout, this, &SmtpRoxyServer::relayUnreachable);
 }
 
@@ -86,7 +86,7 @@ void SmtpRoxyServer::setIdleTimeout(int ms)
 
 void SmtpRoxyServer::startProxy()
 {
-    startProxy(defaultPort);
+    startProxy(DefaultPort);
 }
 
 void SmtpRoxyServer::startProxy(quint16 port)
@@ -144,7 +144,7 @@ void SmtpRoxyServer::accept(QTcpSocket *socket)
 
     session.start();
     unread.clear();
-    clientSocket->setReadBufferSize(SmtpInterceptionSession::holdBackBuffer);
+    clientSocket->setReadBufferSize(SmtpInterceptionSession::HoldBackBuffer);
     connect(clientSocket, &QTcpSocket::readyRead, this, &SmtpRoxyServer::client2server);
     connect(clientSocket, &QTcpSocket::disconnected, this, &SmtpRoxyServer::clientDisconnected);
     connect(clientSocket, &QTcpSocket::errorOccurred, this, &SmtpRoxyServer::clientError);
@@ -178,7 +178,7 @@ void SmtpRoxyServer::accept(QTcpSocket *socket)
 void SmtpRoxyServer::client2server()
 {
     while (clientSocket && relaySocket && !session.holdsClient() &&
-           relaySocket->bytesToWrite() < maxRelayBacklog) {
+           relaySocket->bytesToWrite() < MaxRelayBacklog) {
         // All of the socket's buffer is read (a socket whose full buffer is
         // only partly read does not take up reading from the network again);
         // nothing is read while a decision is pending, so that the small
@@ -227,8 +227,8 @@ void SmtpRoxyServer::deliver()
     if (clientSocket) {
         const bool passing = session.state() == SmtpInterceptionSession::Relaying ||
                              session.state() == SmtpInterceptionSession::Refusing;
-        clientSocket->setReadBufferSize(passing ? relayingReadBuffer
-                                                : SmtpInterceptionSession::holdBackBuffer);
+        clientSocket->setReadBufferSize(passing ? RelayingReadBuffer
+                                                : SmtpInterceptionSession::HoldBackBuffer);
     }
     if (session.takeQueryRequest())
         emit showQuery(session.mailInfo());

@@ -26,15 +26,15 @@ class SmtpRoxyServer : public QObject
 public:
     using ProxyState = SmtpInterceptionSession::State;
 
-    static constexpr quint16 defaultPort = 10025;
+    static constexpr quint16 DefaultPort = 10025;
     // A relay that has not taken the connection by then counts as out of
     // reach.
-    static constexpr int defaultRelayConnectTimeout = 15000;
+    static constexpr int DefaultRelayConnectTimeoutMs = 15000;
     // A connection on which neither side has said anything for this long
     // (the user's decision aside) is closed, so that a stalled or hostile
     // client cannot keep the one place taken. Five minutes is what mail
     // servers commonly allow a client between commands.
-    static constexpr int defaultIdleTimeout = 5 * 60 * 1000;
+    static constexpr int DefaultIdleTimeoutMs = 5 * 60 * 1000;
 
     explicit SmtpRoxyServer(QObject *parent = nullptr);
     ~SmtpRoxyServer() override;

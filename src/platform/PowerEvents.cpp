@@ -6,9 +6,9 @@
 #include <QDBusPendingReply>
 
 namespace {
-const char Service[] = "org.freedesktop.login1";
-const char Path[] = "/org/freedesktop/login1";
-const char Manager[] = "org.freedesktop.login1.Manager";
+constexpr char Service[] = "org.freedesktop.login1";
+constexpr char Path[] = "/org/freedesktop/login1";
+constexpr char Manager[] = "org.freedesktop.login1.Manager";
 } // namespace
 
 PowerEvents::PowerEvents(QObject *parent) : QObject(parent)

@@ -9,8 +9,8 @@ namespace {
 
 // Socket states in the table's "st" column that no longer stand for a live
 // socket of its owner: the kernel keeps them under uid 0.
-constexpr int timeWait = 0x06;
-constexpr int listening = 0x0A;
+constexpr int TimeWaitState = 0x06;
+constexpr int ListenState = 0x0A;
 
 // One "ADDRESS:PORT" field: the address is the kernel's in-memory bytes,
 // printed as 32-bit words in host order.
@@ -76,7 +76,7 @@ std::optional<uint> ProcNetPeerOwner::ownerOf(const QAbstractSocket &accepted) c
             bool stateOk = false, uidOk = false;
             const int state = columns.at(3).toInt(&stateOk, 16);
             const uint uid = columns.at(7).toUInt(&uidOk);
-            if (stateOk && uidOk && state != timeWait && state != listening)
+            if (stateOk && uidOk && state != TimeWaitState && state != ListenState)
                 owners.append(uid);
         }
     }

@@ -12,8 +12,8 @@ QString lastQueryError;
 
 // Looked at in this order: the service is reached over HTTPS, and OpenVPN
 // tunnels through the proxy with CONNECT, which is what an HTTPS proxy does.
-const char *const Variables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
-                                 "HTTP_PROXY",  "all_proxy",   "ALL_PROXY"};
+constexpr const char *Variables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
+                                     "HTTP_PROXY",  "all_proxy",   "ALL_PROXY"};
 
 std::optional<QString> fail(const QString &reason)
 {

@@ -10,7 +10,7 @@
 
 namespace {
 
-const int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // [0] is written by the handler, [1] read by the event loop.
 int signalPipe[2] = {-1, -1};

@@ -3,7 +3,7 @@
 namespace SmtpMessage {
 
 namespace {
-const int LineLength = 76;
+constexpr int LineLength = 76;
 } // namespace
 
 QString base64Encode(const QByteArray &data, bool lineBreaks)

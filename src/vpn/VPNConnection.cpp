@@ -16,9 +16,9 @@
 
 namespace {
 
-const char *const LogName = WorkingFiles::TunnelLog;
-const char *const OldLogName = WorkingFiles::OldTunnelLog;
-const char DefaultProgram[] = "openvpn";
+constexpr const char *LogName = WorkingFiles::TunnelLog;
+constexpr const char *OldLogName = WorkingFiles::OldTunnelLog;
+constexpr char DefaultProgram[] = "openvpn";
 
 // The log starts afresh every fifth start, so a long session's log stays
 // readable; counted over the life of the process.
@@ -26,7 +26,7 @@ int startCount = 0;
 
 // A password prompt waits for the terminal to switch echo off; look again
 // this often until it has (or VPNConnection::EchoWaitMs have passed).
-const int EchoPollMs = 5;
+constexpr int EchoPollMs = 5;
 
 // OpenVPN from the search path; Debian installs it in /usr/sbin, which an
 // ordinary user's search path leaves out.

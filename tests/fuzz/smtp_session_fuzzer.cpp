@@ -123,7 +123,7 @@ private:
         qsizetype held = 0;
         for (const QString &line : session.heldLines())
             held += line.size() + 1; // each came with at least a line feed
-        require(held <= SmtpInterceptionSession::maxHeldHeader);
+        require(held <= SmtpInterceptionSession::MaxHeldHeader);
     }
 
     SmtpInterceptionSession session;

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int arrowAreaWidth = 24;
-constexpr int holdMs = 1500;
+constexpr int ArrowAreaWidth = 24;
+constexpr int HoldMs = 1500;
 
 } // namespace
 
@@ -26,7 +26,7 @@ SplitButton::SplitButton(QWidget *parent)
     // Never shown itself: it only lends its list, opened over the button.
     combo->hide();
     holdTimer->setSingleShot(true);
-    holdTimer->setInterval(holdMs);
+    holdTimer->setInterval(HoldMs);
     connect(holdTimer, &QTimer::timeout, this, &SplitButton::onHoldTimeout);
     connect(combo, qOverload<int>(&QComboBox::activated), this, &SplitButton::setCurrentIndex);
     connect(combo, &ComboBox::popupHidden, this, &SplitButton::popupHidden);
@@ -95,13 +95,13 @@ void SplitButton::resizeEvent(QResizeEvent *event)
 {
     QPushButton::resizeEvent(event);
     combo->resize(size());
-    separator->setGeometry(QRect(QPoint(width() - arrowAreaWidth, 3),
-                                 QPoint(width() - arrowAreaWidth + 1, height() - 4)));
+    separator->setGeometry(QRect(QPoint(width() - ArrowAreaWidth, 3),
+                                 QPoint(width() - ArrowAreaWidth + 1, height() - 4)));
 }
 
 void SplitButton::mousePressEvent(QMouseEvent *event)
 {
-    if (event->position().x() >= width() - arrowAreaWidth) {
+    if (event->position().x() >= width() - ArrowAreaWidth) {
         showPopup();
         event->accept();
         return;
