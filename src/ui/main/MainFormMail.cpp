@@ -7,6 +7,7 @@
 #include "mail/SmtpRoxyServer.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
+#include "ui/main/VerdictText.h"
 #include "aliases/AliasEditState.h"
 #include "aliases/AliasRecords.h"
 #include "aliases/AliasRules.h"
@@ -180,8 +181,7 @@ void MainForm::aliasRequestSent(const QString &busyText)
 QString MainForm::aliasAnswerError(const QByteArray &response, bool ok, const QString &refusedText)
 {
     mail.mailCtlBtn->setEnabled(true);
-    const QString error = ResponseCheck::checkResponse(response, ok, false);
-    return error == QLatin1String("0") ? refusedText : error;
+    return verdictText(ResponseCheck::judge(response, ok, false), refusedText);
 }
 
 QString MainForm::checkFwdMailError(QString alias, QString forward)
@@ -199,9 +199,8 @@ void MainForm::getAliases()
 
 void MainForm::getAliasesDone(QByteArray response, bool ok)
 {
-    QString error = ResponseCheck::checkResponse(response, ok, true);
-    if (error == QLatin1String("0"))
-        error = tr("Unable to get list of aliases.");
+    const QString error = verdictText(ResponseCheck::judge(response, ok, true),
+                                      tr("Unable to get list of aliases."));
     mail.mailCtlBtn->setEnabled(true);
     if (!error.isEmpty()) {
         // The list counts as not loaded, so the next visit asks again.
@@ -452,14 +451,14 @@ void MainForm::getReceiving()
 
 void MainForm::getReceivingDone(QByteArray response, bool ok)
 {
-    const QString error = ResponseCheck::checkResponse(response, ok, false);
-    if (error.isEmpty() || error == QLatin1String("0")) {
+    const ResponseCheck::Verdict verdict = ResponseCheck::judge(response, ok, false);
+    if (verdict == ResponseCheck::Verdict::Ok || verdict == ResponseCheck::Verdict::Refused) {
         receivingEnabled = !response.startsWith('0');
         receivingLoaded = true;
         // Replaces the busy notice of the request.
         showMailSettingsLoaded();
     } else {
-        mail.mailProgressLbl->setAlert(error, 6000);
+        mail.mailProgressLbl->setAlert(verdictText(verdict), 6000);
     }
     mail.mailReceiveChBox->setCheckState(receivingEnabled ? Qt::Checked : Qt::Unchecked);
 }
@@ -479,10 +478,10 @@ void MainForm::setReceiving(bool state)
 
 void MainForm::setReceivingDone(bool state, QByteArray response, bool ok)
 {
-    QString error = ResponseCheck::checkResponse(response, ok, false);
-    if (error == QLatin1String("0"))
-        error = state ? tr("Error occured. Unable to enable email receiving")
-                      : tr("Error occured. Unable to disable email receiving");
+    const QString error =
+        verdictText(ResponseCheck::judge(response, ok, false),
+                    state ? tr("Error occured. Unable to enable email receiving")
+                          : tr("Error occured. Unable to disable email receiving"));
     if (error.isEmpty()) {
         receivingEnabled = state;
         mail.mailProgressLbl->setOk(state ? tr("Receiving enabled") : tr("Receiving disabled"),

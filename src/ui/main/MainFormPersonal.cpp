@@ -5,6 +5,7 @@
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
+#include "ui/main/VerdictText.h"
 #include "support/SupportRequest.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
@@ -146,7 +147,7 @@ void MainForm::passwordRepaired()
 bool MainForm::accountAnswerAccepted(const QByteArray &response, bool ok)
 {
     personalEnable(true);
-    const QString error = ResponseCheck::checkAccountResponse(response, ok);
+    const QString error = verdictText(ResponseCheck::judgeAccount(response, ok));
     if (!error.isEmpty())
         personal.personalProgressLbl->setAlert(error, AlertMs);
     return error.isEmpty();
