@@ -2,6 +2,7 @@
 // user, and the account password.
 
 #include "app/Instances.h"
+#include "core/InputPatterns.h"
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
@@ -25,13 +26,13 @@ const int OkMs = 3000;
 void MainForm::setUpPersonalPage()
 {
     auto *passwordRule =
-        new RegExpSValidator(QRegularExpression(QStringLiteral("[a-zA-Z0-9]+")), personalPage);
+        new RegExpSValidator(QRegularExpression(InputPatterns::accountWord()), personalPage);
     connect(passwordRule, &RegExpSValidator::inputModified, this, &MainForm::passwordRepaired);
     for (QLineEdit *edit :
          {personal.passwdCurrentEdit, personal.passwdNewEdit, personal.passwdConfirmEdit})
         edit->setValidator(passwordRule);
     personal.contactEdit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[a-zA-Z0-9_.@-]*")), personal.contactEdit));
+        QRegularExpression(InputPatterns::addressTyping()), personal.contactEdit));
     // It shows the service's answer: an address, never markup to render.
     personal.contactLbl->setTextFormat(Qt::PlainText);
 
