@@ -20,12 +20,26 @@ private slots:
         QTest::addColumn<QString>("alias");
         QTest::addColumn<QString>("forward");
         QTest::addColumn<QString>("written");
-        QTest::newRow("alias and forward") << "joe,joe@mail.example" << "joe" << "joe@mail.example"
+        QTest::newRow("alias and forward") << "joe,joe@mail.example"
+                                           << "joe"
+                                           << "joe@mail.example"
                                            << "joe,joe@mail.example";
-        QTest::newRow("no forward keeps the comma") << "joe," << "joe" << "" << "joe,";
-        QTest::newRow("no comma at all") << "joe" << "joe" << "" << "joe,";
-        QTest::newRow("extra parts ignored") << "a,b,c" << "a" << "b" << "a,b";
-        QTest::newRow("empty alias") << ",b" << "" << "b" << ",b";
+        QTest::newRow("no forward keeps the comma") << "joe,"
+                                                    << "joe"
+                                                    << ""
+                                                    << "joe,";
+        QTest::newRow("no comma at all") << "joe"
+                                         << "joe"
+                                         << ""
+                                         << "joe,";
+        QTest::newRow("extra parts ignored") << "a,b,c"
+                                             << "a"
+                                             << "b"
+                                             << "a,b";
+        QTest::newRow("empty alias") << ",b"
+                                     << ""
+                                     << "b"
+                                     << ",b";
     }
 
     void wireFormRoundTrips()
@@ -67,31 +81,34 @@ private slots:
         const QByteArray certLoad(RequestServer::CertLoadText);
         const QByteArray certMismatch(RequestServer::CertMismatchText);
         QTest::newRow("done") << QByteArray("1") << true << false << Verdict::Ok << Verdict::Ok;
-        QTest::newRow("refused") << QByteArray("0") << true << false << Verdict::Refused << Verdict::Ok;
-        QTest::newRow("refused is not data") << QByteArray("0") << true << true << Verdict::Refused
-                                             << Verdict::Ok;
-        QTest::newRow("data accepted") << QByteArray("a,b;c,") << true << true << Verdict::Ok
-                                       << Verdict::Ok;
-        QTest::newRow("data where a status is due") << QByteArray("<html>") << true << false
-                                                    << Verdict::Invalid << Verdict::Ok;
-        QTest::newRow("empty body where a status is due") << QByteArray() << true << false
-                                                          << Verdict::Invalid << Verdict::Ok;
-        QTest::newRow("failed: old time-out word") << QByteArray("timeout") << false << true
-                                                   << Verdict::TimeOut << Verdict::TimeOut;
-        QTest::newRow("failed: the client's time-out") << QByteArray("Connection timeout.") << false
-                                                       << false << Verdict::TimeOut << Verdict::TimeOut;
-        QTest::newRow("failed: certificate not loadable") << certLoad << false << false
-                                                          << Verdict::CertificateNotLoadable
-                                                          << Verdict::CertificateNotLoadable;
-        QTest::newRow("failed: certificate") << certMismatch << false << false
-                                             << Verdict::CertificateMismatch
-                                             << Verdict::CertificateMismatch;
-        QTest::newRow("failed: answer too large") << QByteArray(RequestServer::TooLargeText) << false
-                                                  << true << Verdict::Transport << Verdict::Transport;
-        QTest::newRow("failed: nothing read") << QByteArray() << false << true << Verdict::Transport
-                                              << Verdict::Transport;
-        QTest::newRow("failed even with a 1 body") << QByteArray("1") << false << false
-                                                   << Verdict::Transport << Verdict::Transport;
+        QTest::newRow("refused") << QByteArray("0") << true << false << Verdict::Refused
+                                 << Verdict::Ok;
+        QTest::newRow("refused is not data")
+            << QByteArray("0") << true << true << Verdict::Refused << Verdict::Ok;
+        QTest::newRow("data accepted")
+            << QByteArray("a,b;c,") << true << true << Verdict::Ok << Verdict::Ok;
+        QTest::newRow("data where a status is due")
+            << QByteArray("<html>") << true << false << Verdict::Invalid << Verdict::Ok;
+        QTest::newRow("empty body where a status is due")
+            << QByteArray() << true << false << Verdict::Invalid << Verdict::Ok;
+        QTest::newRow("failed: old time-out word")
+            << QByteArray("timeout") << false << true << Verdict::TimeOut << Verdict::TimeOut;
+        QTest::newRow("failed: the client's time-out")
+            << QByteArray("Connection timeout.") << false << false << Verdict::TimeOut
+            << Verdict::TimeOut;
+        QTest::newRow("failed: certificate not loadable")
+            << certLoad << false << false << Verdict::CertificateNotLoadable
+            << Verdict::CertificateNotLoadable;
+        QTest::newRow("failed: certificate")
+            << certMismatch << false << false << Verdict::CertificateMismatch
+            << Verdict::CertificateMismatch;
+        QTest::newRow("failed: answer too large")
+            << QByteArray(RequestServer::TooLargeText) << false << true << Verdict::Transport
+            << Verdict::Transport;
+        QTest::newRow("failed: nothing read")
+            << QByteArray() << false << true << Verdict::Transport << Verdict::Transport;
+        QTest::newRow("failed even with a 1 body")
+            << QByteArray("1") << false << false << Verdict::Transport << Verdict::Transport;
     }
 
     void judging()
