@@ -68,6 +68,148 @@ This one will be chosen defaultly.</source>
         <translation>Při odesílání e-mailu se vás Quillnet vždy zeptá, kterou identitu chcete použít.
 Tato bude zvolena jako výchozí.</translation>
     </message>
+    <message>
+        <source>Alias (%1)</source>
+        <translation>Alias (%1)</translation>
+    </message>
+    <message>
+        <source>Forward to</source>
+        <translation>Přeposílat na</translation>
+    </message>
+    <message>
+        <source>alias</source>
+        <translation>alias</translation>
+    </message>
+    <message>
+        <source>forward to email</source>
+        <translation>přeposílat na e-mail</translation>
+    </message>
+    <message>
+        <source>You are logged
+in free Quillnet.
+To take advantage
+of these services,
+please register.</source>
+        <translation>Jste přihlášeni
+do bezplatného Quillnetu.
+Chcete-li využívat
+tyto služby,
+zaregistrujte se.</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Mail anonymization proxy couldn&apos;t bind to port %1.
+There may be other mail proxy running.</source>
+        <translation>Proxy pro anonymizaci e-mailů se nepodařilo otevřít port %1.
+Pravděpodobně běží jiná poštovní proxy.</translation>
+    </message>
+    <message>
+        <source>Click here to add a new alias...</source>
+        <translation>Klikněte sem pro přidání nového aliasu...</translation>
+    </message>
+    <message>
+        <source>Checking alias</source>
+        <translation>Kontroluji alias</translation>
+    </message>
+    <message>
+        <source>Unable to get list of aliases.</source>
+        <translation>Nelze získat seznam aliasů.</translation>
+    </message>
+    <message>
+        <source>Some aliases sent by the service were not valid and were left out.</source>
+        <translation>Některé aliasy zaslané službou nebyly platné a byly vynechány.</translation>
+    </message>
+    <message>
+        <source>Settings loaded</source>
+        <translation>Nastavení načteno</translation>
+    </message>
+    <message>
+        <source>Registering alias</source>
+        <translation>Registruji alias</translation>
+    </message>
+    <message>
+        <source>This alias is taken, please choose another one.</source>
+        <translation>Tento alias je obsazen, zvolte prosím jiný.</translation>
+    </message>
+    <message>
+        <source>Settings saved</source>
+        <translation>Nastavení uloženo</translation>
+    </message>
+    <message>
+        <source>Removing alias</source>
+        <translation>Odebírám alias</translation>
+    </message>
+    <message>
+        <source>Unknown error occured.</source>
+        <translation>Došlo k neznámé chybě.</translation>
+    </message>
+    <message>
+        <source>Changing alias</source>
+        <translation>Měním alias</translation>
+    </message>
+    <message>
+        <source>Junk mail</source>
+        <translation>Jednorázový e-mail</translation>
+    </message>
+    <message>
+        <source>Registering alias %1%2 is in progress.</source>
+        <translation>Probíhá registrace aliasu %1%2.</translation>
+    </message>
+    <message>
+        <source>Junk mail - error</source>
+        <translation>Jednorázový e-mail - chyba</translation>
+    </message>
+    <message>
+        <source>Registering alias failed. </source>
+        <translation>Registrace aliasu selhala. </translation>
+    </message>
+    <message>
+        <source>To receive emails, please setup new alias in the Email tab.</source>
+        <translation>Pro příjem e-mailů si prosím nastavte nový alias na záložce E-mail.</translation>
+    </message>
+    <message>
+        <source>Incoming emails will be forwarded to %1.</source>
+        <translation>Příchozí e-maily budou přeposílány na %1.</translation>
+    </message>
+    <message>
+        <source>Junk mail - success</source>
+        <translation>Jednorázový e-mail - úspěch</translation>
+    </message>
+    <message>
+        <source>Alias %1%2 is in your clipboard now. </source>
+        <translation>Alias %1%2 je nyní ve vaší schránce. </translation>
+    </message>
+    <message>
+        <source>Loading receiving settings</source>
+        <translation>Načítám nastavení příjmu</translation>
+    </message>
+    <message>
+        <source>Enabling email receiving</source>
+        <translation>Zapínám příjem e-mailů</translation>
+    </message>
+    <message>
+        <source>Disabling email receiving</source>
+        <translation>Vypínám příjem e-mailů</translation>
+    </message>
+    <message>
+        <source>Error occured. Unable to enable email receiving</source>
+        <translation>Došlo k chybě. Příjem e-mailů nelze zapnout</translation>
+    </message>
+    <message>
+        <source>Error occured. Unable to disable email receiving</source>
+        <translation>Došlo k chybě. Příjem e-mailů nelze vypnout</translation>
+    </message>
+    <message>
+        <source>Receiving enabled</source>
+        <translation>Příjem zapnut</translation>
+    </message>
+    <message>
+        <source>Receiving disabled</source>
+        <translation>Příjem vypnut</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
@@ -355,24 +497,6 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <translation>Nastavení proxy</translation>
     </message>
     <message>
-        <source>You are logged
-in free Quillnet.
-To take advantage
-of these services,
-please register.</source>
-        <translation>Jste přihlášeni
-do bezplatného Quillnetu.
-Chcete-li využívat
-tyto služby,
-zaregistrujte se.</translation>
-    </message>
-    <message>
-        <source>You are logged in free Quillnet.
-To take advantage of these services, please register.</source>
-        <translation>Jste přihlášeni do bezplatného Quillnetu.
-Chcete-li využívat tyto služby, zaregistrujte se.</translation>
-    </message>
-    <message>
         <source>There is still active connection that will be closed.
 Do you want to reconnect?</source>
         <translation>Stále je aktivní spojení, které bude ukončeno.
@@ -389,186 +513,6 @@ Chcete se odpojit?</translation>
 Are you sure you want to exit?</source>
         <translation>Stále je aktivní spojení, které bude ukončeno, pokud Quillnet ukončíte.
 Opravdu chcete program ukončit?</translation>
-    </message>
-    <message>
-        <source>Alias (%1)</source>
-        <translation>Alias (%1)</translation>
-    </message>
-    <message>
-        <source>Forward to</source>
-        <translation>Přeposílat na</translation>
-    </message>
-    <message>
-        <source>alias</source>
-        <translation>alias</translation>
-    </message>
-    <message>
-        <source>forward to email</source>
-        <translation>přeposílat na e-mail</translation>
-    </message>
-    <message>
-        <source>Click here to add a new alias...</source>
-        <translation>Klikněte sem pro přidání nového aliasu...</translation>
-    </message>
-    <message>
-        <source>Checking alias</source>
-        <translation>Kontroluji alias</translation>
-    </message>
-    <message>
-        <source>Unable to get list of aliases.</source>
-        <translation>Nelze získat seznam aliasů.</translation>
-    </message>
-    <message>
-        <source>Settings loaded</source>
-        <translation>Nastavení načteno</translation>
-    </message>
-    <message>
-        <source>Registering alias</source>
-        <translation>Registruji alias</translation>
-    </message>
-    <message>
-        <source>This alias is taken, please choose another one.</source>
-        <translation>Tento alias je obsazen, zvolte prosím jiný.</translation>
-    </message>
-    <message>
-        <source>Settings saved</source>
-        <translation>Nastavení uloženo</translation>
-    </message>
-    <message>
-        <source>Removing alias</source>
-        <translation>Odebírám alias</translation>
-    </message>
-    <message>
-        <source>Unknown error occured.</source>
-        <translation>Došlo k neznámé chybě.</translation>
-    </message>
-    <message>
-        <source>Changing alias</source>
-        <translation>Měním alias</translation>
-    </message>
-    <message>
-        <source>Junk mail</source>
-        <translation>Jednorázový e-mail</translation>
-    </message>
-    <message>
-        <source>Registering alias %1%2 is in progress.</source>
-        <translation>Probíhá registrace aliasu %1%2.</translation>
-    </message>
-    <message>
-        <source>Junk mail - error</source>
-        <translation>Jednorázový e-mail - chyba</translation>
-    </message>
-    <message>
-        <source>Registering alias failed. </source>
-        <translation>Registrace aliasu selhala. </translation>
-    </message>
-    <message>
-        <source>To receive emails, please setup new alias in the Email tab.</source>
-        <translation>Pro příjem e-mailů si prosím nastavte nový alias na záložce E-mail.</translation>
-    </message>
-    <message>
-        <source>Incoming emails will be forwarded to %1.</source>
-        <translation>Příchozí e-maily budou přeposílány na %1.</translation>
-    </message>
-    <message>
-        <source>Junk mail - success</source>
-        <translation>Jednorázový e-mail - úspěch</translation>
-    </message>
-    <message>
-        <source>Alias %1%2 is in your clipboard now. </source>
-        <translation>Alias %1%2 je nyní ve vaší schránce. </translation>
-    </message>
-    <message>
-        <source>Loading receiving settings</source>
-        <translation>Načítám nastavení příjmu</translation>
-    </message>
-    <message>
-        <source>Enabling email receiving</source>
-        <translation>Zapínám příjem e-mailů</translation>
-    </message>
-    <message>
-        <source>Disabling email receiving</source>
-        <translation>Vypínám příjem e-mailů</translation>
-    </message>
-    <message>
-        <source>Error occured. Unable to enable email receiving</source>
-        <translation>Došlo k chybě. Příjem e-mailů nelze zapnout</translation>
-    </message>
-    <message>
-        <source>Error occured. Unable to disable email receiving</source>
-        <translation>Došlo k chybě. Příjem e-mailů nelze vypnout</translation>
-    </message>
-    <message>
-        <source>Receiving enabled</source>
-        <translation>Příjem zapnut</translation>
-    </message>
-    <message>
-        <source>Receiving disabled</source>
-        <translation>Příjem vypnut</translation>
-    </message>
-    <message>
-        <source>Loading settings</source>
-        <translation>Načítám nastavení</translation>
-    </message>
-    <message>
-        <source>Clear</source>
-        <translation>Smazat</translation>
-    </message>
-    <message>
-        <source>Change</source>
-        <translation>Změnit</translation>
-    </message>
-    <message>
-        <source>Invalid email address.</source>
-        <translation>Neplatná e-mailová adresa.</translation>
-    </message>
-    <message>
-        <source>Invalid current password.</source>
-        <translation>Neplatné současné heslo.</translation>
-    </message>
-    <message>
-        <source>Bad password confirmation.</source>
-        <translation>Potvrzení hesla nesouhlasí.</translation>
-    </message>
-    <message>
-        <source>Invalid char has been filtered.</source>
-        <translation>Neplatný znak byl odfiltrován.</translation>
-    </message>
-    <message>
-        <source>Please wait</source>
-        <translation>Čekejte prosím</translation>
-    </message>
-    <message>
-        <source>Move your mouse cursor over an option to see its description.</source>
-        <translation>Najeďte myší na volbu a zobrazí se její popis.</translation>
-    </message>
-    <message>
-        <source>Block advertisements description</source>
-        <translation>Odstraní z webových stránek reklamní proužky, vyskakovací okna a podobné reklamy dříve, než je prohlížeč zobrazí. Stránky se načítají rychleji a inzerenti se o vás dozvědí méně.</translation>
-    </message>
-    <message>
-        <source>Cookies are small pieces of information that a website can store on your computer to identify you next time you show around.
-If you want to stay anonymous, block them.</source>
-        <translation>Cookies jsou malé kousky informací, které si webová stránka může uložit ve vašem počítači, aby vás při příští návštěvě poznala.
-Chcete-li zůstat v anonymitě, zablokujte je.</translation>
-    </message>
-    <message>
-        <source>Filter HTTP headers description</source>
-        <translation>Odstraní nebo přepíše ty části každého požadavku, které webovým stránkám prozrazují váš systém, prohlížeč a stránku, ze které přicházíte.</translation>
-    </message>
-    <message>
-        <source>The server sent an invalid contact address.</source>
-        <translation>Server poslal neplatnou kontaktní adresu.</translation>
-    </message>
-    <message>
-        <source>Mail anonymization proxy couldn&apos;t bind to port %1.
-There may be other mail proxy running.</source>
-        <translation>Proxy pro anonymizaci e-mailů se nepodařilo otevřít port %1.
-Pravděpodobně běží jiná poštovní proxy.</translation>
-    </message>
-    <message>
-        <source>Some aliases sent by the service were not valid and were left out.</source>
-        <translation>Některé aliasy zaslané službou nebyly platné a byly vynechány.</translation>
     </message>
 </context>
 <context>
@@ -616,6 +560,48 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
     <message>
         <source>Change</source>
         <translation>Změnit</translation>
+    </message>
+    <message>
+        <source>Invalid char has been filtered.</source>
+        <translation>Neplatný znak byl odfiltrován.</translation>
+    </message>
+    <message>
+        <source>You are logged in free Quillnet.
+To take advantage of these services, please register.</source>
+        <translation>Jste přihlášeni do bezplatného Quillnetu.
+Chcete-li využívat tyto služby, zaregistrujte se.</translation>
+    </message>
+    <message>
+        <source>Loading settings</source>
+        <translation>Načítám nastavení</translation>
+    </message>
+    <message>
+        <source>The server sent an invalid contact address.</source>
+        <translation>Server poslal neplatnou kontaktní adresu.</translation>
+    </message>
+    <message>
+        <source>Settings loaded</source>
+        <translation>Nastavení načteno</translation>
+    </message>
+    <message>
+        <source>Invalid email address.</source>
+        <translation>Neplatná e-mailová adresa.</translation>
+    </message>
+    <message>
+        <source>Settings saved</source>
+        <translation>Nastavení uloženo</translation>
+    </message>
+    <message>
+        <source>Invalid current password.</source>
+        <translation>Neplatné současné heslo.</translation>
+    </message>
+    <message>
+        <source>Bad password confirmation.</source>
+        <translation>Potvrzení hesla nesouhlasí.</translation>
+    </message>
+    <message>
+        <source>Please wait</source>
+        <translation>Čekejte prosím</translation>
     </message>
 </context>
 <context>
@@ -1090,6 +1076,40 @@ Pravděpodobně běží jiná proxy.</translation>
     <message>
         <source>Filter HTTP headers</source>
         <translation>Filtrovat hlavičky HTTP</translation>
+    </message>
+    <message>
+        <source>Web filtering proxy couldn&apos;t be started.
+%1</source>
+        <translation>Filtrovací proxy se nepodařilo spustit.
+%1</translation>
+    </message>
+    <message>
+        <source>Web filtering proxy settings couldn&apos;t be saved to %1.
+Check your access rights, please.</source>
+        <translation>Nastavení filtrovací proxy se nepodařilo uložit do %1.
+Zkontrolujte prosím svá přístupová práva.</translation>
+    </message>
+    <message>
+        <source>Block advertisements description</source>
+        <translation>Odstraní z webových stránek reklamní proužky, vyskakovací okna a podobné reklamy dříve, než je prohlížeč zobrazí. Stránky se načítají rychleji a inzerenti se o vás dozvědí méně.</translation>
+    </message>
+    <message>
+        <source>Cookies are small pieces of information that a website can store on your computer to identify you next time you show around.
+If you want to stay anonymous, block them.</source>
+        <translation>Cookies jsou malé kousky informací, které si webová stránka může uložit ve vašem počítači, aby vás při příští návštěvě poznala.
+Chcete-li zůstat v anonymitě, zablokujte je.</translation>
+    </message>
+    <message>
+        <source>Filter HTTP headers description</source>
+        <translation>Odstraní nebo přepíše ty části každého požadavku, které webovým stránkám prozrazují váš systém, prohlížeč a stránku, ze které přicházíte.</translation>
+    </message>
+    <message>
+        <source>Quillnet</source>
+        <translation>Quillnet</translation>
+    </message>
+    <message>
+        <source>Move your mouse cursor over an option to see its description.</source>
+        <translation>Najeďte myší na volbu a zobrazí se její popis.</translation>
     </message>
 </context>
 </TS>

@@ -1,30 +1,29 @@
 #include "aliases/AliasRules.h"
 
+#include "core/InputPatterns.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
-namespace {
-
-const QString LocalPart = QStringLiteral("[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)*");
-
-} // namespace
-
 QString AliasRules::aliasInputPattern()
 {
-    return QStringLiteral("[a-zA-Z0-9_.-]+");
+    return InputPatterns::aliasTyping();
 }
 
 QString AliasRules::forwardInputPattern()
 {
-    return QStringLiteral("[a-zA-Z0-9_.@-]*");
+    return InputPatterns::addressTyping();
 }
 
 QString AliasRules::forwardError(const QString &alias, const QString &mail,
                                  const QString &aliasDomain)
 {
-    static const QRegularExpression aliasRx(QRegularExpression::anchoredPattern(LocalPart));
+    static const QRegularExpression aliasRx(
+        QRegularExpression::anchoredPattern(InputPatterns::localPart()));
+    // The domain is the second group: the local part has one of its own.
     static const QRegularExpression mailRx(QRegularExpression::anchoredPattern(
-        LocalPart + QStringLiteral("@(([a-zA-Z0-9_-]+\\.)+[a-zA-Z]+)")));
+        InputPatterns::localPart() + QStringLiteral("@(") + InputPatterns::domain() +
+        QLatin1Char(')')));
 
     if (alias.isEmpty())
         return QCoreApplication::translate("MainForm", "Alias is empty.");

@@ -2,27 +2,33 @@
 
 #include "net/RequestServer.h"
 
-QString ResponseCheck::checkResponse(const QByteArray &response, bool ok, bool anyData)
+using Verdict = ResponseCheck::Verdict;
+
+Verdict ResponseCheck::judge(const QByteArray &response, bool ok, bool anyData)
 {
     if (!ok)
         return transportFailure(response);
     if (response == "0")
-        return QStringLiteral("0");
+        return Verdict::Refused;
     if (anyData || response == "1")
-        return QString();
-    return tr("Invalid server response.");
+        return Verdict::Ok;
+    return Verdict::Invalid;
 }
 
-QString ResponseCheck::checkAccountResponse(const QByteArray &response, bool ok)
+Verdict ResponseCheck::judgeAccount(const QByteArray &response, bool ok)
 {
-    return ok ? QString() : transportFailure(response);
+    return ok ? Verdict::Ok : transportFailure(response);
 }
 
-QString ResponseCheck::transportFailure(const QByteArray &response)
+Verdict ResponseCheck::transportFailure(const QByteArray &response)
 {
     // The request client reports its own time-out as "Connection timeout.";
-    // "timeout" is the older form. Both are a time-out to the user.
+    // "timeout" is the older form. Both are a time-out.
     if (response == "timeout" || response == RequestServer::TimeoutText)
-        return tr("Server response timeout.");
-    return tr("Unknown server error occurred.");
+        return Verdict::TimeOut;
+    if (response == RequestServer::CertLoadText)
+        return Verdict::CertificateNotLoadable;
+    if (response == RequestServer::CertMismatchText)
+        return Verdict::CertificateMismatch;
+    return Verdict::Transport;
 }

@@ -1,5 +1,6 @@
 #include "support/SupportRequest.h"
 
+#include "core/InputPatterns.h"
 #include "core/WorkingFiles.h"
 
 #include <QDir>
@@ -12,7 +13,7 @@ namespace SupportRequest {
 
 QString addressPattern()
 {
-    return QStringLiteral("[a-zA-Z0-9_-]+(\\.[a-zA-Z0-9_-]+)*@([a-zA-Z0-9_-]+\\.)+[a-zA-Z]+");
+    return InputPatterns::address();
 }
 
 bool isAddress(const QString &text)

@@ -21,5 +21,5 @@ public:
 
     // Replaces the file's content; false (and the old file untouched) when
     // it cannot be written.
-    static bool write(const QString &path, const QString &text);
+    [[nodiscard]] static bool write(const QString &path, const QString &text);
 };

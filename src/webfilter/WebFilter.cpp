@@ -1,10 +1,10 @@
 #include "webfilter/WebFilter.h"
 
+#include "core/WorkingFiles.h"
+#include "platform/OsToken.h"
 #include "webfilter/ActionFile.h"
 #include "webfilter/FilterFile.h"
 #include "webfilter/GeneratedFile.h"
-#include "core/WorkingFiles.h"
-#include "platform/OsToken.h"
 
 #include <QDir>
 
@@ -25,6 +25,10 @@ WebFilter::WebFilter(QObject *parent)
     connect(proc, &QProcess::readyRead, this, &WebFilter::checkLine);
     connect(proc, &QProcess::started, this, &WebFilter::privoxyStarted);
     connect(proc, &QProcess::finished, this, &WebFilter::finished);
+    connect(proc, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            emit startFailed(proc->errorString());
+    });
 }
 
 WebFilter::~WebFilter()
@@ -63,15 +67,21 @@ void WebFilter::stopPrivoxy()
 void WebFilter::updateActionFile(bool x_advert, bool x_cookie, bool x_hdr, QStringList os,
                                  QString browser)
 {
-    GeneratedFile::write(QStringLiteral("privoxy/quillnet.action"),
-                         ActionFile::text(x_advert, x_cookie, x_hdr, os, browser, currentOsToken(),
-                                          currentPlatformWord()));
+    write(QStringLiteral("privoxy/quillnet.action"),
+          ActionFile::text(x_advert, x_cookie, x_hdr, os, browser, currentOsToken(),
+                           currentPlatformWord()));
 }
 
 void WebFilter::writeFilterFile()
 {
-    GeneratedFile::write(QStringLiteral("privoxy/quillnet.filter"),
-                         FilterFile::text(currentOsToken(), currentPlatformWord()));
+    write(QStringLiteral("privoxy/quillnet.filter"),
+          FilterFile::text(currentOsToken(), currentPlatformWord()));
+}
+
+void WebFilter::write(const QString &path, const QString &text)
+{
+    if (!GeneratedFile::write(path, text))
+        emit fileNotWritten(path);
 }
 
 void WebFilter::finished(int, QProcess::ExitStatus)

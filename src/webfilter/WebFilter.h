@@ -26,6 +26,12 @@ signals:
     // Privoxy could not listen on its port; reported once per start. The
     // user interface shows it as a critical message box.
     void bindError(const QString &title, const QString &text);
+    // Privoxy could not be run at all (missing or not executable); the
+    // reason is the operating system's.
+    void startFailed(const QString &reason);
+    // One of the two generated files could not be written: Privoxy goes on
+    // with what the file held before, not with the user's choices.
+    void fileNotWritten(const QString &path);
 
 public slots:
     // Rewrites the filter file (also while running) and starts Privoxy
@@ -40,6 +46,7 @@ public slots:
 
 private:
     void writeFilterFile();
+    void write(const QString &path, const QString &text);
 
     QProcess *proc;
     QFile log;

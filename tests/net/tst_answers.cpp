@@ -1,9 +1,13 @@
 // The alias record's wire form and orderings, and how answers are judged.
 #include "net/MailRedir.h"
+#include "net/RequestServer.h"
 #include "net/ResponseCheck.h"
 
 #include <QTest>
 #include <algorithm>
+
+using Verdict = ResponseCheck::Verdict;
+Q_DECLARE_METATYPE(Verdict)
 
 class TestAnswers : public QObject
 {
@@ -16,12 +20,26 @@ private slots:
         QTest::addColumn<QString>("alias");
         QTest::addColumn<QString>("forward");
         QTest::addColumn<QString>("written");
-        QTest::newRow("alias and forward") << "joe,joe@mail.example" << "joe" << "joe@mail.example"
+        QTest::newRow("alias and forward") << "joe,joe@mail.example"
+                                           << "joe"
+                                           << "joe@mail.example"
                                            << "joe,joe@mail.example";
-        QTest::newRow("no forward keeps the comma") << "joe," << "joe" << "" << "joe,";
-        QTest::newRow("no comma at all") << "joe" << "joe" << "" << "joe,";
-        QTest::newRow("extra parts ignored") << "a,b,c" << "a" << "b" << "a,b";
-        QTest::newRow("empty alias") << ",b" << "" << "b" << ",b";
+        QTest::newRow("no forward keeps the comma") << "joe,"
+                                                    << "joe"
+                                                    << ""
+                                                    << "joe,";
+        QTest::newRow("no comma at all") << "joe"
+                                         << "joe"
+                                         << ""
+                                         << "joe,";
+        QTest::newRow("extra parts ignored") << "a,b,c"
+                                             << "a"
+                                             << "b"
+                                             << "a,b";
+        QTest::newRow("empty alias") << ",b"
+                                     << ""
+                                     << "b"
+                                     << ",b";
     }
 
     void wireFormRoundTrips()
@@ -58,24 +76,39 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<bool>("anyData");
-        QTest::addColumn<QString>("checked");
-        QTest::addColumn<QString>("accountChecked");
-        const QString invalid = QStringLiteral("Invalid server response.");
-        const QString unknown = QStringLiteral("Unknown server error occurred.");
-        const QString timeout = QStringLiteral("Server response timeout.");
-        QTest::newRow("done") << QByteArray("1") << true << false << "" << "";
-        QTest::newRow("refused") << QByteArray("0") << true << false << "0" << "";
-        QTest::newRow("refused is not data") << QByteArray("0") << true << true << "0" << "";
-        QTest::newRow("data accepted") << QByteArray("a,b;c,") << true << true << "" << "";
-        QTest::newRow("data where a status is due") << QByteArray("<html>") << true << false << invalid << "";
-        QTest::newRow("empty body where a status is due") << QByteArray() << true << false << invalid << "";
-        QTest::newRow("failed: old time-out word") << QByteArray("timeout") << false << true << timeout << timeout;
-        QTest::newRow("failed: the client's time-out") << QByteArray("Connection timeout.") << false << false
-                                                      << timeout << timeout;
-        QTest::newRow("failed: certificate") << QByteArray("Unable to autenticate server certificate.")
-                                             << false << false << unknown << unknown;
-        QTest::newRow("failed: nothing read") << QByteArray() << false << true << unknown << unknown;
-        QTest::newRow("failed even with a 1 body") << QByteArray("1") << false << false << unknown << unknown;
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<Verdict>("accountVerdict");
+        const QByteArray certLoad(RequestServer::CertLoadText);
+        const QByteArray certMismatch(RequestServer::CertMismatchText);
+        QTest::newRow("done") << QByteArray("1") << true << false << Verdict::Ok << Verdict::Ok;
+        QTest::newRow("refused") << QByteArray("0") << true << false << Verdict::Refused
+                                 << Verdict::Ok;
+        QTest::newRow("refused is not data")
+            << QByteArray("0") << true << true << Verdict::Refused << Verdict::Ok;
+        QTest::newRow("data accepted")
+            << QByteArray("a,b;c,") << true << true << Verdict::Ok << Verdict::Ok;
+        QTest::newRow("data where a status is due")
+            << QByteArray("<html>") << true << false << Verdict::Invalid << Verdict::Ok;
+        QTest::newRow("empty body where a status is due")
+            << QByteArray() << true << false << Verdict::Invalid << Verdict::Ok;
+        QTest::newRow("failed: old time-out word")
+            << QByteArray("timeout") << false << true << Verdict::TimeOut << Verdict::TimeOut;
+        QTest::newRow("failed: the client's time-out")
+            << QByteArray("Connection timeout.") << false << false << Verdict::TimeOut
+            << Verdict::TimeOut;
+        QTest::newRow("failed: certificate not loadable")
+            << certLoad << false << false << Verdict::CertificateNotLoadable
+            << Verdict::CertificateNotLoadable;
+        QTest::newRow("failed: certificate")
+            << certMismatch << false << false << Verdict::CertificateMismatch
+            << Verdict::CertificateMismatch;
+        QTest::newRow("failed: answer too large")
+            << QByteArray(RequestServer::TooLargeText) << false << true << Verdict::Transport
+            << Verdict::Transport;
+        QTest::newRow("failed: nothing read")
+            << QByteArray() << false << true << Verdict::Transport << Verdict::Transport;
+        QTest::newRow("failed even with a 1 body")
+            << QByteArray("1") << false << false << Verdict::Transport << Verdict::Transport;
     }
 
     void judging()
@@ -83,10 +116,10 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(bool, ok);
         QFETCH(bool, anyData);
-        QFETCH(QString, checked);
-        QFETCH(QString, accountChecked);
-        QCOMPARE(ResponseCheck::checkResponse(body, ok, anyData), checked);
-        QCOMPARE(ResponseCheck::checkAccountResponse(body, ok), accountChecked);
+        QFETCH(Verdict, verdict);
+        QFETCH(Verdict, accountVerdict);
+        QCOMPARE(ResponseCheck::judge(body, ok, anyData), verdict);
+        QCOMPARE(ResponseCheck::judgeAccount(body, ok), accountVerdict);
     }
 };
 

@@ -12,7 +12,18 @@
 #include "ui/support/SupportDlg.h"
 #include "ui/support/SupportWdg.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/PersonalPage.h"
+#include "ui/main/WebPage.h"
+#include "ui/widgets/ProgressLbl.h"
+#include "ui/widgets/HintEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include "ui/widgets/AnimStatus.h"
 #include "ui/widgets/ImageBtnBar.h"
 
@@ -64,17 +75,17 @@ bool tourMainWindow(MainFormFixture &fixture)
     bool ok = save(form, "main-web");
     const char *pages[] = {"main-web", "main-email", "main-personal", "main-support", "main-exit"};
     for (int page = 1; page < 5; ++page) {
-        form->menuBtnBar->click(page);
+        form->selectPage(page);
         QTest::qWait(1500); // the page's first answers
         ok &= save(form, pages[page]);
     }
-    form->menuBtnBar->click(2);
-    form->tabBtnBar->click(1);
+    form->selectPage(2);
+    form->selectSettingsTab(1);
     ok &= save(form, "main-proxy");
-    form->tabBtnBar->click(0);
+    form->selectSettingsTab(0);
 
     form = fixture.logIn(QStringLiteral("vestor"), QStringLiteral("vestor"));
-    form->menuBtnBar->click(1);
+    form->selectPage(1);
     ok &= save(form, "main-email-free");
     fixture.tearDownWindow();
     return ok;

@@ -18,6 +18,26 @@
 #include <QSettings>
 #include <QTimer>
 
+namespace {
+
+// The main window of the dialog's logins, wired to what only the dialog
+// can do for it.
+MainForm *newMainForm(LoginDlg *dialog, LoginController *controller)
+{
+    auto *form = new MainForm(controller, vpnConnection, trayWidget, dialog);
+    QObject::connect(form, &MainForm::loginWanted, dialog, [dialog] {
+        dialog->uiSetEnabled(false);
+        dialog->show();
+        dialog->activateWindow();
+    });
+    QObject::connect(form, &MainForm::reloginWanted, dialog, &LoginDlg::relogin);
+    QObject::connect(form, &MainForm::reconnectWanted, dialog, &LoginDlg::reconnectVpn);
+    QObject::connect(form, &MainForm::passwordChanged, dialog, &LoginDlg::updatePassword);
+    return form;
+}
+
+} // namespace
+
 LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
 {
     ui->setupUi(this);
@@ -129,7 +149,7 @@ void LoginDlg::checkAutoLogin()
     // user types rather than after the tunnel is up.
     QTimer::singleShot(0, this, [this] {
         if (!mainForm)
-            mainForm = new MainForm;
+            mainForm = newMainForm(this, controller);
     });
 }
 
@@ -227,7 +247,7 @@ void LoginDlg::acceptLogin()
 void LoginDlg::prepareMainForm(const QString &ip, const QString &location, bool fullAccount)
 {
     if (!mainForm)
-        mainForm = new MainForm;
+        mainForm = newMainForm(this, controller);
     mainForm->setNoticesMuted(false);
     mainForm->setLocation(ip, location);
     mainForm->enableNonfreeWidgets(fullAccount);

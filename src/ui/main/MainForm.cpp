@@ -1,28 +1,23 @@
 #include "ui/main/MainForm.h"
 
 #include "core/Deployment.h"
-#include "app/Instances.h"
-#include "ui/tray/TrayWidget.h"
-#include "ui/mail/MailDialog.h"
-#include "mail/SmtpRoxyServer.h"
+#include "login/LoginController.h"
 #include "net/RequestServer.h"
+#include "ui/main/EmailPage.h"
+#include "ui/main/PersonalPage.h"
+#include "ui/main/WebPage.h"
 #include "ui/proxy/ProxyWdg.h"
 #include "ui/support/SupportWdg.h"
-#include "ui/login/LoginDlg.h"
-#include "vpn/AdapterControl.h"
-#include "vpn/Tunnel.h"
-#include "webfilter/WebFilter.h"
-#include "ui/widgets/BindErrorBox.h"
+#include "ui/tray/TrayWidget.h"
 #include "ui/widgets/ImageBtnBar.h"
 #include "ui/widgets/ImageButton.h"
+#include "vpn/Tunnel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStackedWidget>
-#include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -37,9 +32,8 @@ QPixmap piece(const QPixmap &sprite, int x1, int y1, int x2, int y2)
     return sprite.copy(x1, y1, x2 - x1 + 1, y2 - y1 + 1);
 }
 
-template <typename Page = QWidget> Page *addPage(QStackedWidget *stack, const char *name)
+template <typename Page> Page *addPage(QStackedWidget *stack, Page *page, const char *name)
 {
-    auto *page = new Page;
     page->setObjectName(QLatin1String(name));
     // Added to what the page brings along (the support page has a sheet of its own).
     page->setStyleSheet(
@@ -72,34 +66,25 @@ bool askYesNo(QWidget *parent, const QString &text)
 
 } // namespace
 
-MainForm::MainForm(QWidget *parent) : QDialog(parent)
+MainForm::MainForm(LoginController *login, Tunnel *tunnel, TrayWidget *tray, QWidget *loginWindow,
+                   QWidget *parent)
+    : QDialog(parent), login(login), tunnel(tunnel), tray(tray), loginWindow(loginWindow),
+      requests(new RequestServer(Deployment::current().serviceHost, this))
 {
+    takeLoginCredentials();
     buildShell();
     menuBtnBar->click(0);
     tabBtnBar->click(0);
-
-    setUpWebPage();
-    setUpMailPage();
-    setUpPersonalPage();
-    connect(trayWidget, &TrayWidget::junkMailTriggered, this, &MainForm::addJunkAlias);
-
-    requestServer = new RequestServer(Deployment::current().serviceHost, this);
-    takeLoginCredentials();
-    connectRequestServer();
-
-    smtpProxy = new SmtpRoxyServer(this);
-    connect(smtpProxy, &SmtpRoxyServer::showQuery, this, &MainForm::showMailQuery);
-
-    // After every page exists, so that the pages' widgets reach their slots.
-    QMetaObject::connectSlotsByName(this);
-    trayWidget->addWindow(this);
+    connectShell();
+    if (tray)
+        tray->addWindow(this);
 }
 
 MainForm::~MainForm()
 {
     saveProxyTabIfShown();
-    delete mailDialog;
-    trayWidget->removeWindow(this);
+    if (tray)
+        tray->removeWindow(this);
 }
 
 void MainForm::buildShell()
@@ -109,7 +94,7 @@ void MainForm::buildShell()
     setFixedSize(686, 420);
     setStyleSheet(QStringLiteral("QWidget { font: 11px } ") + QLatin1String(DisabledLook));
 
-    label = new QLabel(this);
+    auto *label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
     label->setGeometry(0, 0, 686, 78);
     label->setPixmap(QPixmap(QStringLiteral(":/img/backgnd/title.png")));
@@ -128,14 +113,17 @@ void MainForm::buildShell()
     mainStackWdg->setObjectName(QStringLiteral("mainStackWdg"));
     mainStackWdg->setGeometry(0, 118, 686, 302);
     mainStackWdg->setStyleSheet(QLatin1String(DisabledLook));
-    webPage = addPage(mainStackWdg, "webPage");
-    emailPage = addPage(mainStackWdg, "emailPage");
-    settingsPage = addPage(mainStackWdg, "settingsPage");
-    supportPage = addPage<SupportWdg>(mainStackWdg, "supportPage");
-    exitPage = addPage(mainStackWdg, "exitPage");
-    web.setupUi(webPage);
-    mail.setupUi(emailPage);
+    web = addPage(mainStackWdg, new WebPage(tunnel), "webPage");
+    email = addPage(mainStackWdg, new EmailPage(requests, tunnel), "emailPage");
+    settingsPage = addPage(mainStackWdg, new QWidget, "settingsPage");
+    supportPage = addPage(mainStackWdg, new SupportWdg, "supportPage");
+    exitPage = addPage(mainStackWdg, new QWidget, "exitPage");
+    buildSettingsPage();
+    buildExitPage();
+}
 
+void MainForm::buildSettingsPage()
+{
     tabBtnBar = new ImageBtnBar(settingsPage);
     tabBtnBar->setObjectName(QStringLiteral("tabBtnBar"));
     tabBtnBar->setGeometry(0, 0, 686, 26);
@@ -148,10 +136,9 @@ void MainForm::buildShell()
     tabStackWdg = new QStackedWidget(settingsPage);
     tabStackWdg->setObjectName(QStringLiteral("tabStackWdg"));
     tabStackWdg->setGeometry(0, 26, 686, 276);
-    personalPage = new QWidget;
-    personalPage->setObjectName(QStringLiteral("personalPage"));
-    tabStackWdg->addWidget(personalPage);
-    personal.setupUi(personalPage);
+    personal = new PersonalPage(requests, login);
+    personal->setObjectName(QStringLiteral("personalPage"));
+    tabStackWdg->addWidget(personal);
     proxyPage = new QWidget;
     proxyPage->setObjectName(QStringLiteral("proxyPage"));
     tabStackWdg->addWidget(proxyPage);
@@ -161,60 +148,83 @@ void MainForm::buildShell()
     proxyWdg = new ProxyWdg(proxyPage);
     proxyWdg->setObjectName(QStringLiteral("proxyWdg"));
     proxyWdg->move(20, 40);
+}
 
+void MainForm::buildExitPage()
+{
     const QPixmap exitSprite(QStringLiteral(":/img/button/exitbar.png"));
     reconnectImgBtn = exitButton(exitPage, "reconnectImgBtn", exitSprite, 0);
     logoutImgBtn = exitButton(exitPage, "logoutImgBtn", exitSprite, 1);
     exitImgBtn = exitButton(exitPage, "exitImgBtn", exitSprite, 2);
 }
 
-void MainForm::connectRequestServer()
+void MainForm::connectShell()
 {
-    connect(requestServer, &RequestServer::getContactDone, this, &MainForm::getContactDone);
-    connect(requestServer, &RequestServer::changeContactDone, this, &MainForm::changeContactDone);
-    connect(requestServer, &RequestServer::changePasswordDone, this, &MainForm::changePasswordDone);
-    connect(requestServer, &RequestServer::getAliasesDone, this, &MainForm::getAliasesDone);
-    connect(requestServer, &RequestServer::addJunkDone, this, &MainForm::addJunkDone);
-    connect(requestServer, &RequestServer::addAliasDone, this, &MainForm::addAliasDone);
-    connect(requestServer, &RequestServer::deleteAliasDone, this, &MainForm::deleteAliasDone);
-    connect(requestServer, &RequestServer::changeAliasDone, this, &MainForm::changeAliasDone);
-    connect(requestServer, &RequestServer::getReceivingDone, this, &MainForm::getReceivingDone);
-    connect(requestServer, &RequestServer::setReceivingDone, this, &MainForm::setReceivingDone);
-    connect(requestServer, &RequestServer::requestServerBusy, this, &MainForm::requestServerBusy);
-    connect(requestServer, &RequestServer::requestServerFree, this, &MainForm::requestServerFree);
+    connect(menuBtnBar, &ImageBtnBar::selectionChanged, this, &MainForm::menuSelected);
+    connect(tabBtnBar, &ImageBtnBar::selectionChanged, this, &MainForm::tabSelected);
+    connect(reconnectImgBtn, &ImageButton::clicked, this, &MainForm::on_reconnectImgBtn_clicked);
+    connect(logoutImgBtn, &ImageButton::clicked, this, &MainForm::on_logoutImgBtn_clicked);
+    connect(exitImgBtn, &ImageButton::clicked, this, &MainForm::on_exitImgBtn_clicked);
+    connect(requests, &RequestServer::requestServerBusy, this, &MainForm::requestsBusy);
+    connect(requests, &RequestServer::requestServerFree, this, &MainForm::requestsFree);
+    // The support form's reply address follows the stored contact address.
+    connect(personal, &PersonalPage::contactChanged, supportPage, &SupportWdg::reloadSender);
+    connect(personal, &PersonalPage::passwordChanged, this, &MainForm::passwordChanged);
+    if (!tray)
+        return;
+    connect(tray, &TrayWidget::junkMailTriggered, email, &EmailPage::addJunkAlias);
+    connect(email, &EmailPage::junkMailNotice, tray,
+            [this](const QString &title, const QString &text) {
+                tray->showMessage(title, text, QSystemTrayIcon::Information, 10000);
+            });
 }
 
 void MainForm::takeLoginCredentials()
 {
-    requestServer->setUser(loginDlg->currentUser(), loginDlg->currentPassword());
-}
-
-void MainForm::reloadSupportSender()
-{
-    supportPage->reloadSender();
+    requests->setUser(login->user(), login->password());
 }
 
 void MainForm::saveProxyTabIfShown()
 {
-    if (mainStackWdg->currentWidget() == settingsPage && tabStackWdg->currentWidget() == proxyPage)
+    if (mainStackWdg->currentWidget() == settingsPage && proxyTabShown())
         proxyWdg->saveSettings();
 }
 
-void MainForm::on_menuBtnBar_selectionChanged(int index)
+void MainForm::selectPage(int index)
+{
+    menuBtnBar->click(index);
+}
+
+int MainForm::currentPage() const
+{
+    return mainStackWdg->currentIndex();
+}
+
+void MainForm::selectSettingsTab(int index)
+{
+    tabBtnBar->click(index);
+}
+
+bool MainForm::proxyTabShown() const
+{
+    return tabStackWdg->currentWidget() == proxyPage;
+}
+
+void MainForm::menuSelected(int index)
 {
     saveProxyTabIfShown();
-    if (index == 1 && !freeAccount && !aliasesLoaded)
-        getAliases();
-    else if (index == 2 && !freeAccount && !contactLoaded)
-        getContact();
-    if (index > 4)
+    if (index == Email && !freeAccount && !email->aliasesLoaded())
+        email->getAliases();
+    else if (index == Settings && !freeAccount && !personal->contactLoaded())
+        personal->getContact();
+    if (index > Exit)
         return;
     mainStackWdg->setCurrentIndex(index);
 }
 
-void MainForm::on_tabBtnBar_selectionChanged(int index)
+void MainForm::tabSelected(int index)
 {
-    if (tabStackWdg->currentWidget() == proxyPage)
+    if (proxyTabShown())
         proxyWdg->saveSettings();
     if (index == 0 || index == 1)
         tabStackWdg->setCurrentIndex(index);
@@ -223,40 +233,25 @@ void MainForm::on_tabBtnBar_selectionChanged(int index)
 void MainForm::enableNonfreeWidgets(bool reg_user)
 {
     freeAccount = !reg_user;
-    enableMailWidgets(reg_user);
-    // The personal page's inputs follow personalEnable below.
-
-    if (freeAccount) {
-        personal.personalProgressWdg->setStyleSheet(QStringLiteral(
-            "QWidget#personalProgressWdg { background-image: url(:/img/backgnd/notice1.png) }"));
-        mail.mailProgressWdg->setStyleSheet(QStringLiteral(
-            "QWidget#mailProgressWdg { background-image: url(:/img/backgnd/notice2.png) }"));
-        mail.mailProgressLbl->setAlignment(Qt::AlignLeft);
-        personal.personalProgressLbl->setAlignment(Qt::AlignLeft);
-        mail.mailProgressLbl->setInfo(tr("You are logged\nin free Quillnet.\nTo take advantage\nof "
-                                         "these services,\nplease register."));
-        personal.personalProgressLbl->setInfo(tr("You are logged in free Quillnet.\nTo take "
-                                                 "advantage of these services, please register."));
-    } else {
-        personal.personalProgressWdg->setStyleSheet(QString());
-        mail.mailProgressWdg->setStyleSheet(QString());
-        mail.mailProgressLbl->setAlignment(Qt::AlignLeft);
-        personal.personalProgressLbl->setAlignment(Qt::AlignRight);
-        mail.mailProgressLbl->hideStatus();
-        personal.personalProgressLbl->hideStatus();
-    }
-    personalEnable(reg_user);
-    trayWidget->junkEnable(reg_user);
+    email->setFreeAccount(freeAccount);
+    personal->setFreeAccount(freeAccount);
+    enableJunkMail(reg_user);
 }
 
-void MainForm::requestServerBusy()
+void MainForm::enableJunkMail(bool on)
 {
-    trayWidget->junkEnable(false);
+    if (tray)
+        tray->junkEnable(on);
 }
 
-void MainForm::requestServerFree()
+void MainForm::requestsBusy()
 {
-    trayWidget->junkEnable(signedIn && !freeAccount);
+    enableJunkMail(false);
+}
+
+void MainForm::requestsFree()
+{
+    enableJunkMail(signedIn && !freeAccount);
 }
 
 void MainForm::loginDone()
@@ -269,77 +264,95 @@ void MainForm::loginDone()
 
 void MainForm::setNoticesMuted(bool muted)
 {
-    noticesMuted = muted;
-    mail.mailProgressLbl->muted = muted;
-    personal.personalProgressLbl->muted = muted;
+    email->setNoticesMuted(muted);
+    personal->setNoticesMuted(muted);
 }
 
-void MainForm::changeUser()
+void MainForm::setLocation(QString ip, QString location)
 {
-    aliasesLoaded = contactLoaded = receivingLoaded = signedIn = false;
-    trayWidget->junkEnable(false);
-    stopWebFilter();
-    stopMailProxy();
-    // The window comes back once the next login is done.
-    hide();
-    loginDlg->uiSetEnabled(false);
-    loginDlg->show();
-    loginDlg->activateWindow();
+    web->setLocation(ip, location);
+}
+
+void MainForm::startWebFilter()
+{
+    web->startWebFilter();
+}
+
+void MainForm::stopWebFilter()
+{
+    web->stopWebFilter();
 }
 
 void MainForm::startMailProxy()
 {
-    if (freeAccount)
-        return;
-    if (!aliasesLoaded)
-        getAliases();
-    smtpProxy->startProxy();
-    const bool listening = smtpProxy->port() != 0;
-    showMailProxyRunning(listening);
-    if (!listening) {
-        // Reported like the web filter's port; what the user asked for
-        // stays stored, so the next start tries again.
-        showBindError(tr("Quillnet"), tr("Mail anonymization proxy couldn't bind to port %1.\n"
-                                         "There may be other mail proxy running.")
-                                          .arg(SmtpRoxyServer::DefaultPort));
-        return;
-    }
-    setAdapterFlag(vpnConnection->getAdapterGuid(), 2);
+    email->startMailProxy();
 }
 
 void MainForm::stopMailProxy()
 {
-    clearAdapterFlag(vpnConnection->getAdapterGuid(), 2);
-    smtpProxy->stopProxy();
+    email->stopMailProxy();
+}
+
+void MainForm::getAliasesDone(QByteArray response, bool ok)
+{
+    email->getAliasesDone(response, ok);
+}
+
+void MainForm::getReceivingDone(QByteArray response, bool ok)
+{
+    email->getReceivingDone(response, ok);
+}
+
+void MainForm::getContactDone(QByteArray response, bool ok)
+{
+    personal->getContactDone(response, ok);
+}
+
+void MainForm::changeUser()
+{
+    email->forgetSettings();
+    personal->forgetContact();
+    signedIn = false;
+    enableJunkMail(false);
+    stopWebFilter();
+    stopMailProxy();
+    // The window comes back once the next login is done.
+    hide();
+    emit loginWanted();
+}
+
+bool MainForm::tunnelDown() const
+{
+    return !tunnel || tunnel->getStatus() == Disconnected;
 }
 
 void MainForm::on_reconnectImgBtn_clicked()
 {
-    if (vpnConnection->getStatus() == Disconnected) {
+    if (tunnelDown()) {
         changeUser();
-        loginDlg->relogin();
+        emit reloginWanted();
         return;
     }
     if (!askYesNo(this, tr("There is still active connection that will be closed.\nDo you want "
                            "to reconnect?")))
         return;
     changeUser();
-    loginDlg->reconnectVpn();
+    emit reconnectWanted();
 }
 
 void MainForm::on_logoutImgBtn_clicked()
 {
-    if (vpnConnection->getStatus() != Disconnected &&
+    if (!tunnelDown() &&
         !askYesNo(this, tr("There is still active connection that will be closed.\nDo you want "
                            "to disconnect?")))
         return;
     changeUser();
-    loginDlg->logout();
+    login->logout();
 }
 
 void MainForm::on_exitImgBtn_clicked()
 {
-    if (vpnConnection->getStatus() != Disconnected &&
+    if (!tunnelDown() &&
         !askYesNo(nullptr, tr("There is still active connection that will be closed if you exit "
                               "Quillnet.\nAre you sure you want to exit?")))
         return;
@@ -351,7 +364,8 @@ void MainForm::on_exitImgBtn_clicked()
 void MainForm::closeEvent(QCloseEvent *e)
 {
     e->ignore();
-    trayWidget->hideApp();
+    if (tray)
+        tray->hideApp();
 }
 
 void MainForm::accept()
@@ -366,11 +380,11 @@ void MainForm::reject()
 
 bool MainForm::event(QEvent *e)
 {
-    if (loginDlg && !loginDlg->isVisible()) {
+    if (tray && loginWindow && !loginWindow->isVisible()) {
         if (e->type() == QEvent::WindowActivate)
-            trayWidget->focusIn();
+            tray->focusIn();
         else if (e->type() == QEvent::WindowDeactivate)
-            trayWidget->focusOut();
+            tray->focusOut();
     }
     return QDialog::event(e);
 }

@@ -1,11 +1,11 @@
 #include "MainFormFixture.h"
 
-#include "core/ApplicationNames.h"
 #include "app/Instances.h"
+#include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
-#include "ui/tray/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/VPNConnection.h"
 
 #include <QApplication>

@@ -4,10 +4,18 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QObject>
 #include <QPointer>
 #include <QStringList>
 
 class MainForm;
+
+// A widget of the window found by its object name, the way a user finds it
+// on screen: for typing and clicking, where no page call would do.
+template <typename T> T *child(QObject *root, const char *name)
+{
+    return root->findChild<T *>(QLatin1String(name));
+}
 
 // A main window logged in to the local test service, with the program-wide
 // tray, tunnel controller and login dialog it talks to. The tunnel itself

@@ -7,14 +7,21 @@
 #include "ModalBoxAnswer.h"
 #include "app/Instances.h"
 #include "core/SettingsKeys.h"
-#include "ui/tray/TrayWidget.h"
 #include "net/RequestServer.h"
-#include "ui/proxy/ProxyWdg.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/PersonalPage.h"
+#include "ui/main/WebPage.h"
+#include "ui/proxy/ProxyWdg.h"
+#include "ui/tray/TrayWidget.h"
+#include "ui/widgets/HintEdit.h"
 #include "ui/widgets/ImageBtnBar.h"
+#include "ui/widgets/ProgressLbl.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +33,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 class TestMainForm : public QObject
 {
@@ -36,7 +44,7 @@ class TestMainForm : public QObject
     // The text the personal tab's notice shows now (empty when hidden).
     QString personalNotice()
     {
-        ProgressLbl *lbl = fixture.form->personal.personalProgressLbl;
+        ProgressLbl *lbl = child<ProgressLbl>(fixture.form->personalPage(), "personalProgressLbl");
         for (QLabel *label : lbl->findChildren<QLabel *>())
             if (label->isVisibleTo(lbl) && !label->text().isEmpty())
                 return label->text();
@@ -45,8 +53,8 @@ class TestMainForm : public QObject
 
     void openPersonalTab(MainForm *form)
     {
-        form->menuBtnBar->click(2);
-        QTRY_VERIFY_WITH_TIMEOUT(form->contactLoaded, 10000);
+        form->selectPage(2);
+        QTRY_VERIFY_WITH_TIMEOUT(form->personalPage()->contactLoaded(), 10000);
         fixture.requestsSeen();
     }
 
@@ -62,13 +70,14 @@ private slots:
     void contactFetchedOncePerLogin()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
-        QCOMPARE(form->mainStackWdg->currentIndex(), 0);
-        form->menuBtnBar->click(2);
-        QTRY_COMPARE(form->personal.contactLbl->text(), QStringLiteral("demo@contact.example"));
+        QCOMPARE(form->currentPage(), 0);
+        form->selectPage(2);
+        QTRY_COMPARE(child<QLabel>(form->personalPage(), "contactLbl")->text(),
+                     QStringLiteral("demo@contact.example"));
         QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
                  QStringLiteral("demo@contact.example"));
-        form->menuBtnBar->click(0);
-        form->menuBtnBar->click(2);
+        form->selectPage(0);
+        form->selectPage(2);
         QTest::qWait(300);
         QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
 
@@ -76,8 +85,8 @@ private slots:
         form->changeUser();
         QVERIFY(!form->isVisible());
         form->loginDone();
-        form->menuBtnBar->click(2);
-        QTRY_VERIFY(form->contactLoaded);
+        form->selectPage(2);
+        QTRY_VERIFY(form->personalPage()->contactLoaded());
         QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
     }
 
@@ -85,16 +94,18 @@ private slots:
     {
         MainForm *form = fixture.logIn("vestor", "vestor");
         for (int page : {1, 2, 1, 2})
-            form->menuBtnBar->click(page);
+            form->selectPage(page);
         QTest::qWait(300);
         QCOMPARE(fixture.requestsSeen(), QStringList());
-        QVERIFY(!form->personal.contactEdit->isEnabled());
-        QVERIFY(!form->personal.passwdChangeBtn->isEnabled());
+        QVERIFY(!child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
+        QVERIFY(!child<QPushButton>(form->personalPage(), "passwdChangeBtn")->isEnabled());
         QVERIFY(!trayWidget->junkAction->isEnabled());
-        QVERIFY(form->personal.personalProgressWdg->styleSheet().contains("notice1.png"));
+        QVERIFY(child<QWidget>(form->personalPage(), "personalProgressWdg")
+                    ->styleSheet()
+                    .contains("notice1.png"));
         // Re-enabling the tab's inputs never gets past the free account.
-        form->personalEnable(true);
-        QVERIFY(!form->personal.contactEdit->isEnabled());
+        form->personalPage()->setInputsEnabled(true);
+        QVERIFY(!child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
     }
 
     void closingHidesToTheTray()
@@ -117,26 +128,26 @@ private slots:
         MainForm *form = fixture.logIn("demo", "demo123");
         QSettings().setValue(SettingsKey::ProxySource, 0);
         auto choose = [form](const char *button) {
-            form->proxyWdg->findChild<QRadioButton *>(button)->setChecked(true);
+            child<QWidget>(form, "proxyWdg")->findChild<QRadioButton *>(button)->setChecked(true);
         };
-        form->menuBtnBar->click(2);
-        form->tabBtnBar->click(1);
-        QCOMPARE(form->tabStackWdg->currentWidget(), form->proxyPage);
+        form->selectPage(2);
+        form->selectSettingsTab(1);
+        QCOMPARE(form->proxyTabShown(), true);
         choose("ieRadBtn");
-        form->menuBtnBar->click(0);
+        form->selectPage(0);
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
 
         // Leaving any other page leaves the store alone.
         choose("noRadBtn");
-        form->menuBtnBar->click(1);
-        form->menuBtnBar->click(4);
+        form->selectPage(1);
+        form->selectPage(4);
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
 
         // Changing tabs and closing the window over the proxy tab save too.
-        form->menuBtnBar->click(2);
-        form->tabBtnBar->click(0);
+        form->selectPage(2);
+        form->selectSettingsTab(0);
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 0);
-        form->tabBtnBar->click(1);
+        form->selectSettingsTab(1);
         choose("ieRadBtn");
         fixture.tearDownWindow();
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
@@ -147,29 +158,33 @@ private slots:
     {
         MainForm *form = fixture.logIn("demo", "demo123");
         openPersonalTab(form);
-        QCOMPARE(form->personal.contactChangeBtn->text(), QStringLiteral("Clear"));
+        QCOMPARE(child<QPushButton>(form->personalPage(), "contactChangeBtn")->text(),
+                 QStringLiteral("Clear"));
 
         // Without a dot in the domain the address never leaves the client.
-        QTest::keyClicks(form->personal.contactEdit, "ann@localhost");
-        QCOMPARE(form->personal.contactChangeBtn->text(), QStringLiteral("Change"));
-        form->personal.contactChangeBtn->click();
+        QTest::keyClicks(child<QLineEdit>(form->personalPage(), "contactEdit"), "ann@localhost");
+        QCOMPARE(child<QPushButton>(form->personalPage(), "contactChangeBtn")->text(),
+                 QStringLiteral("Change"));
+        child<QPushButton>(form->personalPage(), "contactChangeBtn")->click();
         QCOMPARE(personalNotice(), QStringLiteral("Invalid email address."));
-        QVERIFY(form->personal.contactEdit->hasFocus() || !form->isActiveWindow());
+        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->hasFocus() ||
+                !form->isActiveWindow());
 
-        form->personal.contactEdit->setText("ann.smith@mail.example.org");
-        QTest::keyClick(form->personal.contactEdit, Qt::Key_Return);
-        QTRY_COMPARE(form->personal.contactLbl->text(),
+        child<QLineEdit>(form->personalPage(), "contactEdit")
+            ->setText("ann.smith@mail.example.org");
+        QTest::keyClick(child<QLineEdit>(form->personalPage(), "contactEdit"), Qt::Key_Return);
+        QTRY_COMPARE(child<QLabel>(form->personalPage(), "contactLbl")->text(),
                      QStringLiteral("ann.smith@mail.example.org"));
         QCOMPARE(fixture.account("demo").value("email").toString(),
                  QStringLiteral("ann.smith@mail.example.org"));
         QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
                  QStringLiteral("ann.smith@mail.example.org"));
-        QVERIFY(form->personal.contactEdit->text().isEmpty());
-        QVERIFY(form->personal.contactEdit->isEnabled());
+        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->text().isEmpty());
+        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
 
         // An empty field clears the address at the service.
-        form->personal.contactChangeBtn->click();
-        QTRY_VERIFY(form->personal.contactLbl->text().isEmpty());
+        child<QPushButton>(form->personalPage(), "contactChangeBtn")->click();
+        QTRY_VERIFY(child<QLabel>(form->personalPage(), "contactLbl")->text().isEmpty());
         QTRY_VERIFY(fixture.account("demo").value("email").toString().isEmpty());
         QCOMPARE(personalNotice(), QStringLiteral("Settings saved"));
     }
@@ -179,56 +194,58 @@ private slots:
         QSettings().setValue(SettingsKey::ContactEmail, "kept@example.org");
         MainForm *form = fixture.logIn("demo", "demo123");
         fixture.service.control("/_control/behave?path=/server/api.php&akce=GetEmail&mode=zero");
-        form->menuBtnBar->click(2);
-        QTRY_VERIFY(!form->requestServer->isBusy());
+        form->selectPage(2);
+        QTRY_VERIFY(!form->requestServer()->isBusy());
         QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
-        QVERIFY(form->personal.contactEdit->isEnabled());
-        QVERIFY(form->personal.contactLbl->text().isEmpty());
+        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
+        QVERIFY(child<QLabel>(form->personalPage(), "contactLbl")->text().isEmpty());
         QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
                  QStringLiteral("kept@example.org"));
         // Not loaded: the next visit asks again.
-        QVERIFY(!form->contactLoaded);
+        QVERIFY(!form->personalPage()->contactLoaded());
     }
 
     void passwordChecksAndChange()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
         openPersonalTab(form);
-        Ui::PersonalPage &page = form->personal;
 
         // The current password is judged before the confirmation.
-        page.passwdCurrentEdit->setText("wrong");
-        page.passwdNewEdit->setText("abc");
-        page.passwdConfirmEdit->setText("abd");
-        page.passwdChangeBtn->click();
+        child<QLineEdit>(form->personalPage(), "passwdCurrentEdit")->setText("wrong");
+        child<QLineEdit>(form->personalPage(), "passwdNewEdit")->setText("abc");
+        child<QLineEdit>(form->personalPage(), "passwdConfirmEdit")->setText("abd");
+        child<QPushButton>(form->personalPage(), "passwdChangeBtn")->click();
         QCOMPARE(personalNotice(), QStringLiteral("Invalid current password."));
-        page.passwdCurrentEdit->setText("demo123");
-        page.passwdChangeBtn->click();
+        child<QLineEdit>(form->personalPage(), "passwdCurrentEdit")->setText("demo123");
+        child<QPushButton>(form->personalPage(), "passwdChangeBtn")->click();
         QCOMPARE(personalNotice(), QStringLiteral("Bad password confirmation."));
         QCOMPARE(fixture.requestsSeen(), QStringList());
 
         // A character the password rule does not admit is removed and explained.
-        page.passwdNewEdit->clear();
-        QTest::keyClicks(page.passwdNewEdit, "new#Pass1");
-        QCOMPARE(page.passwdNewEdit->text(), QStringLiteral("newPass1"));
+        child<QLineEdit>(form->personalPage(), "passwdNewEdit")->clear();
+        QTest::keyClicks(child<QLineEdit>(form->personalPage(), "passwdNewEdit"), "new#Pass1");
+        QCOMPARE(child<QLineEdit>(form->personalPage(), "passwdNewEdit")->text(),
+                 QStringLiteral("newPass1"));
         QCOMPARE(personalNotice(), QStringLiteral("Invalid char has been filtered."));
 
-        page.passwdConfirmEdit->setText("newPass1");
-        QTest::keyClick(page.passwdConfirmEdit, Qt::Key_Return);
+        child<QLineEdit>(form->personalPage(), "passwdConfirmEdit")->setText("newPass1");
+        QTest::keyClick(child<QLineEdit>(form->personalPage(), "passwdConfirmEdit"),
+                        Qt::Key_Return);
         QTRY_COMPARE(fixture.account("demo").value("password").toString(),
                      QStringLiteral("newPass1"));
-        QTRY_VERIFY(page.passwdChangeBtn->isEnabled());
+        QTRY_VERIFY(child<QPushButton>(form->personalPage(), "passwdChangeBtn")->isEnabled());
         QCOMPARE(loginDlg->currentPassword(), QStringLiteral("newPass1"));
         fixture.requestsSeen();
 
         // The window's next request already carries the new password.
-        form->getContact();
-        QTRY_VERIFY(!form->requestServer->isBusy());
+        form->personalPage()->getContact();
+        QTRY_VERIFY(!form->requestServer()->isBusy());
         const QJsonArray requests = fixture.service.takeRequests();
         QCOMPARE(requests.size(), 1);
         QCOMPARE(requests.at(0).toObject().value("args").toObject().value("heslo").toString(),
                  QStringLiteral("newPass1"));
-        QCOMPARE(form->personal.contactLbl->text(), QStringLiteral("demo@contact.example"));
+        QCOMPARE(child<QLabel>(form->personalPage(), "contactLbl")->text(),
+                 QStringLiteral("demo@contact.example"));
     }
 
     void busyClientLeavesInputsUsable()
@@ -236,11 +253,11 @@ private slots:
         MainForm *form = fixture.logIn("demo", "demo123");
         openPersonalTab(form);
         fixture.service.control("/_control/behave?path=/server/api.php&akce=GetAliases&mode=stall");
-        QVERIFY(form->requestServer->getAliases());
-        form->personal.contactEdit->setText("ann@example.org");
-        form->personal.contactChangeBtn->click();
-        QVERIFY(form->personal.contactEdit->isEnabled());
-        QVERIFY(form->personal.passwdChangeBtn->isEnabled());
+        QVERIFY(form->requestServer()->getAliases());
+        child<QLineEdit>(form->personalPage(), "contactEdit")->setText("ann@example.org");
+        child<QPushButton>(form->personalPage(), "contactChangeBtn")->click();
+        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
+        QVERIFY(child<QPushButton>(form->personalPage(), "passwdChangeBtn")->isEnabled());
         QCOMPARE(personalNotice(), QString());
         fixture.service.control("/_control/reset");
     }
@@ -252,15 +269,16 @@ private slots:
         MainForm *form = fixture.logIn("demo", "demo123");
         openPersonalTab(form);
         const QString stored = QStringLiteral("demo@contact.example");
-        QVERIFY(form->requestServer->changeContact("ann@example.org>\r\nRCPT TO:<x@example.org"));
-        QTRY_VERIFY(!form->requestServer->isBusy());
+        QVERIFY(form->requestServer()->changeContact("ann@example.org>\r\nRCPT TO:<x@example.org"));
+        QTRY_VERIFY(!form->requestServer()->isBusy());
         QSettings().setValue(SettingsKey::ContactEmail, stored);
-        form->getContact();
-        QTRY_COMPARE(personalNotice(), QStringLiteral("The server sent an invalid contact address."));
+        form->personalPage()->getContact();
+        QTRY_COMPARE(personalNotice(),
+                     QStringLiteral("The server sent an invalid contact address."));
         QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(), stored);
-        QVERIFY(!form->personal.contactLbl->text().contains("RCPT"));
-        QVERIFY(form->requestServer->changeContact(stored));
-        QTRY_VERIFY(!form->requestServer->isBusy());
+        QVERIFY(!child<QLabel>(form->personalPage(), "contactLbl")->text().contains("RCPT"));
+        QVERIFY(form->requestServer()->changeContact(stored));
+        QTRY_VERIFY(!form->requestServer()->isBusy());
     }
 
     void lateAnswerAfterLogOutLeavesJunkMailOff()
@@ -269,8 +287,8 @@ private slots:
         QVERIFY(trayWidget->junkAction->isEnabled());
         fixture.service.control(
             "/_control/behave?path=/server/api.php&akce=GetAliases&mode=delay&ms=800");
-        QSignalSpy free(form->requestServer, &RequestServer::requestServerFree);
-        QVERIFY(form->requestServer->getAliases());
+        QSignalSpy free(form->requestServer(), &RequestServer::requestServerFree);
+        QVERIFY(form->requestServer()->getAliases());
         form->changeUser();
         QVERIFY(free.wait(10000));
         QVERIFY(!trayWidget->junkAction->isEnabled());

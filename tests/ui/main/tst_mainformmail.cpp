@@ -3,24 +3,27 @@
 // sees them, the tray's junk alias, the receiving switch, and mail from a
 // real SMTP client held by the proxy until the page's dialog decides.
 
-#include "vpn/RecordedOpenVpn.h"
 #include "MainFormFixture.h"
 #include "ModalBoxAnswer.h"
 #include "SmtpRelayPeer.h"
 #include "app/Instances.h"
 #include "core/SettingsKeys.h"
-#include "ui/tray/TrayWidget.h"
-#include "ui/mail/MailDialog.h"
 #include "mail/SmtpRoxyServer.h"
-#include "ui/mail/SplitButton.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/mail/MailDialog.h"
+#include "ui/mail/SplitButton.h"
+#include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
-#include "vpn/AdapterControl.h"
-#include "vpn/VPNConnection.h"
+#include "ui/main/PersonalPage.h"
+#include "ui/main/WebPage.h"
+#include "ui/tray/TrayWidget.h"
 #include "ui/widgets/HintEdit.h"
 #include "ui/widgets/ImageBtnBar.h"
 #include "ui/widgets/ProgressLbl.h"
+#include "vpn/AdapterControl.h"
+#include "vpn/RecordedOpenVpn.h"
+#include "vpn/VPNConnection.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,6 +34,7 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -95,8 +99,8 @@ class TestMainFormMail : public QObject
     MainForm *form = nullptr;
     QSignalSpy *junkNotices = nullptr;
 
-    QString notice() { return noticeOf(form->mail.mailProgressLbl); }
-    QStringList rows() { return rowsOf(form->mail.mailTreeWdg); }
+    QString notice() { return noticeOf(child<ProgressLbl>(form->emailPage(), "mailProgressLbl")); }
+    QStringList rows() { return rowsOf(child<QTreeWidget>(form->emailPage(), "mailTreeWdg")); }
     QJsonObject aliasesAtService() { return fixture.account("demo").value("aliases").toObject(); }
 
     // Logs in and opens the e-mail page once its list and receiving state
@@ -105,18 +109,19 @@ class TestMainFormMail : public QObject
     {
         form = fixture.logIn(user, password);
         delete junkNotices;
-        junkNotices = new QSignalSpy(form, &MainForm::junkMailNotice);
-        form->menuBtnBar->click(1);
-        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
-        QTRY_VERIFY(form->mail.mailCtlBtn->isEnabled());
+        junkNotices = new QSignalSpy(form->emailPage(), &EmailPage::junkMailNotice);
+        form->selectPage(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->emailPage()->receivingLoaded(), 10000);
+        QTRY_VERIFY(child<QWidget>(form->emailPage(), "mailCtlBtn")->isEnabled());
         fixture.requestsSeen();
     }
 
     void selectRow(const QString &alias)
     {
-        const auto found = form->mail.mailTreeWdg->findItems(alias, Qt::MatchExactly, 0);
+        const auto found = child<QTreeWidget>(form->emailPage(), "mailTreeWdg")
+                               ->findItems(alias, Qt::MatchExactly, 0);
         QCOMPARE(found.size(), 1);
-        form->mail.mailTreeWdg->setCurrentItem(found.first());
+        child<QTreeWidget>(form->emailPage(), "mailTreeWdg")->setCurrentItem(found.first());
     }
 
     // Replaces the text of an edit the way the user does it: entering the
@@ -132,7 +137,11 @@ class TestMainFormMail : public QObject
         QTest::keyClicks(edit, text);
     }
 
-    void waitForAnswer() { QTRY_VERIFY_WITH_TIMEOUT(form->mail.mailCtlBtn->isEnabled(), 10000); }
+    void waitForAnswer()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(child<QWidget>(form->emailPage(), "mailCtlBtn")->isEnabled(),
+                                 10000);
+    }
 
     // The balloons of the junk command since the last call, "title: text".
     QStringList takeJunkNotices()
@@ -177,26 +186,26 @@ private slots:
     {
         form = fixture.logIn("demo", "demo123");
         QCOMPARE(rows(), QStringList{Placeholder + ","});
-        form->menuBtnBar->click(1);
-        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        form->selectPage(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->emailPage()->receivingLoaded(), 10000);
         QCOMPARE(fixture.requestsSeen(), (QStringList{"GetAliases", "GetForwarding"}));
         QCOMPARE(rows(), (QStringList{"news.letters,", "shopping,demo@contact.example",
                                       Placeholder + ","}));
-        QCOMPARE(form->mail.mailTreeWdg->headerItem()->text(0),
+        QCOMPARE(child<QTreeWidget>(form->emailPage(), "mailTreeWdg")->headerItem()->text(0),
                  QStringLiteral("Alias (@anon.test)"));
-        QVERIFY(form->mail.mailReceiveChBox->isChecked());
+        QVERIFY(child<QCheckBox>(form->emailPage(), "mailReceiveChBox")->isChecked());
         QCOMPARE(notice(), QStringLiteral("Settings loaded"));
 
-        form->menuBtnBar->click(0);
-        form->menuBtnBar->click(1);
+        form->selectPage(0);
+        form->selectPage(1);
         QTest::qWait(300);
         QCOMPARE(fixture.requestsSeen(), QStringList());
 
         // The next login asks again.
         form->changeUser();
         form->loginDone();
-        form->menuBtnBar->click(1);
-        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        form->selectPage(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->emailPage()->receivingLoaded(), 10000);
         QCOMPARE(fixture.requestsSeen(), (QStringList{"GetAliases", "GetForwarding"}));
     }
 
@@ -205,16 +214,16 @@ private slots:
         form = fixture.logIn("demo", "demo123");
         fixture.service.control(
             "/_control/behave?path=/server/api.php&akce=GetAliases&mode=zero&count=1");
-        form->menuBtnBar->click(1);
+        form->selectPage(1);
         QTRY_COMPARE_WITH_TIMEOUT(notice(), QStringLiteral("Unable to get list of aliases."),
                                   10000);
         QCOMPARE(rows(), QStringList{Placeholder + ","});
-        QVERIFY(!form->aliasesLoaded);
-        form->menuBtnBar->click(0);
-        form->menuBtnBar->click(1);
+        QVERIFY(!form->emailPage()->aliasesLoaded());
+        form->selectPage(0);
+        form->selectPage(1);
         QTRY_COMPARE_WITH_TIMEOUT(rows().size(), 3, 10000);
         // The receiving state is asked for once the list is in.
-        QTRY_VERIFY_WITH_TIMEOUT(form->receivingLoaded, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->emailPage()->receivingLoaded(), 10000);
         QCOMPARE(fixture.requestsSeen(),
                  (QStringList{"GetAliases", "GetAliases", "GetForwarding"}));
     }
@@ -224,17 +233,17 @@ private slots:
         openPage("demo", "demo123");
         fixture.service.control(
             "/_control/behave?path=/server/api.php&akce=SetForwarding&mode=delay&ms=1500");
-        QCheckBox *box = form->mail.mailReceiveChBox;
+        QCheckBox *box = child<QCheckBox>(form->emailPage(), "mailReceiveChBox");
         QTest::mouseClick(box, Qt::LeftButton);
-        QVERIFY(form->requestServer->isBusy());
-        form->mail.mailProgressLbl->hideStatus();
+        QVERIFY(form->requestServer()->isBusy());
+        child<ProgressLbl>(form->emailPage(), "mailProgressLbl")->hideStatus();
 
         // While the answer is out, nothing else is sent or announced.
-        retype(form->mail.mailAliasEdit, "travel");
-        form->mail.mailAddBtn->click();
-        form->getAliases();
+        retype(child<HintEdit>(form->emailPage(), "mailAliasEdit"), "travel");
+        child<QPushButton>(form->emailPage(), "mailAddBtn")->click();
+        form->emailPage()->getAliases();
         QCOMPARE(notice(), QString());
-        QVERIFY(form->mail.mailCtlBtn->isEnabled());
+        QVERIFY(child<QWidget>(form->emailPage(), "mailCtlBtn")->isEnabled());
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->checkState(), Qt::PartiallyChecked);
         QCOMPARE(notice(), QString());
@@ -246,13 +255,17 @@ private slots:
     void freeAccountPageStaysShut()
     {
         form = fixture.logIn("vestor", "vestor");
-        form->menuBtnBar->click(1);
+        form->selectPage(1);
         QTest::qWait(300);
         QCOMPARE(fixture.requestsSeen(), QStringList());
         for (QWidget *input : std::initializer_list<QWidget *>{
-                 form->mail.mailTreeWdg, form->mail.mailAliasEdit, form->mail.mailForwardEdit,
-                 form->mail.mailAddBtn, form->mail.mailReceiveChBox, form->mail.mailAnonymizeChBox,
-                 form->mail.mailAliasCombo})
+                 child<QTreeWidget>(form->emailPage(), "mailTreeWdg"),
+                 child<HintEdit>(form->emailPage(), "mailAliasEdit"),
+                 child<HintEdit>(form->emailPage(), "mailForwardEdit"),
+                 child<QPushButton>(form->emailPage(), "mailAddBtn"),
+                 child<QCheckBox>(form->emailPage(), "mailReceiveChBox"),
+                 child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
+                 child<QComboBox>(form->emailPage(), "mailAliasCombo")})
             QVERIFY2(!input->isEnabled(), qPrintable(input->objectName()));
         QVERIFY(!trayWidget->junkAction->isEnabled());
     }
@@ -260,23 +273,23 @@ private slots:
     void aliasAddedChangedRemoved()
     {
         openPage("demo", "demo123");
-        HintEdit *alias = form->mail.mailAliasEdit;
-        HintEdit *forward = form->mail.mailForwardEdit;
+        HintEdit *alias = child<HintEdit>(form->emailPage(), "mailAliasEdit");
+        HintEdit *forward = child<HintEdit>(form->emailPage(), "mailForwardEdit");
         QCOMPARE(alias->userText(), QString());
         QCOMPARE(alias->text(), QStringLiteral("alias"));
 
         // Existing in another letter case: nothing to add.
         retype(alias, "SHOPPING");
-        QVERIFY(!form->mail.mailAddBtn->isEnabled());
+        QVERIFY(!child<QPushButton>(form->emailPage(), "mailAddBtn")->isEnabled());
         // The plus sign never gets in.
         retype(alias, "travel+deals");
         QCOMPARE(alias->text(), QStringLiteral("traveldeals"));
         retype(alias, "Travel.Deals");
-        QVERIFY(form->mail.mailAddBtn->isEnabled());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailAddBtn")->isEnabled());
         retype(forward, "trips@example.org");
         QTest::keyClick(forward, Qt::Key_Return);
         QCOMPARE(notice(), QStringLiteral("Registering alias"));
-        QVERIFY(!form->mail.mailCtlBtn->isEnabled());
+        QVERIFY(!child<QWidget>(form->emailPage(), "mailCtlBtn")->isEnabled());
         waitForAnswer();
         QCOMPARE(notice(), QStringLiteral("Settings saved"));
         QCOMPARE(aliasesAtService().value("Travel.Deals").toString(),
@@ -284,23 +297,24 @@ private slots:
         QCOMPARE(rows(), (QStringList{"news.letters,", "shopping,demo@contact.example",
                                       "Travel.Deals,trips@example.org", Placeholder + ","}));
         QCOMPARE(alias->userText(), QString());
-        QVERIFY(!form->mail.mailAddBtn->isEnabled());
-        QCOMPARE(form->mail.mailAliasCombo->count(), 3);
+        QVERIFY(!child<QPushButton>(form->emailPage(), "mailAddBtn")->isEnabled());
+        QCOMPARE(child<QComboBox>(form->emailPage(), "mailAliasCombo")->count(), 3);
 
         // Only the forward of the selected alias edited: Change instead of
         // Add and Remove.
         selectRow("shopping");
         QCOMPARE(forward->userText(), QStringLiteral("demo@contact.example"));
-        QVERIFY(form->mail.mailRemoveBtn->isEnabled());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailRemoveBtn")->isEnabled());
         retype(forward, "shop@example.org");
-        QVERIFY(!form->mail.mailChangeBtn->isHidden());
-        QVERIFY(form->mail.mailAddBtn->isHidden() && form->mail.mailRemoveBtn->isHidden());
-        QVERIFY(form->mail.mailChangeBtn->isEnabled());
+        QVERIFY(!child<QPushButton>(form->emailPage(), "mailChangeBtn")->isHidden());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailAddBtn")->isHidden() &&
+                child<QPushButton>(form->emailPage(), "mailRemoveBtn")->isHidden());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailChangeBtn")->isEnabled());
         // Renamed to another listed alias: no change possible.
         retype(alias, "news.letters");
-        QVERIFY(!form->mail.mailChangeBtn->isEnabled());
+        QVERIFY(!child<QPushButton>(form->emailPage(), "mailChangeBtn")->isEnabled());
         retype(alias, "Shopping");
-        QVERIFY(form->mail.mailChangeBtn->isEnabled());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailChangeBtn")->isEnabled());
         QTest::keyClick(forward, Qt::Key_Return);
         waitForAnswer();
         QCOMPARE(notice(), QStringLiteral("Settings saved"));
@@ -308,25 +322,26 @@ private slots:
                  QStringLiteral("shop@example.org"));
         QVERIFY(!aliasesAtService().contains("shopping"));
         QCOMPARE(rows().at(1), QStringLiteral("Shopping,shop@example.org"));
-        QVERIFY(form->mail.mailChangeBtn->isHidden());
+        QVERIFY(child<QPushButton>(form->emailPage(), "mailChangeBtn")->isHidden());
 
         // Removing makes the following row the current one.
         selectRow("news.letters");
-        QTest::mouseClick(form->mail.mailRemoveBtn, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(form->emailPage(), "mailRemoveBtn"), Qt::LeftButton);
         waitForAnswer();
         QVERIFY(!aliasesAtService().contains("news.letters"));
         QCOMPARE(rows(), (QStringList{"Shopping,shop@example.org", "Travel.Deals,trips@example.org",
                                       Placeholder + ","}));
-        QCOMPARE(form->mail.mailTreeWdg->currentItem()->text(0), QStringLiteral("Shopping"));
+        QCOMPARE(child<QTreeWidget>(form->emailPage(), "mailTreeWdg")->currentItem()->text(0),
+                 QStringLiteral("Shopping"));
         QCOMPARE(alias->userText(), QStringLiteral("Shopping"));
-        QCOMPARE(form->mail.mailAliasCombo->count(), 2);
+        QCOMPARE(child<QComboBox>(form->emailPage(), "mailAliasCombo")->count(), 2);
     }
 
     void refusedAndInvalidAliases()
     {
         openPage("demo", "demo123");
-        HintEdit *alias = form->mail.mailAliasEdit;
-        HintEdit *forward = form->mail.mailForwardEdit;
+        HintEdit *alias = child<HintEdit>(form->emailPage(), "mailAliasEdit");
+        HintEdit *forward = child<HintEdit>(form->emailPage(), "mailForwardEdit");
 
         // Checked before anything is sent.
         retype(alias, "a..b");
@@ -335,19 +350,19 @@ private slots:
         QCOMPARE(notice(), QStringLiteral("Alias is not valid."));
         retype(alias, "ab");
         retype(forward, "x@Mail.ANON.test");
-        form->mail.mailAddBtn->click();
+        child<QPushButton>(form->emailPage(), "mailAddBtn")->click();
         waitForAnswer();
         QCOMPARE(notice(), QStringLiteral("Settings saved"));
         retype(alias, "cd");
         retype(forward, "x@ANON.test");
-        form->mail.mailAddBtn->click();
+        child<QPushButton>(form->emailPage(), "mailAddBtn")->click();
         QCOMPARE(notice(), QStringLiteral("Forwarding to anon.test domain is not allowed."));
         QCOMPARE(fixture.requestsSeen(), QStringList{"AddAlias"});
 
         // Taken at the service: the alias field turns red.
         retype(alias, "postmaster");
         retype(forward, "");
-        form->mail.mailAddBtn->click();
+        child<QPushButton>(form->emailPage(), "mailAddBtn")->click();
         waitForAnswer();
         QCOMPARE(notice(), QStringLiteral("This alias is taken, please choose another one."));
         QCOMPARE(alias->styleSheet(), QStringLiteral("background: #FFDDDD"));
@@ -360,7 +375,7 @@ private slots:
         form->getAliasesDone("b,m@x.org;a,m@x.org;c,a@x.org;,lost@x.org;", true);
         QCOMPARE(rows(), (QStringList{"a,m@x.org", "b,m@x.org", "c,a@x.org", Placeholder + ","}));
 
-        QHeaderView *header = form->mail.mailTreeWdg->header();
+        QHeaderView *header = child<QTreeWidget>(form->emailPage(), "mailTreeWdg")->header();
         const QPoint forwardSection(header->sectionViewportPosition(1) + 10, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, forwardSection);
         QCOMPARE(rows(), (QStringList{"c,a@x.org", "a,m@x.org", "b,m@x.org", Placeholder + ","}));
@@ -378,7 +393,7 @@ private slots:
                              "fwd,ann@example.org\r\nBcc: eve@evil.test;loop,me@anon.test;",
                              true);
         QCOMPARE(rows(), (QStringList{"good,ann@example.org", Placeholder + ","}));
-        QCOMPARE(form->mail.mailAliasCombo->count(), 1);
+        QCOMPARE(child<QComboBox>(form->emailPage(), "mailAliasCombo")->count(), 1);
         QCOMPARE(
             notice(),
             QStringLiteral("Some aliases sent by the service were not valid and were left out."));
@@ -450,7 +465,7 @@ private slots:
     void receivingSwitched()
     {
         openPage("demo", "demo123");
-        QCheckBox *box = form->mail.mailReceiveChBox;
+        QCheckBox *box = child<QCheckBox>(form->emailPage(), "mailReceiveChBox");
         QVERIFY(box->isChecked());
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->checkState(), Qt::PartiallyChecked);
@@ -465,15 +480,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             notice(), QStringLiteral("Error occured. Unable to enable email receiving"), 10000);
         QCOMPARE(box->checkState(), Qt::Unchecked);
-        QVERIFY(!form->receivingEnabled);
+        QVERIFY(!form->emailPage()->receivingEnabled());
     }
 
     void sendingChoicesStored()
     {
         QSettings().setValue(SettingsKey::MailAnonymize, false);
         openPage("demo", "demo123");
-        QCheckBox *anonymize = form->mail.mailAnonymizeChBox;
-        QComboBox *combo = form->mail.mailAliasCombo;
+        QCheckBox *anonymize = child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox");
+        QComboBox *combo = child<QComboBox>(form->emailPage(), "mailAliasCombo");
         QVERIFY(!combo->isEnabled());
         QTest::mouseClick(anonymize, Qt::LeftButton);
         QVERIFY(combo->isEnabled());
@@ -490,7 +505,7 @@ private slots:
         QTest::mouseClick(anonymize, Qt::LeftButton);
         QVERIFY(!combo->isEnabled());
         QCOMPARE(QSettings().value(SettingsKey::MailAnonymize).toBool(), false);
-        QCOMPARE(form->smtpProxy->port(), quint16(0));
+        QCOMPARE(form->emailPage()->proxy()->port(), quint16(0));
     }
 
     // curl hands a small message to the window's mail proxy.
@@ -501,9 +516,10 @@ private slots:
         message.write("From: Ann <ann@example.org>\r\nTo: bob@example.net\r\nSubject: hi\r\n\r\n"
                       "Hello\r\n");
         message.close();
-        curl.start("curl", {"-sS", QString("smtp://127.0.0.1:%1").arg(form->smtpProxy->port()),
-                            "--mail-from", "ann@example.org", "--mail-rcpt", "bob@example.net",
-                            "-T", message.fileName()});
+        curl.start("curl",
+                   {"-sS", QString("smtp://127.0.0.1:%1").arg(form->emailPage()->proxy()->port()),
+                    "--mail-from", "ann@example.org", "--mail-rcpt", "bob@example.net", "-T",
+                    message.fileName()});
     }
 
     void interceptedMailAsksWithTheAliases()
@@ -514,8 +530,8 @@ private slots:
         QSettings().setValue(SettingsKey::MailDefault, "shopping");
         // The page was never opened: the dialog waits for the list.
         form = fixture.logIn("demo", "demo123");
-        form->smtpProxy->startProxy(0);
-        QVERIFY(form->smtpProxy->port() != 0);
+        form->emailPage()->proxy()->startProxy(0);
+        QVERIFY(form->emailPage()->proxy()->port() != 0);
 
         QProcess curl;
         sendThroughProxy(curl);
@@ -523,7 +539,7 @@ private slots:
         auto *yes = openMailDialog()->findChild<SplitButton *>("yesBtn");
         QTRY_COMPARE_WITH_TIMEOUT(yes->text(), QStringLiteral("Yes, send as shopping@anon.test"),
                                   10000);
-        QVERIFY(form->aliasesLoaded);
+        QVERIFY(form->emailPage()->aliasesLoaded());
         QVERIFY(fixture.requestsSeen().contains("GetAliases"));
 
         QTest::mouseClick(yes, Qt::LeftButton);
@@ -535,7 +551,7 @@ private slots:
         QVERIFY2(stored.startsWith("X-Envelope-From: <shopping@anon.test>\r\n"),
                  stored.constData());
         QVERIFY(stored.contains("\r\nFrom: <shopping@anon.test>\r\n"));
-        form->smtpProxy->stopProxy();
+        form->emailPage()->proxy()->stopProxy();
     }
 
     void interceptedMailWithoutAListStillSends()
@@ -545,7 +561,7 @@ private slots:
         relay.clear();
         form = fixture.logIn("demo", "demo123");
         fixture.service.control("/_control/behave?path=/server/api.php&akce=GetAliases&mode=zero");
-        form->smtpProxy->startProxy(0);
+        form->emailPage()->proxy()->startProxy(0);
         QProcess curl;
         sendThroughProxy(curl);
         QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
@@ -559,7 +575,7 @@ private slots:
         QCOMPARE(curl.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
         QVERIFY(relay.messages().first().startsWith("X-Envelope-From: <ann@example.org>\r\n"));
-        form->smtpProxy->stopProxy();
+        form->emailPage()->proxy()->stopProxy();
         fixture.service.control("/_control/reset");
     }
 
@@ -588,7 +604,7 @@ private slots:
                                                      "/tests/vpn/data/connect.pty"));
         qputenv("QUILLNET_REPLAY_HOLD", "Initialization Sequence Completed");
         form = fixture.logIn("demo", "demo123");
-        QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
+        QVERIFY(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
         ModalBoxAnswer boxes(QMessageBox::Ok);
         vpnConnection->setCredentials("demo", "demo123");
         vpnConnection->start();
@@ -602,28 +618,31 @@ private slots:
         QCOMPARE(vpnConnection->getAdapterGuid(), QStringLiteral("tun0"));
 
         QCOMPARE(boxes.texts, QStringList{cannotListen});
-        QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
-        QVERIFY(!form->mail.mailAliasCombo->isEnabled());
-        QCOMPARE(form->smtpProxy->port(), quint16(0));
+        QVERIFY(!child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
+        QVERIFY(!child<QComboBox>(form->emailPage(), "mailAliasCombo")->isEnabled());
+        QCOMPARE(form->emailPage()->proxy()->port(), quint16(0));
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
         // What the user asked for stays asked for: the next login tries again.
         QVERIFY(QSettings().value(SettingsKey::MailAnonymize).toBool());
 
-        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
+                          Qt::LeftButton);
         QCOMPARE(boxes.texts, (QStringList{cannotListen, cannotListen}));
-        QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
+        QVERIFY(!child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
 
         if (!portHeldHere)
             QSKIP("another program holds port 10025: its release cannot be tried");
         squatter.close();
-        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
-        QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
-        QVERIFY(form->mail.mailAliasCombo->isEnabled());
-        QCOMPARE(form->smtpProxy->port(), quint16(10025));
+        QTest::mouseClick(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
+                          Qt::LeftButton);
+        QVERIFY(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
+        QVERIFY(child<QComboBox>(form->emailPage(), "mailAliasCombo")->isEnabled());
+        QCOMPARE(form->emailPage()->proxy()->port(), quint16(10025));
         QCOMPARE(getAdapterFlags("tun0") & 2, 2);
-        QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
-        QCOMPARE(form->smtpProxy->port(), quint16(0));
+        QTest::mouseClick(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
+                          Qt::LeftButton);
+        QCOMPARE(form->emailPage()->proxy()->port(), quint16(0));
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
         QCOMPARE(boxes.texts.size(), 2);
     }
@@ -638,7 +657,7 @@ private slots:
             QSKIP("curl is missing");
         relay.clear();
         form = fixture.logIn("demo", "demo123");
-        form->smtpProxy->startProxy(0);
+        form->emailPage()->proxy()->startProxy(0);
         QProcess first;
         sendThroughProxy(first);
         QTRY_VERIFY_WITH_TIMEOUT(openMailDialog(), 10000);
@@ -680,7 +699,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
         QCOMPARE(second.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
-        form->smtpProxy->stopProxy();
+        form->emailPage()->proxy()->stopProxy();
     }
 };
 

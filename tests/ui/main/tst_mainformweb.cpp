@@ -3,17 +3,29 @@
 // ticks that follow the filter.
 
 #include "MainFormFixture.h"
+#include "ModalBoxAnswer.h"
 #include "TestFiles.h"
 #include "core/SettingsKeys.h"
+#include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/PersonalPage.h"
+#include "ui/main/WebPage.h"
+#include "ui/widgets/HintEdit.h"
+#include "ui/widgets/ProgressLbl.h"
 #include "webfilter/WebFilter.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -29,8 +41,8 @@ QStringList tickSequence(MainForm *form, const std::function<bool()> &done)
 {
     QStringList seen;
     auto state = [&] {
-        return QStringLiteral("%1%2").arg(form->web.privacyChLbl->isVisibleTo(form) ? "P" : "-",
-                                          form->web.identityChLbl->isVisibleTo(form) ? "I" : "-");
+        return QStringLiteral("%1%2").arg(form->webPage()->privacyTickShown() ? "P" : "-",
+                                          form->webPage()->identityTickShown() ? "I" : "-");
     };
     for (int i = 0; i < 300 && !done(); ++i) {
         if (seen.isEmpty() || seen.last() != state())
@@ -51,20 +63,23 @@ class TestMainFormWeb : public QObject
     MainFormFixture fixture;
     MainForm *form = nullptr;
 
-    void clickFilterButton() { QTest::mouseClick(form->web.webFilterBtn, Qt::LeftButton); }
+    void clickFilterButton()
+    {
+        QTest::mouseClick(child<QWidget>(form->webPage(), "webFilterBtn"), Qt::LeftButton);
+    }
 
     void startFilter()
     {
-        QSignalSpy started(form->webFilter, &WebFilter::privoxyStarted);
+        QSignalSpy started(form->webPage(), &WebPage::webFilterStarted);
         clickFilterButton();
         QVERIFY(started.wait(10000));
     }
 
     void stopFilter()
     {
-        if (form->webFilter->process()->state() == QProcess::NotRunning)
+        if (!form->webPage()->webFilterRunning())
             return;
-        QSignalSpy stopped(form->webFilter, &WebFilter::privoxyStopped);
+        QSignalSpy stopped(form->webPage(), &WebPage::webFilterStopped);
         clickFilterButton();
         QVERIFY(stopped.wait(10000));
     }
@@ -99,16 +114,16 @@ private slots:
 
     void freshInstallationStartsOff()
     {
-        for (QCheckBox *box : {static_cast<QCheckBox *>(form->web.advertChBox),
-                               static_cast<QCheckBox *>(form->web.cookieChBox),
-                               static_cast<QCheckBox *>(form->web.headerChBox)}) {
+        for (QCheckBox *box : {child<QCheckBox>(form->webPage(), "advertChBox"),
+                               child<QCheckBox>(form->webPage(), "cookieChBox"),
+                               child<QCheckBox>(form->webPage(), "headerChBox")}) {
             QVERIFY(!box->isChecked());
             QVERIFY(!box->isEnabled());
         }
-        QCOMPARE(form->web.systemCombo->currentIndex(), 0);
-        QCOMPARE(form->web.browserCombo->currentIndex(), 0);
-        QVERIFY(!form->web.privacyChLbl->isVisibleTo(form));
-        QVERIFY(!form->web.identityChLbl->isVisibleTo(form));
+        QCOMPARE(child<QComboBox>(form->webPage(), "systemCombo")->currentIndex(), 0);
+        QCOMPARE(child<QComboBox>(form->webPage(), "browserCombo")->currentIndex(), 0);
+        QVERIFY(!form->webPage()->privacyTickShown());
+        QVERIFY(!form->webPage()->identityTickShown());
     }
 
     void buttonSwitchesTheFilterAndRemembersIt()
@@ -116,14 +131,14 @@ private slots:
         startFilter();
         QCOMPARE(QSettings().value(SettingsKey::WebFilter).toBool(), true);
         QTRY_VERIFY(filterPortOpen());
-        QVERIFY(form->web.advertChBox->isEnabled());
-        QVERIFY(form->web.systemCombo->isEnabled());
+        QVERIFY(child<QCheckBox>(form->webPage(), "advertChBox")->isEnabled());
+        QVERIFY(child<QComboBox>(form->webPage(), "systemCombo")->isEnabled());
 
         stopFilter();
         QCOMPARE(QSettings().value(SettingsKey::WebFilter).toBool(), false);
         QTRY_VERIFY(!filterPortOpen());
-        QVERIFY(!form->web.advertChBox->isEnabled());
-        QVERIFY(!form->web.privacyChLbl->isVisibleTo(form));
+        QVERIFY(!child<QCheckBox>(form->webPage(), "advertChBox")->isEnabled());
+        QVERIFY(!form->webPage()->privacyTickShown());
     }
 
     void privacyTickAloneWithoutIdentity()
@@ -132,53 +147,72 @@ private slots:
         // Hidden when the start is reported; shown one period later; the
         // identity tick never, as no identity is chosen.
         const QStringList seen =
-            tickSequence(form, [&] { return form->web.privacyChLbl->isVisibleTo(form); });
+            tickSequence(form, [&] { return form->webPage()->privacyTickShown(); });
         QCOMPARE(seen, (QStringList{"--", "P-"}));
         QTest::qWait(900);
-        QVERIFY(!form->web.identityChLbl->isVisibleTo(form));
+        QVERIFY(!form->webPage()->identityTickShown());
     }
 
     void identityTickFollowsThePrivacyTick()
     {
         startFilter();
-        form->web.systemCombo->setCurrentIndex(1);
-        QTRY_VERIFY(form->web.identityChLbl->isVisibleTo(form));
+        child<QComboBox>(form->webPage(), "systemCombo")->setCurrentIndex(1);
+        QTRY_VERIFY(form->webPage()->identityTickShown());
         stopFilter();
 
         startFilter();
         const QStringList seen =
-            tickSequence(form, [&] { return form->web.identityChLbl->isVisibleTo(form); });
+            tickSequence(form, [&] { return form->webPage()->identityTickShown(); });
         QCOMPARE(seen, (QStringList{"--", "P-", "PI"}));
     }
 
     void choicesReachTheActionFileAndTheStore()
     {
         startFilter();
-        form->web.browserCombo->setCurrentIndex(1);
-        form->web.cookieChBox->setChecked(true);
+        child<QComboBox>(form->webPage(), "browserCombo")->setCurrentIndex(1);
+        child<QCheckBox>(form->webPage(), "cookieChBox")->setChecked(true);
         QSettings settings;
         QCOMPARE(settings.value(SettingsKey::WebBrowser).toInt(), 1);
         QCOMPARE(settings.value(SettingsKey::WebCookie).toBool(), true);
         QCOMPARE(settings.value(SettingsKey::WebAdvert).toBool(), false);
-        const QString agent = form->web.browserCombo->currentData().toString();
+        const QString agent =
+            child<QComboBox>(form->webPage(), "browserCombo")->currentData().toString();
         QVERIFY(!agent.isEmpty());
         const QByteArray withAgent = readAll("privoxy/quillnet.action");
-        QTRY_VERIFY(form->web.identityChLbl->isVisibleTo(form));
+        QTRY_VERIFY(form->webPage()->identityTickShown());
 
         // Back to "Leave unchanged": nothing of the browser stays in the
         // file, and the identity tick goes at the next expiry.
-        form->web.browserCombo->setCurrentIndex(0);
+        child<QComboBox>(form->webPage(), "browserCombo")->setCurrentIndex(0);
         const QByteArray without = readAll("privoxy/quillnet.action");
         QVERIFY(withAgent != without);
-        QVERIFY(form->web.identityChLbl->isVisibleTo(form));
-        QTRY_VERIFY(!form->web.identityChLbl->isVisibleTo(form));
-        QVERIFY(form->web.privacyChLbl->isVisibleTo(form));
+        QVERIFY(form->webPage()->identityTickShown());
+        QTRY_VERIFY(!form->webPage()->identityTickShown());
+        QVERIFY(form->webPage()->privacyTickShown());
 
         // A new window takes the stored choices.
         stopFilter();
         form = fixture.logIn("demo", "demo123");
-        QVERIFY(form->web.cookieChBox->isChecked());
-        QCOMPARE(form->web.browserCombo->currentIndex(), 0);
+        QVERIFY(child<QCheckBox>(form->webPage(), "cookieChBox")->isChecked());
+        QCOMPARE(child<QComboBox>(form->webPage(), "browserCombo")->currentIndex(), 0);
+    }
+
+    // Privoxy that cannot be run at all is reported, not left as a button
+    // that does nothing.
+    void filterThatCannotStartIsReported()
+    {
+        const QString program = QStringLiteral("privoxy/Quillnet_webfilter");
+        QVERIFY(QFile::rename(program, program + ".away"));
+        const auto restore = qScopeGuard([&] { QFile::rename(program + ".away", program); });
+        ModalBoxAnswer ok(QMessageBox::Ok);
+        QSignalSpy failed(form->webPage(), &WebPage::webFilterFailed);
+        clickFilterButton();
+        QTRY_COMPARE_WITH_TIMEOUT(ok.texts.size(), 1, 10000);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(ok.texts.first().startsWith("Web filtering proxy couldn't be started.\n"),
+                 qPrintable(ok.texts.first()));
+        QVERIFY(!form->webPage()->webFilterRunning());
+        QVERIFY(!child<QCheckBox>(form->webPage(), "advertChBox")->isEnabled());
     }
 };
 

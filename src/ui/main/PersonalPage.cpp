@@ -1,0 +1,199 @@
+#include "ui/main/PersonalPage.h"
+
+#include "core/InputPatterns.h"
+#include "core/SettingsKeys.h"
+#include "login/LoginController.h"
+#include "net/RequestServer.h"
+#include "support/SupportRequest.h"
+#include "ui/main/VerdictText.h"
+#include "ui/widgets/RegExpSValidator.h"
+#include "ui_PersonalPage.h"
+
+#include <QRegularExpressionValidator>
+#include <QSettings>
+
+namespace {
+
+const int AlertMs = 6000;
+const int ShortAlertMs = 3000;
+const int OkMs = 3000;
+
+} // namespace
+
+PersonalPage::PersonalPage(RequestServer *requests, LoginController *login, QWidget *parent)
+    : QWidget(parent), ui(new Ui::PersonalPage), requests(requests), login(login)
+{
+    ui->setupUi(this);
+    setUpInputs();
+    connect(requests, &RequestServer::getContactDone, this, &PersonalPage::getContactDone);
+    connect(requests, &RequestServer::changeContactDone, this, &PersonalPage::changeContactDone);
+    connect(requests, &RequestServer::changePasswordDone, this, &PersonalPage::changePasswordDone);
+}
+
+PersonalPage::~PersonalPage()
+{
+    delete ui;
+}
+
+void PersonalPage::setUpInputs()
+{
+    auto *passwordRule =
+        new RegExpSValidator(QRegularExpression(InputPatterns::accountWord()), this);
+    connect(passwordRule, &RegExpSValidator::inputModified, this, [this] {
+        ui->personalProgressLbl->setAlert(tr("Invalid char has been filtered."), ShortAlertMs);
+    });
+    for (QLineEdit *edit : {ui->passwdCurrentEdit, ui->passwdNewEdit, ui->passwdConfirmEdit})
+        edit->setValidator(passwordRule);
+    ui->contactEdit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(InputPatterns::addressTyping()), ui->contactEdit));
+    // It shows the service's answer: an address, never markup to render.
+    ui->contactLbl->setTextFormat(Qt::PlainText);
+
+    connect(ui->passwdCurrentEdit, &QLineEdit::returnPressed, ui->passwdNewEdit,
+            qOverload<>(&QWidget::setFocus));
+    connect(ui->passwdNewEdit, &QLineEdit::returnPressed, ui->passwdConfirmEdit,
+            qOverload<>(&QWidget::setFocus));
+    connect(ui->passwdConfirmEdit, &QLineEdit::returnPressed, ui->passwdChangeBtn,
+            &QPushButton::click);
+    connect(ui->contactEdit, &QLineEdit::returnPressed, ui->contactChangeBtn, &QPushButton::click);
+    connect(ui->contactEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        ui->contactChangeBtn->setText(text.isEmpty() ? tr("Clear") : tr("Change"));
+    });
+    connect(ui->contactChangeBtn, &QPushButton::clicked, this, &PersonalPage::changeContact);
+    connect(ui->passwdChangeBtn, &QPushButton::clicked, this, &PersonalPage::changePassword);
+    ui->personalProgressLbl->setWordWrap(true);
+    ui->personalProgressLbl->setAlignment(Qt::AlignRight);
+}
+
+void PersonalPage::setFreeAccount(bool free)
+{
+    freeAccount = free;
+    if (free) {
+        ui->personalProgressWdg->setStyleSheet(QStringLiteral(
+            "QWidget#personalProgressWdg { background-image: url(:/img/backgnd/notice1.png) }"));
+        ui->personalProgressLbl->setAlignment(Qt::AlignLeft);
+        ui->personalProgressLbl->setInfo(tr("You are logged in free Quillnet.\nTo take "
+                                            "advantage of these services, please register."));
+    } else {
+        ui->personalProgressWdg->setStyleSheet(QString());
+        ui->personalProgressLbl->setAlignment(Qt::AlignRight);
+        ui->personalProgressLbl->hideStatus();
+    }
+    setInputsEnabled(!free);
+}
+
+void PersonalPage::setNoticesMuted(bool muted)
+{
+    ui->personalProgressLbl->muted = muted;
+}
+
+void PersonalPage::setInputsEnabled(bool en)
+{
+    const bool on = en && !freeAccount;
+    for (QWidget *input : std::initializer_list<QWidget *>{
+             ui->contactEdit, ui->contactChangeBtn, ui->passwdCurrentEdit, ui->passwdNewEdit,
+             ui->passwdConfirmEdit, ui->passwdChangeBtn})
+        input->setEnabled(on);
+}
+
+void PersonalPage::getContact()
+{
+    ui->personalProgressLbl->setBusy(tr("Loading settings"));
+    // A busy client sends nothing; the next visit of the page asks again.
+    if (!requests->getContact())
+        ui->personalProgressLbl->hideStatus();
+}
+
+void PersonalPage::getContactDone(QByteArray response, bool ok)
+{
+    if (!answerAccepted(response, ok))
+        return;
+    if (response == "0") {
+        ui->contactLbl->clear();
+        return;
+    }
+    const QString contact = response == "1" ? QString() : QString::fromUtf8(response);
+    // Judged like an address the user types: it becomes the support mail's
+    // sender, in an SMTP command and a header line.
+    if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
+        ui->personalProgressLbl->setAlert(tr("The server sent an invalid contact address."),
+                                          ShortAlertMs);
+        return;
+    }
+    storeContact(contact);
+    loaded = true;
+    ui->personalProgressLbl->setOk(tr("Settings loaded"), OkMs);
+}
+
+void PersonalPage::storeContact(const QString &contact)
+{
+    QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), contact);
+    ui->contactLbl->setText(contact);
+    emit contactChanged();
+}
+
+void PersonalPage::changeContact()
+{
+    const QString contact = ui->contactEdit->text();
+    if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
+        ui->personalProgressLbl->setAlert(tr("Invalid email address."), ShortAlertMs);
+        ui->contactEdit->setFocus();
+        return;
+    }
+    sendChange([&] { return requests->changeContact(contact); });
+}
+
+void PersonalPage::changeContactDone(QByteArray response, bool ok)
+{
+    if (!answerAccepted(response, ok))
+        return;
+    storeContact(ui->contactEdit->text());
+    ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
+    ui->contactEdit->clear();
+    loaded = true;
+}
+
+void PersonalPage::changePassword()
+{
+    if (ui->passwdCurrentEdit->text() != login->password()) {
+        ui->personalProgressLbl->setAlert(tr("Invalid current password."), AlertMs);
+        return;
+    }
+    if (ui->passwdNewEdit->text() != ui->passwdConfirmEdit->text()) {
+        ui->personalProgressLbl->setAlert(tr("Bad password confirmation."), AlertMs);
+        return;
+    }
+    const QString password = ui->passwdNewEdit->text();
+    sendChange([&] { return requests->changePassword(password); });
+}
+
+void PersonalPage::changePasswordDone(QByteArray response, bool ok)
+{
+    if (!answerAccepted(response, ok))
+        return;
+    const QString password = ui->passwdNewEdit->text();
+    login->updatePassword(password);
+    requests->setUser(login->user(), password);
+    emit passwordChanged(password);
+    ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
+}
+
+bool PersonalPage::answerAccepted(const QByteArray &response, bool ok)
+{
+    setInputsEnabled(true);
+    const QString error = verdictText(ResponseCheck::judgeAccount(response, ok));
+    if (!error.isEmpty())
+        ui->personalProgressLbl->setAlert(error, AlertMs);
+    return error.isEmpty();
+}
+
+void PersonalPage::sendChange(const std::function<bool()> &send)
+{
+    setInputsEnabled(false);
+    ui->personalProgressLbl->setBusy(tr("Please wait"));
+    // No answer would come to enable the inputs again.
+    if (!send()) {
+        setInputsEnabled(true);
+        ui->personalProgressLbl->hideStatus();
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+#include <functional>
+
+class LoginController;
+class RequestServer;
+
+namespace Ui {
+class PersonalPage;
+}
+
+// The personal settings tab: the contact address the service holds for the
+// user, and the account password. It asks the window's API client and
+// takes the account's credentials from the login controller.
+class PersonalPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    PersonalPage(RequestServer *requests, LoginController *login, QWidget *parent = nullptr);
+    ~PersonalPage() override;
+
+    // A free account sees the tab shut with a notice.
+    void setFreeAccount(bool free);
+    void setNoticesMuted(bool muted);
+    bool contactLoaded() const { return loaded; }
+    // A new login: the contact is asked for again.
+    void forgetContact() { loaded = false; }
+
+signals:
+    // The password has been changed at the service and in the controller.
+    void passwordChanged(const QString &password);
+    // The stored contact address changed (the support form's reply address).
+    void contactChanged();
+
+public slots:
+    void getContact();
+    void getContactDone(QByteArray response, bool ok);
+    void changeContactDone(QByteArray response, bool ok);
+    void changePasswordDone(QByteArray response, bool ok);
+    // The tab's inputs; never on for a free account.
+    void setInputsEnabled(bool en);
+
+private:
+    void setUpInputs();
+    void changeContact();
+    void changePassword();
+    void storeContact(const QString &contact);
+    // Enables the inputs again after an answer; false (with the alert
+    // shown) when the answer is an error.
+    bool answerAccepted(const QByteArray &response, bool ok);
+    // Sends a contact or password change with the inputs disabled.
+    void sendChange(const std::function<bool()> &send);
+
+    Ui::PersonalPage *ui;
+    RequestServer *requests;
+    LoginController *login;
+    bool freeAccount = false;
+    bool loaded = false;
+};
