@@ -160,7 +160,7 @@ void EmailPage::startMailProxy()
         // stays stored, so the next start tries again.
         showBindError(tr("Quillnet"), tr("Mail anonymization proxy couldn't bind to port %1.\n"
                                          "There may be other mail proxy running.")
-                                          .arg(SmtpRoxyServer::defaultPort));
+                                          .arg(SmtpRoxyServer::DefaultPort));
         return;
     }
     if (tunnel)
