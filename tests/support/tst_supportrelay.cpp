@@ -1,7 +1,7 @@
 // Support mail through the real test relay: what the relay stores from the
 // sender and from the support form, logs included.
-#include "ModalBoxAnswer.h"
 #include "RelayDeployment.h"
+#include "ScriptedBoxes.h"
 #include "SmtpRelayPeer.h"
 #include "SupportForm.h"
 #include "core/ApplicationNames.h"
@@ -140,17 +140,17 @@ void TestSupportRelay::formSendsRequestWithLogs()
     privoxyLog.write("Privoxy listening\n");
     privoxyLog.close();
 
-    SupportWdg wdg;
+    SupportWdg wdg(nullptr, nullptr);
     wdg.show();
     wdg.openMail();
     const SupportForm form(&wdg);
     const QString text = QStringLiteral("  The tunnel drops every hour.\n");
     form.fill(text, QString());
-    ModalBoxAnswer yes(QMessageBox::Yes);
-    ModalBoxAnswer ok(QMessageBox::Ok);
+    ScriptedBoxes boxes(QMessageBox::Ok);
+    MessageBox::setNextAnswer(QMessageBox::Yes); // to sending without an address
     form.sendBtn()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(ok.texts.size() + yes.texts.size(), 2, 10000);
-    QCOMPARE((yes.texts + ok.texts).last(), QStringLiteral("Your message was sent successfully."));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 2, 10000);
+    QCOMPARE(boxes.texts().last(), QStringLiteral("Your message was sent successfully."));
 
     QCOMPARE(relay.messages().size(), 1);
     const StoredMail stored(relay.messages().first());

@@ -19,7 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMessageBox>
+#include "ui/widgets/MessageBox.h"
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -37,9 +37,10 @@ QPixmap piece(const QPixmap &sprite, int x1, int y1, int x2, int y2)
     return sprite.copy(x1, y1, x2 - x1 + 1, y2 - y1 + 1);
 }
 
-template <typename Page = QWidget> Page *addPage(QStackedWidget *stack, const char *name)
+template <typename Page = QWidget, typename... Args>
+Page *addPage(QStackedWidget *stack, const char *name, Args... args)
 {
-    auto *page = new Page;
+    auto *page = new Page(args...);
     page->setObjectName(QLatin1String(name));
     // Added to what the page brings along (the support page has a sheet of its own).
     page->setStyleSheet(
@@ -65,9 +66,9 @@ ImageButton *exitButton(QWidget *page, const char *name, const QPixmap &sprite, 
 
 bool askYesNo(QWidget *parent, const QString &text)
 {
-    return QMessageBox::question(parent, MainForm::tr("Quillnet"), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return MessageBox::question(parent, MainForm::tr("Quillnet"), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace
@@ -131,7 +132,9 @@ void MainForm::buildShell()
     webPage = addPage(mainStackWdg, "webPage");
     emailPage = addPage(mainStackWdg, "emailPage");
     settingsPage = addPage(mainStackWdg, "settingsPage");
-    supportPage = addPage<SupportWdg>(mainStackWdg, "supportPage");
+    supportPage = addPage<SupportWdg>(mainStackWdg, "supportPage",
+                                      loginDlg ? loginDlg->account() : nullptr,
+                                      static_cast<const Tunnel *>(vpnConnection));
     exitPage = addPage(mainStackWdg, "exitPage");
     web.setupUi(webPage);
     mail.setupUi(emailPage);

@@ -4,12 +4,13 @@
 #include "ServicePeer.h"
 #include "StandInAdapterTool.h"
 #include "TestFiles.h"
-#include "core/ApplicationNames.h"
 #include "app/Instances.h"
+#include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
-#include "ui/tray/TrayWidget.h"
+#include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/ScriptedTunnel.h"
 #include "vpn/VPNConnection.h"
 
@@ -25,11 +26,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Logins through the real dialog (the process-wide login dialog, tunnel
-// and tray): the local service, an adapter tool that only notes what it was
-// asked, and either a real OpenVPN server in a network namespace, whose
-// configuration the service hands out, or the scripted tunnel, which needs
-// no root. Accounts: "demo" / "demo123" and the free one.
+// Logins through the real dialog, made as main() makes it, on its own
+// tunnel and tray (kept in the process-wide pointers, since the main window
+// that a login opens reaches them there): the local service, an adapter tool that only notes what
+// it was asked, and either a real OpenVPN server in a network namespace, whose configuration the
+// service hands out, or the scripted tunnel, which needs no root. Accounts: "demo" / "demo123" and
+// the free one.
 class LoginTestBed
 {
 public:
@@ -76,11 +78,12 @@ public:
 
         setApplicationNames();
         QSettings().clear();
-        trayWidget = new TrayWidget;
         if (kind == RealTunnel)
             vpnConnection = new VPNConnection;
         else
             vpnConnection = new ScriptedTunnel;
+        trayWidget = new TrayWidget(vpnConnection);
+        trayWidget->followDialogs(OpenDialogs::instance());
         return true;
     }
 
@@ -94,10 +97,17 @@ public:
     {
         delete loginDlg;
         loginDlg = nullptr;
-        delete vpnConnection;
-        vpnConnection = nullptr;
         delete trayWidget;
         trayWidget = nullptr;
+        delete vpnConnection;
+        vpnConnection = nullptr;
+    }
+
+    // A login dialog on the bed's tunnel and tray, in place of any other.
+    static void replaceDialog()
+    {
+        delete loginDlg;
+        loginDlg = new LoginDlg(vpnConnection, trayWidget);
     }
 
     // Before each test: no dialog, nothing remembered, the service as new.
@@ -126,8 +136,7 @@ public:
     // A fresh dialog, once its update check has ended.
     void newDialog()
     {
-        delete loginDlg;
-        loginDlg = new LoginDlg;
+        replaceDialog();
         loginDlg->show();
         // The update check starts with the event loop and disables the form.
         QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));

@@ -3,7 +3,7 @@
 // Needs neither root nor OpenVPN. The flow's decisions are tested in
 // tst_logincontroller, the real tunnel's share in tst_logindlg and
 // tst_loginfaults.
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginTestBed.h"
 
@@ -221,7 +221,7 @@ private slots:
         loginDlg = nullptr;
         settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
         settings.sync();
-        loginDlg = new LoginDlg;
+        replaceDialog();
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
         QCOMPARE(requestsSeen().mid(0, 2),
                  (QStringList{"/server/update.php", "/server/config.php"}));
@@ -251,15 +251,17 @@ private slots:
         if (serviceAway)
             service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=close"));
         {
-            ModalBoxAnswer yes(QMessageBox::Yes, [tunnelEnds] {
+            // The tunnel may end while the user reads the question.
+            ScriptedBoxes yes(QMessageBox::Yes, [tunnelEnds](QMessageBox &) {
                 if (!tunnelEnds)
-                    return true;
+                    return;
                 if (vpnConnection->getStatus() == Connected)
                     vpnConnection->stop(false);
-                return vpnConnection->getStatus() == Disconnected;
+                QVERIFY(QTest::qWaitFor([] { return vpnConnection->getStatus() == Disconnected; },
+                                        15000));
             });
             mainForm->on_reconnectImgBtn_clicked();
-            QVERIFY(yes.texts.value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
+            QVERIFY(yes.texts().value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
         if (serviceAway) {
@@ -288,7 +290,7 @@ private slots:
         service.control(QStringLiteral("/_control/update?offer=1"));
         service.control(QStringLiteral("/_control/behave?path=/download/update&mode=http-error"));
         {
-            ModalBoxAnswer yes(QMessageBox::Yes);
+            ScriptedBoxes yes(QMessageBox::Yes);
             newDialog();
         }
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Update failed.")), 20000);
@@ -306,10 +308,10 @@ private slots:
         QFile::remove(QStringLiteral("updater-ran"));
         service.control(QStringLiteral("/_control/update?offer=1"));
         {
-            ModalBoxAnswer no(QMessageBox::No);
+            ScriptedBoxes no(QMessageBox::No);
             newDialog();
             QVERIFY(
-                no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
+                no.texts().value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
         }
         // Declined: the dialog is there for a login as usual.
         QVERIFY(button("loginBtn")->isEnabled());
@@ -321,9 +323,8 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
 
-        ModalBoxAnswer yes(QMessageBox::Yes);
-        delete loginDlg;
-        loginDlg = new LoginDlg;
+        ScriptedBoxes yes(QMessageBox::Yes);
+        replaceDialog();
         // The client ends its event loop once the updater runs.
         QEventLoop loop;
         QTimer::singleShot(20000, &loop, [&] { loop.exit(1); });

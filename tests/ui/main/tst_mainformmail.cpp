@@ -5,7 +5,7 @@
 
 #include "vpn/RecordedOpenVpn.h"
 #include "MainFormFixture.h"
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "SmtpRelayPeer.h"
 #include "app/Instances.h"
 #include "core/SettingsKeys.h"
@@ -589,7 +589,7 @@ private slots:
         qputenv("QUILLNET_REPLAY_HOLD", "Initialization Sequence Completed");
         form = fixture.logIn("demo", "demo123");
         QVERIFY(form->mail.mailAnonymizeChBox->isChecked());
-        ModalBoxAnswer boxes(QMessageBox::Ok);
+        ScriptedBoxes boxes(QMessageBox::Ok);
         vpnConnection->setCredentials("demo", "demo123");
         vpnConnection->start();
         QTRY_COMPARE_WITH_TIMEOUT(loginDlg->result(), int(QDialog::Accepted), 20000);
@@ -601,7 +601,7 @@ private slots:
         });
         QCOMPARE(vpnConnection->getAdapterGuid(), QStringLiteral("tun0"));
 
-        QCOMPARE(boxes.texts, QStringList{cannotListen});
+        QCOMPARE(boxes.texts(), QStringList{cannotListen});
         QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
         QVERIFY(!form->mail.mailAliasCombo->isEnabled());
         QCOMPARE(form->smtpProxy->port(), quint16(0));
@@ -610,7 +610,7 @@ private slots:
         QVERIFY(QSettings().value(SettingsKey::MailAnonymize).toBool());
 
         QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
-        QCOMPARE(boxes.texts, (QStringList{cannotListen, cannotListen}));
+        QCOMPARE(boxes.texts(), (QStringList{cannotListen, cannotListen}));
         QVERIFY(!form->mail.mailAnonymizeChBox->isChecked());
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
 
@@ -625,7 +625,7 @@ private slots:
         QTest::mouseClick(form->mail.mailAnonymizeChBox, Qt::LeftButton);
         QCOMPARE(form->smtpProxy->port(), quint16(0));
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
-        QCOMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.texts().size(), 2);
     }
 
     // The user closes an undecided confirmation and, while its "Are you
