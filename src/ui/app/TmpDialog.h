@@ -20,4 +20,7 @@ public slots:
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+
+private:
+    Q_DISABLE_COPY_MOVE(TmpDialog)
 };
