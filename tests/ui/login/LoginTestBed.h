@@ -79,24 +79,32 @@ public:
         setApplicationNames();
         QSettings().clear();
         if (kind == RealTunnel)
-            vpnConnection = new VPNConnection;
+            useTunnel(new VPNConnection);
         else
-            vpnConnection = new ScriptedTunnel;
-        trayWidget = new TrayWidget(vpnConnection);
-        trayWidget->followDialogs(OpenDialogs::instance());
+            useTunnel(new ScriptedTunnel);
         return true;
     }
 
-    // Null on a real tunnel.
-    static ScriptedTunnel *scriptedTunnel()
+    // The bed's objects. The main window that a login opens still reaches
+    // them through the process-wide pointers, so the bed keeps them there.
+    static LoginDlg *dialog() { return loginDlg; }
+    static Tunnel *tunnel() { return vpnConnection; }
+    static TrayWidget *tray() { return trayWidget; }
+
+    // `next` and a tray that follows it; endBed() first.
+    static void useTunnel(Tunnel *next)
     {
-        return qobject_cast<ScriptedTunnel *>(vpnConnection);
+        vpnConnection = next;
+        trayWidget = new TrayWidget(next);
+        trayWidget->followDialogs(OpenDialogs::instance());
     }
+
+    // Null on a real tunnel.
+    static ScriptedTunnel *scriptedTunnel() { return qobject_cast<ScriptedTunnel *>(tunnel()); }
 
     static void endBed()
     {
-        delete loginDlg;
-        loginDlg = nullptr;
+        closeDialog();
         delete trayWidget;
         trayWidget = nullptr;
         delete vpnConnection;
@@ -110,12 +118,18 @@ public:
         loginDlg = new LoginDlg(vpnConnection, trayWidget);
     }
 
+    // The dialog saves its check boxes when it goes.
+    static void closeDialog()
+    {
+        delete loginDlg;
+        loginDlg = nullptr;
+    }
+
     // Before each test: no dialog, nothing remembered, the service as new.
     void resetBed()
     {
         // The dialog saves its check boxes when it goes, so it goes first.
-        delete loginDlg;
-        loginDlg = nullptr;
+        closeDialog();
         QSettings settings;
         for (const char *key : {SettingsKey::RememberUser, SettingsKey::AutoLogin,
                                 SettingsKey::Username, SettingsKey::Password})
@@ -128,7 +142,7 @@ public:
 
     template <typename T> static T *child(const char *name)
     {
-        return loginDlg->findChild<T *>(QLatin1String(name));
+        return dialog()->findChild<T *>(QLatin1String(name));
     }
 
     static QString attention() { return child<QLabel>("userInfoLbl")->text(); }
@@ -137,7 +151,7 @@ public:
     void newDialog()
     {
         replaceDialog();
-        loginDlg->show();
+        dialog()->show();
         // The update check starts with the event loop and disables the form.
         QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
@@ -164,9 +178,9 @@ public:
 
     static void logOutAndWait()
     {
-        loginDlg->show();
-        loginDlg->logout();
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        dialog()->show();
+        dialog()->logout();
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
         QTRY_VERIFY(child<QPushButton>("loginBtn")->isEnabled());
     }
 
