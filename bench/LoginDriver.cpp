@@ -58,7 +58,7 @@ bool LoginDriver::openDialog(int timeoutMs)
 {
     delete loginDlg;
     updateChecked = false;
-    loginDlg = new LoginDlg;
+    loginDlg = new LoginDlg(vpnConnection, trayWidget);
     for (RequestServer *server : loginDlg->findChildren<RequestServer *>())
         connect(server, &RequestServer::checkUpdateDone, this, [this] { updateChecked = true; });
     loginDlg->show();

@@ -134,8 +134,8 @@ int main(int argc, char *argv[])
         qunsetenv(name);
 
     setApplicationNames();
-    trayWidget = new TrayWidget;
     vpnConnection = new VPNConnection;
+    trayWidget = new TrayWidget(vpnConnection);
     QList<double> connected, shown, floor;
     {
         LoginDriver driver;

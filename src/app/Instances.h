@@ -5,8 +5,8 @@ class Tunnel;
 class LoginDlg;
 
 // The three process-wide objects. They are created and deleted by main() in
-// a fixed order; every other part reaches them through these pointers, which
-// are null outside that span.
+// a fixed order, which hands them to the objects that need them; these
+// pointers are null outside that span.
 extern TrayWidget *trayWidget;
 extern Tunnel *vpnConnection;
 extern LoginDlg *loginDlg;

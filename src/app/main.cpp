@@ -2,16 +2,17 @@
 // the three process-wide objects, the event loop and the ordered shut-down.
 // The program takes no options of its own; the arguments go to QApplication.
 
-#include "ui/app/AlreadyRunning.h"
+#include "app/Instances.h"
 #include "core/ApplicationNames.h"
 #include "core/Catalogues.h"
-#include "app/Instances.h"
 #include "core/SettingsFile.h"
-#include "ui/tray/TrayWidget.h"
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+#include "ui/app/AlreadyRunning.h"
+#include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/VPNConnection.h"
 
@@ -60,8 +61,6 @@ int main(int argc, char *argv[])
     QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
                      [] { QCoreApplication::exit(0); });
 
-    trayWidget = new TrayWidget;
-
     setApplicationNames();
     QString settingsError;
     if (!restrictSettingsFile(&settingsError))
@@ -69,6 +68,8 @@ int main(int argc, char *argv[])
                      qPrintable(settingsError));
 
     vpnConnection = new VPNConnection;
+    trayWidget = new TrayWidget(vpnConnection);
+    trayWidget->followDialogs(OpenDialogs::instance());
 
     // Sleep closes the tunnel first; waking up opens it again.
     PowerEvents powerEvents;
@@ -76,7 +77,7 @@ int main(int argc, char *argv[])
                      &Tunnel::systemSuspending);
     QObject::connect(&powerEvents, &PowerEvents::resumed, vpnConnection, &Tunnel::systemResumed);
 
-    loginDlg = new LoginDlg;
+    loginDlg = new LoginDlg(vpnConnection, trayWidget);
     loginDlg->setVisible(true);
 
     const int result = app.exec();

@@ -169,7 +169,9 @@ void LoginController::startVpn()
     reconnecting = false;
     if (!tunnel)
         return;
-    setAdapterFlags(tunnel->getAdapterGuid(), 0);
+    // The last run's adapter may be gone (or none ran yet): a failure here
+    // is expected, and the connected tunnel's adapter is reset below.
+    (void)setAdapterFlags(tunnel->getAdapterGuid(), 0);
     tunnel->setCredentials(username, userPassword);
     tunnel->setConfig(QLatin1String(TunnelFiles::ConfigFile));
     tunnel->setProxy(proxyFromSettings(-1));
@@ -203,7 +205,9 @@ void LoginController::tunnelStatus(CnnStatus status)
         // and its login is done already, unless the restart cut its loading.
         if (std::exchange(tunnelRestarting, false) && !loadingInterrupted)
             break;
-        setAdapterFlags(tunnel->getAdapterGuid(), 0);
+        if (!setAdapterFlags(tunnel->getAdapterGuid(), 0))
+            qWarning("quillnet: cannot reset the service flags of adapter %s",
+                     qPrintable(tunnel->getAdapterGuid()));
         acceptLogin();
         break;
     default:

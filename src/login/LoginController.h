@@ -134,4 +134,6 @@ private:
     bool tunnelRestarting = false;
     // The account loading stopped because the tunnel was not up.
     bool loadingInterrupted = false;
+
+    Q_DISABLE_COPY_MOVE(LoginController)
 };

@@ -53,8 +53,8 @@ void LoginController::downloadUpdateDone(QByteArray response, bool ok)
     Q_UNUSED(response)
     emit statusCleared();
     QFile updater{QLatin1String(UpdaterFile)};
-    if (ok) {
-        updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser);
+    // An updater that cannot be made executable fails as a failed download.
+    if (ok && updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser)) {
         if (QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
             // Not quit(): in Qt 6 that first asks every window to close, and
             // the login dialog answers a close with a question.

@@ -92,4 +92,6 @@ private:
     quint16 relayPort = 0;
     QTimer *relayConnectTimer; // runs while the relay is being reached
     QTimer *idleTimer;         // runs while a connection waits on neither side
+
+    Q_DISABLE_COPY_MOVE(SmtpRoxyServer)
 };

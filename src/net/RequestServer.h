@@ -138,4 +138,6 @@ private:
     bool downloadWriteFailed = false;
     QByteArray errorText;
     QFile *downloadFile = nullptr;
+
+    Q_DISABLE_COPY_MOVE(RequestServer)
 };

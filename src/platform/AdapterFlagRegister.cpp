@@ -54,6 +54,9 @@ bool AdapterFlagRegister::write(const QString &adapter, quint8 value)
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    out.write(QByteArray(1, char(value)));
+    if (out.write(QByteArray(1, char(value))) != 1) {
+        out.cancelWriting();
+        return false;
+    }
     return out.commit();
 }

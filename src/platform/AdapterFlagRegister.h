@@ -16,7 +16,7 @@ public:
     // cannot be used. A register never written reads as 0.
     static int read(const QString &adapter);
     // True when the byte was stored.
-    static bool write(const QString &adapter, quint8 value);
+    [[nodiscard]] static bool write(const QString &adapter, quint8 value);
 
     // In the user's private runtime folder; empty when there is none.
     static QString path(const QString &adapter);

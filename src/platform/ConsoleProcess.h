@@ -105,4 +105,6 @@ private:
     QByteArray writeBuffer;
     int lastExitCode = 0;
     QProcess::ExitStatus lastExitStatus = QProcess::NormalExit;
+
+    Q_DISABLE_COPY_MOVE(ConsoleProcess)
 };

@@ -33,4 +33,6 @@ private:
     bool watching = false;
     bool awake = true; // a lock that arrives during sleep is not kept
     QDBusUnixFileDescriptor delayLock;
+
+    Q_DISABLE_COPY_MOVE(PowerEvents)
 };

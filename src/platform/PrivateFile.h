@@ -14,7 +14,7 @@ namespace PrivateFile {
 
 // False, with the target untouched and a one-line reason in `error`, when
 // the content could not be stored whole.
-bool write(const QString &path, const QByteArray &content, QString *error = nullptr);
+[[nodiscard]] bool write(const QString &path, const QByteArray &content, QString *error = nullptr);
 
 // Opens `path` as a new, empty 0600 file for writing, after removing what
 // was there (a link is removed, never followed). -1 with errno on failure.

@@ -26,4 +26,6 @@ private:
     void readSignal();
 
     QSocketNotifier *notifier = nullptr;
+
+    Q_DISABLE_COPY_MOVE(TerminationSignals)
 };

@@ -68,4 +68,6 @@ private:
     int state = Finished;
     SmtpReplyReader reply;
     bool connectionMade = false;
+
+    Q_DISABLE_COPY_MOVE(SendMail)
 };

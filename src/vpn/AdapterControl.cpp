@@ -58,12 +58,16 @@ bool setAdapterFlags(const QString &adapter, quint8 value)
     return AdapterFlagRegister::write(adapter, value);
 }
 
+// A register that cannot be read is left alone: changing one bit of an
+// unknown byte would store a guess as the other services' flags.
 bool setAdapterFlag(const QString &adapter, quint8 bit)
 {
-    return setAdapterFlags(adapter, getAdapterFlags(adapter) | bit);
+    const int flags = AdapterFlagRegister::read(adapter);
+    return flags != AdapterFlagRegister::Unreachable && setAdapterFlags(adapter, flags | bit);
 }
 
 bool clearAdapterFlag(const QString &adapter, quint8 bit)
 {
-    return setAdapterFlags(adapter, getAdapterFlags(adapter) & ~bit);
+    const int flags = AdapterFlagRegister::read(adapter);
+    return flags != AdapterFlagRegister::Unreachable && setAdapterFlags(adapter, flags & ~bit);
 }

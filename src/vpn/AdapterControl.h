@@ -16,6 +16,6 @@ int restartAdapter();
 
 // The flag byte of the adapter, 0xFF when it cannot be reached.
 quint8 getAdapterFlags(const QString &adapter);
-bool setAdapterFlags(const QString &adapter, quint8 value);
+[[nodiscard]] bool setAdapterFlags(const QString &adapter, quint8 value);
 bool setAdapterFlag(const QString &adapter, quint8 bit);
 bool clearAdapterFlag(const QString &adapter, quint8 bit);

@@ -64,4 +64,6 @@ private:
     QString userName;
     QString userPassword;
     QNetworkProxy tunnelProxy;
+
+    Q_DISABLE_COPY_MOVE(ScriptedTunnel)
 };

@@ -43,4 +43,7 @@ public slots:
     // The machine is about to sleep / has woken up.
     virtual void systemSuspending() = 0;
     virtual void systemResumed() = 0;
+
+private:
+    Q_DISABLE_COPY_MOVE(Tunnel)
 };

@@ -77,4 +77,6 @@ private:
     QString runError;           // the failure already reported for this run
     bool restartOnWake = false; // a sleep had to kill OpenVPN
     bool logFailed = false;     // said once for each opening of the log
+
+    Q_DISABLE_COPY_MOVE(VPNConnection)
 };

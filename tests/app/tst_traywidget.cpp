@@ -1,9 +1,10 @@
 // The tray icon and the self-deleting dialogs against real windows on the
 // offscreen platform, with the desktop's tray forced present or absent. The
 // quitting cases run the application's own event loop, as the program does.
+#include "ScriptedBoxes.h"
 #include "core/ApplicationNames.h"
-#include "app/Instances.h"
 #include "core/SettingsKeys.h"
+#include "ui/app/OpenDialogs.h"
 #include "ui/app/TmpDialog.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/VPNConnection.h"
@@ -36,7 +37,7 @@ using WindowAction = std::function<void(QDialog *)>;
 class DesktopTray : public TrayWidget
 {
 public:
-    explicit DesktopTray(bool withTray) : withTray(withTray) {}
+    DesktopTray(bool withTray, const Tunnel *tunnel) : TrayWidget(tunnel), withTray(withTray) {}
 
 protected:
     bool trayAvailable() const override { return withTray; }
@@ -45,12 +46,14 @@ private:
     bool withTray;
 };
 
-std::unique_ptr<TrayWidget> makeTray(bool withTray)
+std::unique_ptr<TrayWidget> makeTray(bool withTray, const Tunnel *tunnel = nullptr)
 {
     // The test platform has no tray, and every tray says so once.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no system tray")));
-    return std::make_unique<DesktopTray>(withTray);
+    auto tray = std::make_unique<DesktopTray>(withTray, tunnel);
+    tray->followDialogs(OpenDialogs::instance());
+    return tray;
 }
 
 std::unique_ptr<QDialog> shownWindow(const char *name, const QRect &geometry, TrayWidget *tray)
@@ -83,29 +86,23 @@ int runProgram(const std::function<void()> &step)
     return QCoreApplication::exec();
 }
 
-// Answers every message box that comes up with `answer` and keeps what was asked.
-class Answerer : public QObject
+// Answers every message box with `answer` and keeps what was asked.
+class Answerer
 {
 public:
-    explicit Answerer(QMessageBox::StandardButton answer) : answer(answer)
+    explicit Answerer(QMessageBox::StandardButton answer)
+        : boxes(answer, [this](QMessageBox &box) {
+              asked << box.windowTitle() + QLatin1Char('|') + box.text();
+              parentless = parentless && !box.parentWidget();
+          })
     {
-        connect(&poll, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            asked << box->windowTitle() + QLatin1Char('|') + box->text();
-            parentless = parentless && !box->parentWidget();
-            box->button(this->answer)->click();
-        });
-        poll.start(20);
     }
 
     QStringList asked;
     bool parentless = true;
 
 private:
-    QMessageBox::StandardButton answer;
-    QTimer poll;
+    ScriptedBoxes boxes;
 };
 
 const QString Question = QStringLiteral(
@@ -164,12 +161,6 @@ private slots:
         sleeper.close();
         sleeper.setPermissions(sleeper.permissions() | QFile::ExeOwner);
         QSettings().setValue(QLatin1String(SettingsKey::OpenvpnExe), sleeper.fileName());
-    }
-
-    void cleanup()
-    {
-        trayWidget = nullptr;
-        vpnConnection = nullptr;
     }
 
     void constructionShowsTheLoginIconAndTheMenuActs()
@@ -336,10 +327,8 @@ private slots:
     void quitWithoutATunnelUpQuitsAtOnce()
     {
         QFETCH(bool, withTunnelObject);
-        auto tray = makeTray(true);
         VPNConnection tunnel;
-        if (withTunnelObject)
-            vpnConnection = &tunnel;
+        auto tray = makeTray(true, withTunnelObject ? &tunnel : nullptr);
         StubbornWindow login;
         login.show();
         tray->addWindow(&login);
@@ -358,13 +347,12 @@ private slots:
     void quitWithATunnelUpAsksFirst()
     {
         QFETCH(QMessageBox::StandardButton, answer);
-        auto tray = makeTray(true);
+        auto tunnel = tunnelUp();
+        QCOMPARE(tunnel->getStatus(), Connecting);
+        auto tray = makeTray(true, tunnel.get());
         const QIcon connected(QStringLiteral(":/img/icon/connected.png"));
         tray->setIcon(connected);
         auto main = shownWindow("main", QRect(200, 100, 400, 300), tray.get());
-        auto tunnel = tunnelUp();
-        QCOMPARE(tunnel->getStatus(), Connecting);
-        vpnConnection = tunnel.get();
 
         Answerer answerer(answer);
         const int ended = runProgram([&] { tray->quitApp(); });
@@ -391,7 +379,6 @@ private slots:
     {
         QFETCH(WindowAction, close);
         auto tray = makeTray(true);
-        trayWidget = tray.get();
         auto main = shownWindow("main", QRect(200, 100, 400, 300), tray.get());
         QPointer<TmpDialog> dialog = new TmpDialog(main.get());
         QCOMPARE(tray->indexOf(dialog), 0);
@@ -436,17 +423,16 @@ private slots:
         QTest::addColumn<WindowAction>("away");
         QTest::newRow("hidden") << WindowAction(&QDialog::hide);
         QTest::newRow("escape") << WindowAction(&QDialog::reject);
-        QTest::newRow("tray's hide") << WindowAction([](QDialog *) { trayWidget->hideApp(); });
+        QTest::newRow("tray's hide") << WindowAction(); // none: the tray hides
     }
 
     void withoutTrayTheLastWindowGoingQuits()
     {
         QFETCH(WindowAction, away);
         auto tray = makeTray(false);
-        trayWidget = tray.get();
         auto main = shownWindow("main", QRect(200, 100, 400, 300), tray.get());
         Answerer answerer(QMessageBox::Yes);
-        QCOMPARE(runProgram([&] { away(main.get()); }), 0);
+        QCOMPARE(runProgram([&] { away ? away(main.get()) : tray->hideApp(); }), 0);
         QCOMPARE(answerer.asked, QStringList());
     }
 
@@ -455,11 +441,10 @@ private slots:
     void withoutTrayATunnelUpMakesTheLastWindowAsk()
     {
         QFETCH(QMessageBox::StandardButton, answer);
-        auto tray = makeTray(false);
+        auto tunnel = tunnelUp();
+        auto tray = makeTray(false, tunnel.get());
         auto main = shownWindow("main", QRect(200, 100, 400, 300), tray.get());
         const QRect mainAt = main->geometry();
-        auto tunnel = tunnelUp();
-        vpnConnection = tunnel.get();
         Answerer answerer(answer);
 
         // The tray's hide (the main window's close button) hides nothing.

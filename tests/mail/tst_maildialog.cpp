@@ -1,5 +1,6 @@
 // The confirmation dialog for held-back outgoing mail and its alias button.
 
+#include "ScriptedBoxes.h"
 #include "ui/mail/MailDialog.h"
 #include "ui/mail/SplitButton.h"
 #include "ui/widgets/ComboBox.h"
@@ -14,7 +15,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -27,25 +27,6 @@ MailInfo query()
     info.inReplyTo = "m0@example.org";
     info.recipients = {"bob@example.net", "carl@example.net"};
     return info;
-}
-
-// Answers the next message box with `button` once it shows; `text` gets its
-// text (stays empty when none came). The watch ends with `dialog`.
-void answerNextQuestion(QWidget *dialog, QMessageBox::StandardButton button, QString *text)
-{
-    auto *poll = new QTimer(dialog);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            if (box && box->isVisible()) {
-                *text = box->windowTitle() + "|" + box->text();
-                poll->deleteLater();
-                box->button(button)->click();
-                return;
-            }
-        }
-    });
-    poll->start(10);
 }
 
 } // namespace
@@ -260,7 +241,8 @@ void TestMailDialog::closing()
     dialog.show();
     QSignalSpy spy(&dialog, &MailDialog::mailConfirmed);
     QString question;
-    answerNextQuestion(&dialog, QMessageBox::StandardButton(answer), &question);
+    ScriptedBoxes boxes(QMessageBox::StandardButton(answer),
+                        [&](QMessageBox &box) { question = box.windowTitle() + "|" + box.text(); });
     if (escape)
         QTest::keyClick(&dialog, Qt::Key_Escape);
     else
@@ -279,11 +261,9 @@ void TestMailDialog::closeAfterAnswerAsksNothing()
     QSignalSpy spy(&dialog, &MailDialog::mailConfirmed);
     dialog.findChild<QPushButton *>("noBtn")->click();
     dialog.show();
-    QString question;
-    answerNextQuestion(&dialog, QMessageBox::Yes, &question);
+    ScriptedBoxes boxes(QMessageBox::Yes);
     dialog.close();
-    QTest::qWait(50);
-    QVERIFY(question.isEmpty());
+    QVERIFY(boxes.texts().isEmpty());
     QVERIFY(!dialog.isVisible());
     QCOMPARE(spy.count(), 1);
 }
@@ -315,20 +295,10 @@ void TestMailDialog::closedAsCancelled()
     }
 
     if (state == "asking") {
-        bool asked = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QMessageBox *>(widget);
-                if (box && box->isVisible() && !asked) {
-                    asked = true;
-                    dialog->closeAsCancelled();
-                }
-            }
-        });
-        poll.start(10);
+        // Whatever the user would have answered, the dialog is gone.
+        ScriptedBoxes boxes(QMessageBox::No, [&](QMessageBox &) { dialog->closeAsCancelled(); });
         dialog->close(); // returns when the question has gone
-        QVERIFY(asked);
+        QCOMPARE(boxes.texts().size(), 1);
         QVERIFY(dialog); // deleted later, never at once
     } else {
         dialog->closeAsCancelled();

@@ -1,11 +1,13 @@
 // Support mail through the real test relay: what the relay stores from the
 // sender and from the support form, logs included.
-#include "ModalBoxAnswer.h"
 #include "RelayDeployment.h"
+#include "ScriptedBoxes.h"
 #include "SmtpRelayPeer.h"
 #include "SupportForm.h"
 #include "core/ApplicationNames.h"
+#include "login/LoginController.h"
 #include "support/SendMail.h"
+#include "vpn/ScriptedTunnel.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -48,6 +50,8 @@ private slots:
     void senderStoredWithCopy_data();
     void senderStoredWithCopy();
     void formSendsRequestWithLogs();
+    void formNamesTheAccount_data();
+    void formNamesTheAccount();
 
 private:
     QTemporaryDir folder;
@@ -140,17 +144,17 @@ void TestSupportRelay::formSendsRequestWithLogs()
     privoxyLog.write("Privoxy listening\n");
     privoxyLog.close();
 
-    SupportWdg wdg;
+    SupportWdg wdg(nullptr, nullptr);
     wdg.show();
     wdg.openMail();
     const SupportForm form(&wdg);
     const QString text = QStringLiteral("  The tunnel drops every hour.\n");
     form.fill(text, QString());
-    ModalBoxAnswer yes(QMessageBox::Yes);
-    ModalBoxAnswer ok(QMessageBox::Ok);
+    ScriptedBoxes boxes(QMessageBox::Ok);
+    MessageBox::setNextAnswer(QMessageBox::Yes); // to sending without an address
     form.sendBtn()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(ok.texts.size() + yes.texts.size(), 2, 10000);
-    QCOMPARE((yes.texts + ok.texts).last(), QStringLiteral("Your message was sent successfully."));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 2, 10000);
+    QCOMPARE(boxes.texts().last(), QStringLiteral("Your message was sent successfully."));
 
     QCOMPARE(relay.messages().size(), 1);
     const StoredMail stored(relay.messages().first());
@@ -168,6 +172,56 @@ void TestSupportRelay::formSendsRequestWithLogs()
     QVERIFY(form.textEdit()->toPlainText().isEmpty());
     QVERIFY(form.sendBtn()->isEnabled());
     QCOMPARE(form.notice(), QStringLiteral("Message sent successfully"));
+}
+
+void TestSupportRelay::formNamesTheAccount_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("tunnelUp");
+    QTest::addColumn<bool>("copy");
+    const QString free = QLatin1String(LoginController::FreeAccount);
+    QTest::newRow("nobody logged in") << ""
+                                      << "" << false << false;
+    QTest::newRow("free account, tunnel up") << free << free << true << false;
+    QTest::newRow("full account, tunnel down") << "ann"
+                                               << "secret1" << false << false;
+    // Only through the tunnel may the relay take mail for others.
+    QTest::newRow("full account, tunnel up") << "ann"
+                                             << "secret1" << true << true;
+}
+
+// The request names the account logged in, and a full account behind the
+// tunnel gets a copy.
+void TestSupportRelay::formNamesTheAccount()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, tunnelUp);
+    QFETCH(bool, copy);
+    ScriptedTunnel tunnel;
+    LoginController account(&tunnel, QStringLiteral("127.0.0.1"));
+    account.setAccount(user, password);
+    if (tunnelUp) {
+        tunnel.start();
+        QTRY_COMPARE(tunnel.getStatus(), Connected);
+    }
+    SupportWdg wdg(&account, &tunnel);
+    wdg.show();
+    wdg.openMail();
+    SupportForm(&wdg).fill(QStringLiteral("help"), QStringLiteral("ann@example.org"));
+    ScriptedBoxes boxes(QMessageBox::Ok);
+    SupportForm(&wdg).sendBtn()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(relay.messages().size(), 1, 10000);
+
+    const StoredMail stored(relay.messages().first());
+    QByteArrayList envelope = {"X-Envelope-From: <ann@example.org>",
+                               "X-Envelope-To: <help@support.test>"};
+    if (copy)
+        envelope << "X-Envelope-To: <ann@example.org>";
+    QCOMPARE(stored.envelope, envelope);
+    QVERIFY(stored.header.contains("Subject: Quillnet 2.0 support request from user " +
+                                   user.toLatin1()));
 }
 
 QTEST_MAIN(TestSupportRelay)

@@ -1,14 +1,14 @@
 // The support form and dialog with a scripted relay: the questions before
 // sending, the cancel button's delay, failures shown to the user, the links
 // of the menu and the close questions of the dialog.
-#include "ModalBoxAnswer.h"
 #include "RelayDeployment.h"
+#include "ScriptedBoxes.h"
 #include "ScriptedSmtpPeer.h"
 #include "SupportForm.h"
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
-#include "ui/support/SupportDlg.h"
 #include "support/SupportRequest.h"
+#include "ui/support/SupportDlg.h"
 #include "ui/support/SupportWdg.h"
 
 #include <QDesktopServices>
@@ -78,7 +78,7 @@ void TestSupportWdg::cleanup()
 
 void TestSupportWdg::show(const QString &text, const QString &address)
 {
-    wdg = new SupportWdg;
+    wdg = new SupportWdg(nullptr, nullptr);
     wdg->show();
     wdg->openMail();
     SupportForm(wdg).fill(text, address);
@@ -104,10 +104,10 @@ void TestSupportWdg::attachedLogsListed()
 void TestSupportWdg::blankTextNotSent()
 {
     show(QStringLiteral("  \n\t\n "));
-    ModalBoxAnswer answer(QMessageBox::Ok);
+    ScriptedBoxes boxes(QMessageBox::Ok);
     SupportForm(wdg).sendBtn()->click();
-    QCOMPARE(answer.texts, QStringList{"You did not entered message text.\nPlease describe what "
-                                       "has happened and how can we help you."});
+    QCOMPARE(boxes.texts(), QStringList{"You did not entered message text.\nPlease describe what "
+                                        "has happened and how can we help you."});
     QTest::qWait(100);
     QCOMPARE(peer.connectionCount(), 0);
     QVERIFY(!wdg->isSending());
@@ -135,11 +135,11 @@ void TestSupportWdg::doubtfulAddressAsked()
     QFETCH(bool, sent);
     show(QStringLiteral("help"), address);
     const int connectionsBefore = peer.connectionCount();
-    ModalBoxAnswer boxes(answer);
+    ScriptedBoxes boxes(answer);
     SupportForm(wdg).sendBtn()->click();
-    QCOMPARE(boxes.texts.size(), asked ? 1 : 0);
+    QCOMPARE(boxes.texts().size(), asked ? 1 : 0);
     if (asked)
-        QCOMPARE(boxes.texts.first(),
+        QCOMPARE(boxes.texts().first(),
                  QStringLiteral("You inserted invalid email address.\nWe will not be able to send "
                                 "you the answer.\n\nDo you want to send your request anyway?"));
     QCOMPARE(wdg->isSending(), sent);
@@ -207,7 +207,7 @@ void TestSupportWdg::unreachableRelayShown()
 
 void TestSupportWdg::menuLinks()
 {
-    wdg = new SupportWdg;
+    wdg = new SupportWdg(nullptr, nullptr);
     wdg->show();
     SupportForm form(wdg);
     QCOMPARE(form.page(), QStringLiteral("menuPage"));
@@ -232,7 +232,7 @@ void TestSupportWdg::menuLinks()
 void TestSupportWdg::senderReloaded()
 {
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), "first@example.org");
-    wdg = new SupportWdg;
+    wdg = new SupportWdg(nullptr, nullptr);
     SupportForm form(wdg);
     QCOMPARE(form.senderEdit()->text(), QStringLiteral("first@example.org"));
     QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), "second@example.org");
@@ -270,7 +270,7 @@ void TestSupportWdg::closeQuestions()
     QFETCH(QMessageBox::StandardButton, answer);
     QFETCH(QString, question);
     QFETCH(bool, closed);
-    QPointer<SupportDlg> dialog = new SupportDlg;
+    QPointer<SupportDlg> dialog = new SupportDlg(nullptr, nullptr);
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Quillnet - Support"));
     QCOMPARE(dialog->size(), QSize(686, 302));
     dialog->show();
@@ -283,12 +283,12 @@ void TestSupportWdg::closeQuestions()
         QTRY_VERIFY(peer.connectionCount() > 0 && !peer.clientGone());
     }
 
-    ModalBoxAnswer boxes(answer);
+    ScriptedBoxes boxes(answer);
     if (byEscape)
         QTest::keyClick(dialog, Qt::Key_Escape);
     else
         dialog->close();
-    QCOMPARE(boxes.texts, question.isEmpty() ? QStringList() : QStringList{question});
+    QCOMPARE(boxes.texts(), question.isEmpty() ? QStringList() : QStringList{question});
     QTest::qWait(50); // the deferred deletion
     QCOMPARE(dialog.isNull(), closed);
     if (sending && closed)

@@ -83,7 +83,36 @@ private slots:
         QFETCH(QString, adapter);
         QCOMPARE(int(getAdapterFlags(adapter)), 0xFF);
         QVERIFY(!setAdapterFlags(adapter, 0));
-        QVERIFY(!setAdapterFlag(adapter, 2)); // tries 0xFF | 2 and fails
+        QVERIFY(!setAdapterFlag(adapter, 2));
+    }
+
+    // One bit of a byte that cannot be read is never changed: the other
+    // services' bits would be guessed.
+    void unreadableRegisterKeepsItsContent_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("set");
+        QTest::newRow("two bytes, set") << QByteArray("\x01\x01", 2) << true;
+        QTest::newRow("two bytes, clear") << QByteArray("\x01\x01", 2) << false;
+        QTest::newRow("empty, set") << QByteArray() << true;
+        QTest::newRow("empty, clear") << QByteArray() << false;
+    }
+
+    void unreadableRegisterKeepsItsContent()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, set);
+        QVERIFY(setAdapterFlags(QStringLiteral("tun0"), 0)); // makes the folder
+        QFile file(runtime.filePath(QStringLiteral("quillnet/tun0.flags")));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        QVERIFY(set ? !setAdapterFlag(QStringLiteral("tun0"), 2)
+                    : !clearAdapterFlag(QStringLiteral("tun0"), 1));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+        file.close();
+        QVERIFY(setAdapterFlags(QStringLiteral("tun0"), 0));
     }
 
     // The register lives in the user's own runtime folder; without a usable

@@ -1,8 +1,9 @@
 // The main window's OS and browser boxes as the web filter fills them, and
 // the message box for a bind failure.
 
-#include "webfilter/WebFilter.h"
+#include "ScriptedBoxes.h"
 #include "ui/webfilter/WebFilterUi.h"
+#include "webfilter/WebFilter.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 class TestWebFilterUi : public QObject
 {
@@ -74,16 +74,11 @@ void TestWebFilterUi::bindFailureBox()
     WebFilterUi::showBindErrors(&filter);
     QSignalSpy stopped(&filter, &WebFilter::privoxyStopped);
     QStringList shown;
-    // Closes each box once the process has ended behind it.
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box && stopped.count() > 0) {
-            shown << box->windowTitle() + "|" + box->text();
-            box->accept();
-        }
+    // Each box waits for the user while the process ends behind it.
+    ScriptedBoxes boxes(QMessageBox::Ok, [&](QMessageBox &box) {
+        QVERIFY(QTest::qWaitFor([&] { return stopped.count() > 0; }, 5000));
+        shown << box.windowTitle() + "|" + box.text();
     });
-    closer.start(50);
     filter.startPrivoxy();
     QTRY_COMPARE(stopped.count(), 1);
     QTest::qWait(300);

@@ -53,7 +53,7 @@ bool save(QWidget *window, const char *name)
 
 bool tourLogin()
 {
-    loginDlg = new LoginDlg;
+    loginDlg = new LoginDlg(vpnConnection, trayWidget);
     loginDlg->show();
     QTest::qWait(1500); // its update check
     bool ok = save(loginDlg, "login");
@@ -103,7 +103,7 @@ bool tourDialogs()
     mail.show();
     bool ok = save(&mail, "mail-confirm");
 
-    auto *support = new SupportDlg;
+    auto *support = new SupportDlg(loginDlg ? loginDlg->account() : nullptr, vpnConnection);
     support->show();
     ok &= save(support, "support");
     support->findChild<SupportWdg *>()->openMail();

@@ -1,7 +1,8 @@
 #include "ui/app/AlreadyRunning.h"
 
+#include "ui/widgets/MessageBox.h"
+
 #include <QApplication>
-#include <QMessageBox>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,7 +30,7 @@ void showBox(int &argc, char **argv, const char *text)
                     QMessageBox::Ok);
     // The first copy may be hidden in the tray: bring this box to the front.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
+    MessageBox::exec(box);
 }
 
 } // namespace

@@ -1,22 +1,20 @@
 #include "ui/app/TmpDialog.h"
 
-#include "app/Instances.h"
-#include "ui/tray/TrayWidget.h"
+#include "ui/app/OpenDialogs.h"
 
 #include <QCloseEvent>
 
-// The tray may be missing: dialogs can be made before it or after it is gone.
+// Nobody may be listening: dialogs can be made before the tray or after it
+// is gone.
 
 TmpDialog::TmpDialog(QWidget *parent) : QDialog(parent)
 {
-    if (trayWidget)
-        trayWidget->insertWindow(this);
+    OpenDialogs::instance().announceOpened(this);
 }
 
 TmpDialog::~TmpDialog()
 {
-    if (trayWidget)
-        trayWidget->removeWindow(this);
+    OpenDialogs::instance().announceClosed(this);
 }
 
 void TmpDialog::reject()
@@ -33,12 +31,10 @@ void TmpDialog::accept()
 
 bool TmpDialog::event(QEvent *e)
 {
-    if (trayWidget) {
-        if (e->type() == QEvent::WindowActivate)
-            trayWidget->focusIn();
-        else if (e->type() == QEvent::WindowDeactivate)
-            trayWidget->focusOut();
-    }
+    if (e->type() == QEvent::WindowActivate)
+        OpenDialogs::instance().announceActivated();
+    else if (e->type() == QEvent::WindowDeactivate)
+        OpenDialogs::instance().announceDeactivated();
     return QDialog::event(e);
 }
 

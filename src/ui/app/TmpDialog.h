@@ -2,10 +2,9 @@
 
 #include <QDialog>
 
-// Base of the program's short-lived dialogs: while one exists it belongs to
-// the tray's window list (so that hiding and showing the program take it
-// along) and reports its activation to the tray; closed in any way, it
-// deletes itself.
+// Base of the program's short-lived dialogs: while one exists it is among
+// the OpenDialogs (so that hiding and showing the program take it along)
+// and reports its activation there; closed in any way, it deletes itself.
 class TmpDialog : public QDialog
 {
     Q_OBJECT
@@ -21,4 +20,7 @@ public slots:
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+
+private:
+    Q_DISABLE_COPY_MOVE(TmpDialog)
 };

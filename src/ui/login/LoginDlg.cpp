@@ -1,44 +1,24 @@
 #include "ui/login/LoginDlg.h"
 
 #include "core/Deployment.h"
-#include "app/Instances.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
-#include "ui/tray/TrayWidget.h"
+#include "ui/main/MainForm.h"
 #include "ui/proxy/ProxyDlg.h"
 #include "ui/support/SupportDlg.h"
-#include "ui/main/MainForm.h"
+#include "ui/tray/TrayWidget.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/widgets/RegExpSValidator.h"
 #include "ui_LoginDialog.h"
 #include "vpn/Tunnel.h"
-#include "ui/widgets/RegExpSValidator.h"
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
 
-namespace {
-
-// The main window of the dialog's logins, wired to what only the dialog
-// can do for it.
-MainForm *newMainForm(LoginDlg *dialog, LoginController *controller)
-{
-    auto *form = new MainForm(controller, vpnConnection, trayWidget, dialog);
-    QObject::connect(form, &MainForm::loginWanted, dialog, [dialog] {
-        dialog->uiSetEnabled(false);
-        dialog->show();
-        dialog->activateWindow();
-    });
-    QObject::connect(form, &MainForm::reloginWanted, dialog, &LoginDlg::relogin);
-    QObject::connect(form, &MainForm::reconnectWanted, dialog, &LoginDlg::reconnectVpn);
-    QObject::connect(form, &MainForm::passwordChanged, dialog, &LoginDlg::updatePassword);
-    return form;
-}
-
-} // namespace
-
-LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
+LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent)
+    : QDialog(parent), ui(new Ui::LoginDialog), tunnel(tunnel), tray(tray)
 {
     ui->setupUi(this);
     ui->label_6->setText(tr("... or get an account ") +
@@ -46,11 +26,11 @@ LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
                              .arg(Deployment::current().registrationLink(), tr("here")));
 
     // The dialog shows a tunnel state before the controller acts on it.
-    if (vpnConnection) {
-        connect(vpnConnection, &Tunnel::statusChanged, this, &LoginDlg::vpnStatus);
-        connect(vpnConnection, &Tunnel::error, this, &LoginDlg::vpnError);
+    if (tunnel) {
+        connect(tunnel, &Tunnel::statusChanged, this, &LoginDlg::vpnStatus);
+        connect(tunnel, &Tunnel::error, this, &LoginDlg::vpnError);
     }
-    controller = new LoginController(vpnConnection, Deployment::current().serviceHost, this);
+    controller = new LoginController(tunnel, Deployment::current().serviceHost, this);
     connectController();
 
     ui->rememberUserChBox->setChecked(storedSetting(SettingsKey::RememberUser).toBool());
@@ -76,18 +56,34 @@ LoginDlg::LoginDlg(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
     connect(ui->passwordEdit, &QLineEdit::textEdited, this, &LoginDlg::myClearStatus);
     connect(ui->userInfoLbl, &QLabel::linkActivated, this, &LoginDlg::stripeLinkActivated);
 
-    if (trayWidget)
-        trayWidget->addWindow(this);
+    if (tray)
+        tray->addWindow(this);
     QFile::remove(QLatin1String(UpdaterFile));
     QTimer::singleShot(0, this, &LoginDlg::checkUpdate);
 }
 
+
+// The main window of the dialog's logins, wired to what only the dialog
+// can do for it.
+MainForm *LoginDlg::newMainForm()
+{
+    auto *form = new MainForm(controller, tunnel, tray, this);
+    connect(form, &MainForm::loginWanted, this, [this] {
+        uiSetEnabled(false);
+        show();
+        activateWindow();
+    });
+    connect(form, &MainForm::reloginWanted, this, &LoginDlg::relogin);
+    connect(form, &MainForm::reconnectWanted, this, &LoginDlg::reconnectVpn);
+    connect(form, &MainForm::passwordChanged, this, &LoginDlg::updatePassword);
+    return form;
+}
 LoginDlg::~LoginDlg()
 {
     saveSettings();
     delete mainForm;
-    if (trayWidget)
-        trayWidget->removeWindow(this);
+    if (tray)
+        tray->removeWindow(this);
     delete ui;
 }
 
@@ -149,7 +145,7 @@ void LoginDlg::checkAutoLogin()
     // user types rather than after the tunnel is up.
     QTimer::singleShot(0, this, [this] {
         if (!mainForm)
-            mainForm = newMainForm(this, controller);
+            mainForm = newMainForm();
     });
 }
 
@@ -247,7 +243,7 @@ void LoginDlg::acceptLogin()
 void LoginDlg::prepareMainForm(const QString &ip, const QString &location, bool fullAccount)
 {
     if (!mainForm)
-        mainForm = newMainForm(this, controller);
+        mainForm = newMainForm();
     mainForm->setNoticesMuted(false);
     mainForm->setLocation(ip, location);
     mainForm->enableNonfreeWidgets(fullAccount);
@@ -314,7 +310,7 @@ void LoginDlg::stripeLinkActivated(QString link)
         auto *dialog = new ProxyDlg(this);
         dialog->exec();
     } else if (link == QLatin1String("support")) {
-        auto *dialog = new SupportDlg(this);
+        auto *dialog = new SupportDlg(controller, tunnel, this);
         dialog->exec();
     }
 }
@@ -334,21 +330,21 @@ void LoginDlg::closeEvent(QCloseEvent *e)
 
 void LoginDlg::askToExit()
 {
-    if (QMessageBox::question(this, tr("Quillnet"), tr("Are you sure you want to exit?"),
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
-        trayWidget)
-        QTimer::singleShot(0, trayWidget, &TrayWidget::quitApp);
+    if (MessageBox::question(this, tr("Quillnet"), tr("Are you sure you want to exit?")) ==
+            QMessageBox::Yes &&
+        tray)
+        QTimer::singleShot(0, tray, &TrayWidget::quitApp);
 }
 
 bool LoginDlg::event(QEvent *e)
 {
     // When the deactivation arrives the dialog is no longer the active
     // window, so only the activation asks for it.
-    if (trayWidget) {
+    if (tray) {
         if (e->type() == QEvent::WindowActivate && isActiveWindow())
-            trayWidget->focusIn();
+            tray->focusIn();
         else if (e->type() == QEvent::WindowDeactivate)
-            trayWidget->focusOut();
+            tray->focusOut();
     }
     return QDialog::event(e);
 }

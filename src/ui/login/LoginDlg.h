@@ -1,14 +1,17 @@
 #pragma once
 
 #include "login/LoginController.h"
-#include "vpn/CnnStatus.h"
 #include "ui/widgets/AnimStatus.h"
+#include "vpn/CnnStatus.h"
 
 #include <QByteArray>
 #include <QDialog>
+#include <QPointer>
 
 class MainForm;
 class QAbstractButton;
+class TrayWidget;
+class Tunnel;
 
 namespace Ui {
 class LoginDialog;
@@ -30,7 +33,9 @@ public:
     // The downloaded updater, in the working directory.
     static constexpr const char *UpdaterFile = LoginController::UpdaterFile;
 
-    explicit LoginDlg(QWidget *parent = nullptr);
+    // The dialog follows `tunnel` and shows its state in `tray`, which may
+    // be null (then the state is only in the dialog).
+    LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent = nullptr);
     ~LoginDlg() override;
 
     void relogin();
@@ -41,6 +46,7 @@ public:
     // The account of the current (or last) login.
     QString currentUser() const { return controller->user(); }
     QString currentPassword() const { return controller->password(); }
+    const LoginController *account() const { return controller; }
 
 public slots:
     void on_loginBtn_clicked();
@@ -84,13 +90,18 @@ private:
     void showStep(LoginController::Step step);
     void showRefusal(LoginController::Refusal refusal, const QString &detail, int line);
     void prepareMainForm(const QString &ip, const QString &location, bool fullAccount);
+    MainForm *newMainForm();
     void handOver(bool webFilter, bool mailProxy);
 
     Ui::LoginDialog *ui;
+    Tunnel *const tunnel;
+    const QPointer<TrayWidget> tray;
     LoginController *controller = nullptr;
     MainForm *mainForm = nullptr;
     QAbstractButton *busyButton;
     bool statusShown = false;
     bool attentionShown = false;
     bool loginClicked = false;
+
+    Q_DISABLE_COPY_MOVE(LoginDlg)
 };

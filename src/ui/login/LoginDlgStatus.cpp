@@ -1,13 +1,12 @@
 // The login dialog's status line, attention messages and the tunnel's
 // state in the button and the tray.
-#include "app/Instances.h"
-#include "ui/tray/TrayWidget.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "ui/tray/TrayWidget.h"
+#include "ui/widgets/MessageBox.h"
 #include "ui_LoginDialog.h"
 #include "vpn/Tunnel.h"
 
-#include <QMessageBox>
 #include <QPointer>
 
 namespace {
@@ -47,7 +46,7 @@ void showOnMainWindow(QWidget *window, const QString &text)
     }
     tunnelFailureBox->setText(text.trimmed());
     // Not exec(): the tunnel's next state must not wait for the user.
-    tunnelFailureBox->open();
+    MessageBox::open(tunnelFailureBox);
 }
 
 } // namespace
@@ -140,10 +139,10 @@ void LoginDlg::myClearStatus()
 
 void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
 {
-    if (!trayWidget)
+    if (!tray)
         return;
-    trayWidget->setIcon(QIcon(QLatin1String(icon)));
-    trayWidget->setToolTip(toolTip);
+    tray->setIcon(QIcon(QLatin1String(icon)));
+    tray->setToolTip(toolTip);
 }
 
 void LoginDlg::vpnStatus(CnnStatus status, QString text)
@@ -169,10 +168,10 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         // otherwise only the tray icon would change.
         if (!attentionShown && (previous == Connecting || previous == Connected)) {
             showCnnFailureMsg();
-            if (previous == Connected && trayWidget)
-                trayWidget->showMessage(tr("Quillnet disconnected"),
-                                        tr("The connection to the server was lost."),
-                                        QSystemTrayIcon::Warning, 10000);
+            if (previous == Connected && tray)
+                tray->showMessage(tr("Quillnet disconnected"),
+                                  tr("The connection to the server was lost."),
+                                  QSystemTrayIcon::Warning, 10000);
         }
         break;
     case Connecting:
@@ -185,14 +184,12 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
     case Connected: {
         busyButton->setText(tr("Disconnect"));
         busyButton->setEnabled(true);
-        const QString tip =
-            tr("IP: %1\nConnected since %2")
-                .arg(vpnConnection->getIp(),
-                     vpnConnection->getConnectedSince().toString(QStringLiteral("hh:mm")));
+        const QString tip = tr("IP: %1\nConnected since %2")
+                                .arg(tunnel->getIp(),
+                                     tunnel->getConnectedSince().toString(QStringLiteral("hh:mm")));
         setTrayIcon(":/img/icon/connected.png", plainTip + QLatin1Char('\n') + tip);
-        if (trayWidget)
-            trayWidget->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information,
-                                    10000);
+        if (tray)
+            tray->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information, 10000);
         break;
     }
     case Reconnecting:
@@ -227,8 +224,8 @@ void LoginDlg::vpnError(QString text)
     // The user is elsewhere: over the main window, or with only the tray.
     if (mainForm && mainForm->isVisible())
         showOnMainWindow(mainForm, first + QLatin1Char('\n') + rest);
-    else if (trayWidget)
-        trayWidget->showMessage(first, rest, QSystemTrayIcon::Warning, 10000);
+    else if (tray)
+        tray->showMessage(first, rest, QSystemTrayIcon::Warning, 10000);
 }
 
 void LoginDlg::displayError(QByteArray response)

@@ -2,8 +2,7 @@
 // controller runs them, the dialog asks the user and shows the progress.
 #include "ui/login/LoginDlg.h"
 #include "ui/widgets/AnimStatus.h"
-
-#include <QMessageBox>
+#include "ui/widgets/MessageBox.h"
 
 void LoginDlg::checkUpdate()
 {
@@ -17,10 +16,10 @@ void LoginDlg::checkUpdateDone(QByteArray response, bool ok)
 
 void LoginDlg::downloadUpdate()
 {
-    if (QMessageBox::question(
+    if (MessageBox::question(
             this, tr("Quillnet"),
-            tr("Update of Quillnet is available.\nDo you want to download and install it now?"),
-            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+            tr("Update of Quillnet is available.\nDo you want to download and install it now?")) !=
+        QMessageBox::Yes) {
         checkAutoLogin();
         return;
     }

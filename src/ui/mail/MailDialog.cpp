@@ -3,12 +3,12 @@
 #include "core/Deployment.h"
 #include "mail/HeaderDecoding.h"
 #include "ui/mail/SplitButton.h"
+#include "ui/widgets/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -141,7 +141,7 @@ void MailDialog::closeEvent(QCloseEvent *event)
                          tr("Are you sure you want to cancel the outgoing e-mail?"),
                          QMessageBox::Yes | QMessageBox::No, this);
     closeQuestion = &question;
-    const int answer = question.exec();
+    const int answer = MessageBox::exec(question);
     closeQuestion = nullptr;
     // Closed as cancelled while the question was open: decided already.
     if (decided) {

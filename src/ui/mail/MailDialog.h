@@ -48,4 +48,6 @@ private:
     MailInfo mailInfo;
     bool decided = false;
     QPointer<QMessageBox> closeQuestion; // "Are you sure", while it is open
+
+    Q_DISABLE_COPY_MOVE(MailDialog)
 };

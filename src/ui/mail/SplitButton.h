@@ -39,4 +39,6 @@ private:
     QFrame *separator;
     ComboBox *combo;
     QTimer *holdTimer;
+
+    Q_DISABLE_COPY_MOVE(SplitButton)
 };

@@ -16,7 +16,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMessageBox>
+#include "ui/widgets/MessageBox.h"
 #include <QStackedWidget>
 
 namespace {
@@ -59,9 +59,9 @@ ImageButton *exitButton(QWidget *page, const char *name, const QPixmap &sprite, 
 
 bool askYesNo(QWidget *parent, const QString &text)
 {
-    return QMessageBox::question(parent, MainForm::tr("Quillnet"), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return MessageBox::question(parent, MainForm::tr("Quillnet"), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace
@@ -116,7 +116,7 @@ void MainForm::buildShell()
     web = addPage(mainStackWdg, new WebPage(tunnel), "webPage");
     email = addPage(mainStackWdg, new EmailPage(requests, tunnel), "emailPage");
     settingsPage = addPage(mainStackWdg, new QWidget, "settingsPage");
-    supportPage = addPage(mainStackWdg, new SupportWdg, "supportPage");
+    supportPage = addPage(mainStackWdg, new SupportWdg(login, tunnel), "supportPage");
     exitPage = addPage(mainStackWdg, new QWidget, "exitPage");
     buildSettingsPage();
     buildExitPage();

@@ -3,6 +3,7 @@
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "ui/webfilter/WebFilterUi.h"
+#include "ui/widgets/MessageBox.h"
 #include "ui_WebPage.h"
 #include "vpn/AdapterControl.h"
 #include "vpn/Tunnel.h"
@@ -177,7 +178,7 @@ void WebPage::showFailure(const QString &text)
     if (!webFilterRunning())
         clearAdapterFlag(adapterOf(tunnel), 1);
     emit webFilterFailed(text);
-    QMessageBox::critical(nullptr, tr("Quillnet"), text);
+    MessageBox::critical(nullptr, tr("Quillnet"), text);
 }
 
 void WebPage::setLocation(const QString &ip, const QString &location)

@@ -18,4 +18,6 @@ public slots:
 
 private:
     ProxyWdg *proxyWdg;
+
+    Q_DISABLE_COPY_MOVE(ProxyDlg)
 };

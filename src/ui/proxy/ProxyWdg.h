@@ -26,4 +26,6 @@ private slots:
 
 private:
     Ui::ProxyWidget *ui;
+
+    Q_DISABLE_COPY_MOVE(ProxyWdg)
 };

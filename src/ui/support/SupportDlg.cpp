@@ -1,13 +1,14 @@
 #include "ui/support/SupportDlg.h"
 
 #include "ui/support/SupportWdg.h"
+#include "ui/widgets/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
-SupportDlg::SupportDlg(QWidget *parent) : TmpDialog(parent), supportWdg(new SupportWdg(this))
+SupportDlg::SupportDlg(const LoginController *account, const Tunnel *tunnel, QWidget *parent)
+    : TmpDialog(parent), supportWdg(new SupportWdg(account, tunnel, this))
 {
     setWindowModality(Qt::ApplicationModal);
     setWindowTitle(tr("Quillnet - Support"));
@@ -28,8 +29,7 @@ void SupportDlg::closeEvent(QCloseEvent *e)
         question = tr("Closing this window will discard inserted support request.\nAre you sure "
                       "you want to close it?");
     if (!question.isEmpty() &&
-        QMessageBox::question(this, tr("Quillnet"), question, QMessageBox::Yes | QMessageBox::No) !=
-            QMessageBox::Yes) {
+        MessageBox::question(this, tr("Quillnet"), question) != QMessageBox::Yes) {
         e->ignore();
         return;
     }

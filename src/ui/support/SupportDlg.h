@@ -2,7 +2,9 @@
 
 #include "ui/app/TmpDialog.h"
 
+class LoginController;
 class SupportWdg;
+class Tunnel;
 
 // The support page in a dialog of its own, for the time before a login.
 // It asks before a close would throw away a typed or outgoing request.
@@ -11,7 +13,7 @@ class SupportDlg : public TmpDialog
     Q_OBJECT
 
 public:
-    explicit SupportDlg(QWidget *parent = nullptr);
+    SupportDlg(const LoginController *account, const Tunnel *tunnel, QWidget *parent = nullptr);
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -19,4 +21,6 @@ protected:
 
 private:
     SupportWdg *supportWdg;
+
+    Q_DISABLE_COPY_MOVE(SupportDlg)
 };

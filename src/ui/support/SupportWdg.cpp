@@ -1,35 +1,26 @@
 #include "ui/support/SupportWdg.h"
 
 #include "core/Deployment.h"
-#include "app/Instances.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
+#include "login/LoginController.h"
 #include "proxy/ProxySettings.h"
 #include "support/SendMail.h"
 #include "support/SupportRequest.h"
-#include "ui/login/LoginDlg.h"
+#include "ui/widgets/MessageBox.h"
 #include "ui_SupportWidget.h"
 #include "vpn/Tunnel.h"
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QSettings>
 #include <QTimer>
 #include <QUrl>
 
-namespace {
-
-bool tunnelConnected()
-{
-    return vpnConnection && vpnConnection->getStatus() == Connected;
-}
-
-} // namespace
-
-SupportWdg::SupportWdg(QWidget *parent)
-    : QWidget(parent), ui(new Ui::SupportWidget), cancelTimer(new QTimer(this))
+SupportWdg::SupportWdg(const LoginController *account, const Tunnel *tunnel, QWidget *parent)
+    : QWidget(parent), ui(new Ui::SupportWidget), account(account), tunnel(tunnel),
+      cancelTimer(new QTimer(this))
 {
     ui->setupUi(this);
     ui->stackedWidget->setCurrentWidget(ui->menuPage);
@@ -128,8 +119,7 @@ void SupportWdg::doneOk(QString text)
     sending = false;
     ui->mailProgressLbl->setOk(text, 3000);
     setIdle();
-    QMessageBox::information(this, tr("Quillnet"), tr("Your message was sent successfully."),
-                             QMessageBox::Ok);
+    MessageBox::information(this, tr("Quillnet"), tr("Your message was sent successfully."));
     openMenu();
     ui->textEdit->clear();
 }
@@ -157,18 +147,17 @@ void SupportWdg::on_sendBtn_clicked()
         return;
     }
     if (ui->textEdit->toPlainText().trimmed().isEmpty()) {
-        QMessageBox::information(this, tr("Quillnet"),
-                                 tr("You did not entered message text.\nPlease describe what has "
-                                    "happened and how can we help you."),
-                                 QMessageBox::Ok);
+        MessageBox::information(this, tr("Quillnet"),
+                                tr("You did not entered message text.\nPlease describe what has "
+                                   "happened and how can we help you."));
         return;
     }
     const QString address = ui->senderEdit->text();
     if (!SupportRequest::isAddress(address) &&
-        QMessageBox::question(this, tr("Quillnet"),
-                              tr("You inserted invalid email address.\nWe will not be able to send "
-                                 "you the answer.\n\nDo you want to send your request anyway?"),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        MessageBox::question(this, tr("Quillnet"),
+                             tr("You inserted invalid email address.\nWe will not be able to send "
+                                "you the answer.\n\nDo you want to send your request anyway?")) !=
+            QMessageBox::Yes)
         return;
 
     delete sendMail;
@@ -182,19 +171,24 @@ void SupportWdg::on_sendBtn_clicked()
                                          : proxyFromSettings(-1));
 
     const QString from = address.isEmpty() ? QStringLiteral("empty") : address;
-    const QString user = loginDlg ? loginDlg->currentUser() : QString();
+    const QString user = account ? account->user() : QString();
     const QString subject = QStringLiteral("Quillnet 2.0 support request from user ") + user;
     const QString body =
         SupportRequest::withLogListings(ui->textEdit->toPlainText(), QDir::current());
     ui->sendBtn->setEnabled(false);
     ui->menuBtn->setEnabled(false);
-    const bool copyToSender = loginDlg && loginDlg->isFullAccount() && tunnelConnected();
+    const bool copyToSender = account && account->isFullAccount() && tunnelConnected();
     sendMail->send(from, Deployment::current().supportMailbox, subject, body, copyToSender);
 
     sending = true;
     ui->sendBtn->setText(tr("Cancel sending"));
     cancelTimer->start();
     ui->mailProgressLbl->setBusy(tr("Connecting to server"));
+}
+
+bool SupportWdg::tunnelConnected() const
+{
+    return tunnel && tunnel->getStatus() == Connected;
 }
 
 void SupportWdg::enableCancelBtn()

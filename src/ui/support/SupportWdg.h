@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
+class LoginController;
 class QTimer;
 class SendMail;
+class Tunnel;
 
 namespace Ui {
 class SupportWidget;
@@ -19,7 +22,10 @@ class SupportWdg : public QWidget
 public:
     static constexpr int CancelDelayMs = 1500;
 
-    explicit SupportWdg(QWidget *parent = nullptr);
+    // `account` names the user in the request and tells whether a copy may
+    // go to the sender; `tunnel` tells whether the relay is reached through
+    // it. Either may be null: no one logged in, no tunnel.
+    SupportWdg(const LoginController *account, const Tunnel *tunnel, QWidget *parent = nullptr);
     ~SupportWdg() override;
 
     bool isSending() const { return sending; }
@@ -41,9 +47,14 @@ public slots:
 private:
     void setIdle();
     void showAttachments();
+    bool tunnelConnected() const;
 
     Ui::SupportWidget *ui;
+    QPointer<const LoginController> account;
+    QPointer<const Tunnel> tunnel;
     SendMail *sendMail = nullptr;
     bool sending = false;
     QTimer *cancelTimer;
+
+    Q_DISABLE_COPY_MOVE(SupportWdg)
 };

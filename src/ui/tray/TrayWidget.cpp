@@ -1,6 +1,7 @@
 #include "ui/tray/TrayWidget.h"
 
-#include "app/Instances.h"
+#include "ui/app/OpenDialogs.h"
+#include "ui/widgets/MessageBox.h"
 #include "vpn/Tunnel.h"
 
 #include <QAction>
@@ -8,7 +9,6 @@
 #include <QDialog>
 #include <QEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -23,13 +23,13 @@ QIcon loginIcon()
 }
 } // namespace
 
-TrayWidget::TrayWidget(QObject *parent)
+TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
     : QSystemTrayIcon(parent),
       junkAction(new QAction(QIcon(QStringLiteral(":/img/icon/mail.png")), tr("&Junk mail"), this)),
       showAction(new QAction(QIcon(QStringLiteral(":/img/icon/show.png")), tr("&Show"), this)),
       hideAction(new QAction(QIcon(QStringLiteral(":/img/icon/hide.png")), tr("&Hide"), this)),
       quitAction(new QAction(QIcon(QStringLiteral(":/img/icon/quit.png")), tr("&Quit"), this)),
-      menu(new QMenu), focusTimer(new QTimer(this))
+      tunnel(tunnel), menu(new QMenu), focusTimer(new QTimer(this))
 {
     // Enabled by the main window once a full account is logged in.
     junkAction->setEnabled(false);
@@ -62,6 +62,14 @@ TrayWidget::TrayWidget(QObject *parent)
 TrayWidget::~TrayWidget()
 {
     delete menu;
+}
+
+void TrayWidget::followDialogs(const OpenDialogs &dialogs)
+{
+    connect(&dialogs, &OpenDialogs::opened, this, &TrayWidget::insertWindow);
+    connect(&dialogs, &OpenDialogs::closed, this, &TrayWidget::removeWindow);
+    connect(&dialogs, &OpenDialogs::activated, this, &TrayWidget::focusIn);
+    connect(&dialogs, &OpenDialogs::deactivated, this, &TrayWidget::focusOut);
 }
 
 bool TrayWidget::trayAvailable() const
@@ -196,13 +204,12 @@ void TrayWidget::quitApp()
 // Whether the user agrees to leave; asked only while a tunnel would be cut.
 bool TrayWidget::confirmQuit()
 {
-    if (!vpnConnection || vpnConnection->getStatus() == Disconnected)
+    if (!tunnel || tunnel->getStatus() == Disconnected)
         return true;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
+    const QMessageBox::StandardButton answer = MessageBox::question(
         nullptr, tr("Quillnet"),
         tr("There is still active connection that will be closed if you exit Quillnet.\n"
-           "Are you sure you want to exit?"),
-        QMessageBox::Yes | QMessageBox::No);
+           "Are you sure you want to exit?"));
     if (answer != QMessageBox::Yes)
         return false;
     // The tunnel is stopped after the loop ends; the icon should not claim a

@@ -5,10 +5,12 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+class OpenDialogs;
 class QAction;
 class QDialog;
 class QMenu;
 class QTimer;
+class Tunnel;
 
 // The program's icon in the system tray. It keeps the list of the program's
 // top-level windows so that hiding and showing act on all of them at once,
@@ -24,8 +26,14 @@ class TrayWidget : public QSystemTrayIcon
     Q_OBJECT
 
 public:
-    explicit TrayWidget(QObject *parent = nullptr);
+    // Quitting asks first while `tunnel` is not Disconnected; without a
+    // tunnel it never asks.
+    explicit TrayWidget(const Tunnel *tunnel = nullptr, QObject *parent = nullptr);
     ~TrayWidget() override;
+
+    // Short-lived dialogs join the window list in front while they exist,
+    // and their activation counts as the program's.
+    void followDialogs(const OpenDialogs &dialogs);
 
     // The main windows are appended, short-lived dialogs put in front, so
     // that hiding treats the dialogs first and showing brings them back last,
@@ -81,6 +89,7 @@ private:
     void leave();
     void checkWindowsReachable();
 
+    QPointer<const Tunnel> tunnel;
     QMenu *menu;
     QTimer *focusTimer;
     bool active = false;
@@ -90,4 +99,6 @@ private:
     // the user decides to stay after closing the last window without a tray.
     QPointer<QDialog> lastHidden;
     bool reachCheckQueued = false;
+
+    Q_DISABLE_COPY_MOVE(TrayWidget)
 };

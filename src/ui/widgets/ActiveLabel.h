@@ -19,4 +19,6 @@ protected:
 
 private:
     bool pressed = false;
+
+    Q_DISABLE_COPY_MOVE(ActiveLabel)
 };

@@ -1,8 +1,8 @@
 #include "ui/widgets/BindErrorBox.h"
 
-#include <QMessageBox>
+#include "ui/widgets/MessageBox.h"
 
 void showBindError(const QString &title, const QString &text)
 {
-    QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+    MessageBox::critical(nullptr, title, text, QMessageBox::Ok);
 }

@@ -17,4 +17,7 @@ public:
 
 signals:
     void popupHidden();
+
+private:
+    Q_DISABLE_COPY_MOVE(ComboBox)
 };

@@ -28,4 +28,6 @@ protected:
 private:
     QString hint;
     bool hintShown = false;
+
+    Q_DISABLE_COPY_MOVE(HintEdit)
 };

@@ -18,4 +18,7 @@ signals:
 protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+
+private:
+    Q_DISABLE_COPY_MOVE(HoverChBox)
 };

@@ -45,4 +45,6 @@ private:
     bool pressed = false;
     bool selected = false;
     bool hover = false;
+
+    Q_DISABLE_COPY_MOVE(ImageBtn)
 };

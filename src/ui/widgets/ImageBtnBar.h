@@ -34,4 +34,6 @@ private:
     QHBoxLayout *layout;
     QSignalMapper *mapper;
     int current = -1;
+
+    Q_DISABLE_COPY_MOVE(ImageBtnBar)
 };

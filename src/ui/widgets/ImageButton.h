@@ -38,4 +38,6 @@ private:
     int count = 0;
     bool pressed = false;
     bool hover = false;
+
+    Q_DISABLE_COPY_MOVE(ImageButton)
 };

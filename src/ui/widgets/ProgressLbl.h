@@ -46,4 +46,6 @@ private:
     QLabel *iconLabel;
     QTimer *hideTimer;
     QMovie *movie = nullptr;
+
+    Q_DISABLE_COPY_MOVE(ProgressLbl)
 };

@@ -21,4 +21,6 @@ signals:
 
 private:
     QRegularExpressionValidator *inner;
+
+    Q_DISABLE_COPY_MOVE(RegExpSValidator)
 };

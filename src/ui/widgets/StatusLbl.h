@@ -31,4 +31,6 @@ private:
     int dots = 0;
     QTimer *dotsTimer;
     QTimer *hideTimer;
+
+    Q_DISABLE_COPY_MOVE(StatusLbl)
 };

@@ -4,12 +4,13 @@
 #include "ServicePeer.h"
 #include "StandInAdapterTool.h"
 #include "TestFiles.h"
-#include "core/ApplicationNames.h"
 #include "app/Instances.h"
+#include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
-#include "ui/tray/TrayWidget.h"
+#include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "ui/tray/TrayWidget.h"
 #include "vpn/ScriptedTunnel.h"
 #include "vpn/VPNConnection.h"
 
@@ -25,11 +26,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Logins through the real dialog (the process-wide login dialog, tunnel
-// and tray): the local service, an adapter tool that only notes what it was
-// asked, and either a real OpenVPN server in a network namespace, whose
-// configuration the service hands out, or the scripted tunnel, which needs
-// no root. Accounts: "demo" / "demo123" and the free one.
+// Logins through the real dialog, made as main() makes it, on its own
+// tunnel and tray (kept in the process-wide pointers, since the main window
+// that a login opens reaches them there): the local service, an adapter tool that only notes what
+// it was asked, and either a real OpenVPN server in a network namespace, whose configuration the
+// service hands out, or the scripted tunnel, which needs no root. Accounts: "demo" / "demo123" and
+// the free one.
 class LoginTestBed
 {
 public:
@@ -76,36 +78,58 @@ public:
 
         setApplicationNames();
         QSettings().clear();
-        trayWidget = new TrayWidget;
         if (kind == RealTunnel)
-            vpnConnection = new VPNConnection;
+            useTunnel(new VPNConnection);
         else
-            vpnConnection = new ScriptedTunnel;
+            useTunnel(new ScriptedTunnel);
         return true;
     }
 
-    // Null on a real tunnel.
-    static ScriptedTunnel *scriptedTunnel()
+    // The bed's objects. The main window that a login opens still reaches
+    // them through the process-wide pointers, so the bed keeps them there.
+    static LoginDlg *dialog() { return loginDlg; }
+    static Tunnel *tunnel() { return vpnConnection; }
+    static TrayWidget *tray() { return trayWidget; }
+
+    // `next` and a tray that follows it; endBed() first.
+    static void useTunnel(Tunnel *next)
     {
-        return qobject_cast<ScriptedTunnel *>(vpnConnection);
+        vpnConnection = next;
+        trayWidget = new TrayWidget(next);
+        trayWidget->followDialogs(OpenDialogs::instance());
     }
+
+    // Null on a real tunnel.
+    static ScriptedTunnel *scriptedTunnel() { return qobject_cast<ScriptedTunnel *>(tunnel()); }
 
     static void endBed()
     {
-        delete loginDlg;
-        loginDlg = nullptr;
-        delete vpnConnection;
-        vpnConnection = nullptr;
+        closeDialog();
         delete trayWidget;
         trayWidget = nullptr;
+        delete vpnConnection;
+        vpnConnection = nullptr;
+    }
+
+    // A login dialog on the bed's tunnel and tray, in place of any other.
+    static void replaceDialog()
+    {
+        delete loginDlg;
+        loginDlg = new LoginDlg(vpnConnection, trayWidget);
+    }
+
+    // The dialog saves its check boxes when it goes.
+    static void closeDialog()
+    {
+        delete loginDlg;
+        loginDlg = nullptr;
     }
 
     // Before each test: no dialog, nothing remembered, the service as new.
     void resetBed()
     {
         // The dialog saves its check boxes when it goes, so it goes first.
-        delete loginDlg;
-        loginDlg = nullptr;
+        closeDialog();
         QSettings settings;
         for (const char *key : {SettingsKey::RememberUser, SettingsKey::AutoLogin,
                                 SettingsKey::Username, SettingsKey::Password})
@@ -118,7 +142,7 @@ public:
 
     template <typename T> static T *child(const char *name)
     {
-        return loginDlg->findChild<T *>(QLatin1String(name));
+        return dialog()->findChild<T *>(QLatin1String(name));
     }
 
     static QString attention() { return child<QLabel>("userInfoLbl")->text(); }
@@ -126,9 +150,8 @@ public:
     // A fresh dialog, once its update check has ended.
     void newDialog()
     {
-        delete loginDlg;
-        loginDlg = new LoginDlg;
-        loginDlg->show();
+        replaceDialog();
+        dialog()->show();
         // The update check starts with the event loop and disables the form.
         QVERIFY(QTest::qWaitFor([&] { return !service.takeRequests().isEmpty(); }, 15000));
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
@@ -155,9 +178,9 @@ public:
 
     static void logOutAndWait()
     {
-        loginDlg->show();
-        loginDlg->logout();
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        dialog()->show();
+        dialog()->logout();
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
         QTRY_VERIFY(child<QPushButton>("loginBtn")->isEnabled());
     }
 

@@ -27,15 +27,15 @@ private slots:
         typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::mouseClick(child<QPushButton>("loginBtn"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QCOMPARE(vpnConnection->getStatus(), Connected);
-        QVERIFY(!loginDlg->isVisible());
+        QCOMPARE(tunnel()->getStatus(), Connected);
+        QVERIFY(!dialog()->isVisible());
         // The account data is loaded in this order once the tunnel is up.
         QCOMPARE(requestsSeen(),
                  (QStringList{"/server/config.php", "GetForwarding", "GetAliases", "GetEmail"}));
         QCOMPARE(child<QPushButton>("loginBtn")->text(), QStringLiteral("Disconnect"));
-        QVERIFY(trayWidget->toolTip().startsWith(QStringLiteral("Quillnet by Korvex\nIP: ") +
-                                                 server.serverAddress() +
-                                                 QStringLiteral("\nConnected since ")));
+        QVERIFY(tray()->toolTip().startsWith(QStringLiteral("Quillnet by Korvex\nIP: ") +
+                                             server.serverAddress() +
+                                             QStringLiteral("\nConnected since ")));
         QVERIFY(QFile::exists(QStringLiteral("cert.crt")) &&
                 QFile::exists(QStringLiteral("quillnet.ovpn")));
 
@@ -54,7 +54,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Authentication failed.")),
                                  30000);
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
         QVERIFY(!mainFormShown());
     }
 };

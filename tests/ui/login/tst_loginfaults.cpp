@@ -76,10 +76,10 @@ private slots:
         QCOMPARE(openvpn.size(), 1);
         QCOMPARE(::kill(openvpn.first(), SIGKILL), 0);
 
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
         QVERIFY(attention().contains(QStringLiteral("Server connection failure.")));
         QVERIFY(attention().contains(QStringLiteral("<a href='support'>Support</a>")));
-        QCOMPARE(trayWidget->toolTip(), QStringLiteral("Quillnet by Korvex"));
+        QCOMPARE(tray()->toolTip(), QStringLiteral("Quillnet by Korvex"));
         QVERIFY(loginBtn()->isEnabled());
         QCOMPARE(loginBtn()->text(), QStringLiteral("Log me into quillnet"));
         QVERIFY(openVpnChildren().isEmpty());
@@ -88,8 +88,8 @@ private slots:
         MainForm *mainForm = shownMainForm();
         QVERIFY(mainForm);
         mainForm->on_reconnectImgBtn_clicked();
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Connected, 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown() && !loginDlg->isVisible(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Connected, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown() && !dialog()->isVisible(), 30000);
         QCOMPARE(openVpnChildren().size(), 1);
         logOutAndWait();
     }
@@ -115,7 +115,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             attention().contains(QStringLiteral("Creating VPN tunnel failed.")), 30000);
         QVERIFY(attention().contains(QStringLiteral("The OpenVPN program cannot be started.")));
-        QCOMPARE(vpnConnection->getStatus(), Disconnected);
+        QCOMPARE(tunnel()->getStatus(), Disconnected);
         QVERIFY(!mainFormShown());
 
         restore.dismiss();
@@ -129,12 +129,12 @@ private slots:
         QTest::addColumn<QString>("firstLine");
         QTest::addColumn<QString>("secondLine");
         const QString error = QStringLiteral("Error occured.");
-        QTest::newRow("garbage") << "/_control/behave?path=/server/config.php&mode=garbage"
-                                 << error << "Invalid server response.";
+        QTest::newRow("garbage") << "/_control/behave?path=/server/config.php&mode=garbage" << error
+                                 << "Invalid server response.";
         QTest::newRow("stall") << "/_control/behave?path=/server/config.php&mode=stall" << error
                                << "Connection timeout.";
-        QTest::newRow("other certificate") << "/_control/cert?name=other" << error
-                                           << "Unable to autenticate server certificate.";
+        QTest::newRow("other certificate")
+            << "/_control/cert?name=other" << error << "Unable to autenticate server certificate.";
         QTest::newRow("configuration that runs a program")
             << "/_control/behave?path=/server/config.php&mode=hostile-config"
             << "Tunnel configuration refused."
@@ -150,7 +150,7 @@ private slots:
         const QByteArray configBefore = readFile(QStringLiteral("quillnet.ovpn"));
         newDialog();
         service.control(control);
-        QSignalSpy states(vpnConnection, &VPNConnection::statusChanged);
+        QSignalSpy states(tunnel(), &Tunnel::statusChanged);
         logInAsDemo();
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(secondLine), 30000);
         QVERIFY(attention().contains(firstLine));
@@ -201,7 +201,7 @@ private slots:
         auto back = qScopeGuard([&] { QDir::setCurrent(home); });
 
         newDialog();
-        QSignalSpy states(vpnConnection, &VPNConnection::statusChanged);
+        QSignalSpy states(tunnel(), &Tunnel::statusChanged);
         logInAsDemo();
         QTRY_VERIFY_WITH_TIMEOUT(
             attention().contains(QStringLiteral("Configuration files creation failed")), 30000);
@@ -217,18 +217,14 @@ private slots:
     void fullLogKeepsTheTunnel()
     {
         // Every write to the log fails for want of space.
-        delete loginDlg;
-        loginDlg = nullptr;
-        delete vpnConnection;
+        endBed();
         QFile::remove(QStringLiteral("log.txt"));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("log.txt")));
-        vpnConnection = new VPNConnection;
+        useTunnel(new VPNConnection);
         auto restore = qScopeGuard([] {
-            delete loginDlg;
-            loginDlg = nullptr;
-            delete vpnConnection;
+            endBed();
             QFile::remove(QStringLiteral("log.txt"));
-            vpnConnection = new VPNConnection;
+            useTunnel(new VPNConnection);
         });
 
         // Said once, however much OpenVPN prints.
@@ -239,7 +235,7 @@ private slots:
         newDialog();
         logInAsDemo();
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QCOMPARE(vpnConnection->getStatus(), Connected);
+        QCOMPARE(tunnel()->getStatus(), Connected);
         QCOMPARE(openVpnChildren().size(), 1);
         logOutAndWait();
         QCOMPARE(QFileInfo(QStringLiteral("log.txt")).symLinkTarget(), QStringLiteral("/dev/full"));

@@ -3,7 +3,7 @@
 // Needs neither root nor OpenVPN. The flow's decisions are tested in
 // tst_logincontroller, the real tunnel's share in tst_logindlg and
 // tst_loginfaults.
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginTestBed.h"
 
@@ -81,20 +81,20 @@ private slots:
         typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::mouseClick(button(qPrintable(loginButton)), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QVERIFY(!loginDlg->isVisible());
+        QVERIFY(!dialog()->isVisible());
         QCOMPARE(requestsSeen(), requests);
         QCOMPARE(scriptedTunnel()->user(), tunnelUser);
         QCOMPARE(scriptedTunnel()->config(), QStringLiteral("quillnet.ovpn"));
         QVERIFY(QFile::exists(QStringLiteral("cert.crt")) &&
                 QFile::exists(QStringLiteral("quillnet.ovpn")));
         QCOMPARE(button(qPrintable(loginButton))->text(), QStringLiteral("Disconnect"));
-        QVERIFY(trayWidget->toolTip().startsWith(
+        QVERIFY(tray()->toolTip().startsWith(
             QStringLiteral("Quillnet by Korvex\nIP: 10.8.0.1\nConnected since ")));
 
         logOutAndWait();
         QCOMPARE(button(qPrintable(loginButton))->text(), caption);
         QCOMPARE(toolRuns(), (QStringList{"enable", "disable"}));
-        QCOMPARE(trayWidget->toolTip(), QStringLiteral("Quillnet by Korvex"));
+        QCOMPARE(tray()->toolTip(), QStringLiteral("Quillnet by Korvex"));
     }
 
     void refusalsAndFailuresAreExplained_data()
@@ -142,13 +142,13 @@ private slots:
         typeCredentials(user, password);
         QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
         if (tunnelFails) {
-            QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Connecting, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Connecting, 30000);
             scriptedTunnel()->fail(QStringLiteral(
                 "Authentication failed.\nCheck your VPN access subscription, please."));
         }
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(firstLine), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(button("loginBtn")->isEnabled(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(vpnConnection->getStatus(), Disconnected, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
         if (behaviour == QLatin1String("close")) {
             QVERIFY(attention().contains(QStringLiteral("<a href='proxy'>Proxy settings</a>")));
             QVERIFY(attention().contains(QStringLiteral("<a href='support'>Support</a>")));
@@ -179,7 +179,7 @@ private slots:
         // The held answer comes only after the tunnel is down.
         service.control(QStringLiteral("/_control/behave?path=/server/api.php&akce=") +
                         heldRequest + QStringLiteral("&mode=delay&ms=1500"));
-        RequestServer *client = loginDlg->findChildren<RequestServer *>().value(0);
+        RequestServer *client = dialog()->findChildren<RequestServer *>().value(0);
         QVERIFY(client);
         bool answered = false;
         bool busyAfterAnswer = false;
@@ -217,11 +217,10 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(requestsSeen(), QStringList()); // no login by itself
 
-        delete loginDlg;
-        loginDlg = nullptr;
+        closeDialog();
         settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
         settings.sync();
-        loginDlg = new LoginDlg;
+        replaceDialog();
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
         QCOMPARE(requestsSeen().mid(0, 2),
                  (QStringList{"/server/update.php", "/server/config.php"}));
@@ -251,15 +250,17 @@ private slots:
         if (serviceAway)
             service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=close"));
         {
-            ModalBoxAnswer yes(QMessageBox::Yes, [tunnelEnds] {
+            // The tunnel may end while the user reads the question.
+            ScriptedBoxes yes(QMessageBox::Yes, [tunnelEnds](QMessageBox &) {
                 if (!tunnelEnds)
-                    return true;
-                if (vpnConnection->getStatus() == Connected)
-                    vpnConnection->stop(false);
-                return vpnConnection->getStatus() == Disconnected;
+                    return;
+                if (tunnel()->getStatus() == Connected)
+                    tunnel()->stop(false);
+                QVERIFY(
+                    QTest::qWaitFor([] { return tunnel()->getStatus() == Disconnected; }, 15000));
             });
             mainForm->on_reconnectImgBtn_clicked();
-            QVERIFY(yes.texts.value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
+            QVERIFY(yes.texts().value(0).endsWith(QStringLiteral("Do you want to reconnect?")));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!mainFormShown(), 5000);
         if (serviceAway) {
@@ -269,8 +270,8 @@ private slots:
             QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
         }
         QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
-        QCOMPARE(vpnConnection->getStatus(), Connected);
-        QVERIFY(!loginDlg->isVisible());
+        QCOMPARE(tunnel()->getStatus(), Connected);
+        QVERIFY(!dialog()->isVisible());
         QCOMPARE(requestsSeen().first(), QStringLiteral("/server/config.php"));
         QVERIFY(!toolRuns().contains(QStringLiteral("disable")));
 
@@ -288,7 +289,7 @@ private slots:
         service.control(QStringLiteral("/_control/update?offer=1"));
         service.control(QStringLiteral("/_control/behave?path=/download/update&mode=http-error"));
         {
-            ModalBoxAnswer yes(QMessageBox::Yes);
+            ScriptedBoxes yes(QMessageBox::Yes);
             newDialog();
         }
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Update failed.")), 20000);
@@ -306,24 +307,23 @@ private slots:
         QFile::remove(QStringLiteral("updater-ran"));
         service.control(QStringLiteral("/_control/update?offer=1"));
         {
-            ModalBoxAnswer no(QMessageBox::No);
+            ScriptedBoxes no(QMessageBox::No);
             newDialog();
             QVERIFY(
-                no.texts.value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
+                no.texts().value(0).startsWith(QStringLiteral("Update of Quillnet is available.")));
         }
         // Declined: the dialog is there for a login as usual.
         QVERIFY(button("loginBtn")->isEnabled());
         // Progress shows as a whole percentage, without dots.
         QLabel *statusLbl = child<QLabel>("statusLbl");
-        loginDlg->updateProgress(1, 3);
+        dialog()->updateProgress(1, 3);
         QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
-        loginDlg->updateProgress(7, 0); // size unknown: nothing to show
+        dialog()->updateProgress(7, 0); // size unknown: nothing to show
         QTest::qWait(500);
         QCOMPARE(statusLbl->QLabel::text(), QStringLiteral("Downloading 33%"));
 
-        ModalBoxAnswer yes(QMessageBox::Yes);
-        delete loginDlg;
-        loginDlg = new LoginDlg;
+        ScriptedBoxes yes(QMessageBox::Yes);
+        replaceDialog();
         // The client ends its event loop once the updater runs.
         QEventLoop loop;
         QTimer::singleShot(20000, &loop, [&] { loop.exit(1); });

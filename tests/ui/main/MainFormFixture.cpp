@@ -96,7 +96,7 @@ MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
     settings.setValue(QLatin1String(SettingsKey::AutoLogin), false);
     settings.setValue(QLatin1String(SettingsKey::Username), user);
     settings.setValue(QLatin1String(SettingsKey::Password), password);
-    loginDlg = new LoginDlg;
+    loginDlg = new LoginDlg(vpnConnection, trayWidget);
     // Its update check goes out once the event loop runs; let it pass.
     (void)QTest::qWaitFor([this] { return !service.takeRequests().isEmpty(); }, 10000);
     QTest::qWait(100);

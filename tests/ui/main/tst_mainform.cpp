@@ -4,7 +4,7 @@
 // sees them.
 
 #include "MainFormFixture.h"
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "app/Instances.h"
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
@@ -322,12 +322,12 @@ private slots:
     void exitWithoutTunnelQuitsAtOnce()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
-        ModalBoxAnswer no(QMessageBox::No);
+        ScriptedBoxes no(QMessageBox::No);
         QEventLoop loop;
         QTimer::singleShot(0, form, &MainForm::on_exitImgBtn_clicked);
         QTimer::singleShot(5000, &loop, [&] { loop.exit(1); });
         QCOMPARE(loop.exec(), 0);
-        QCOMPARE(no.texts, QStringList());
+        QCOMPARE(no.texts(), QStringList());
     }
 };
 

@@ -4,7 +4,7 @@
 // real SMTP client held by the proxy until the page's dialog decides.
 
 #include "MainFormFixture.h"
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "SmtpRelayPeer.h"
 #include "app/Instances.h"
 #include "core/SettingsKeys.h"
@@ -605,7 +605,7 @@ private slots:
         qputenv("QUILLNET_REPLAY_HOLD", "Initialization Sequence Completed");
         form = fixture.logIn("demo", "demo123");
         QVERIFY(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
-        ModalBoxAnswer boxes(QMessageBox::Ok);
+        ScriptedBoxes boxes(QMessageBox::Ok);
         vpnConnection->setCredentials("demo", "demo123");
         vpnConnection->start();
         QTRY_COMPARE_WITH_TIMEOUT(loginDlg->result(), int(QDialog::Accepted), 20000);
@@ -617,7 +617,7 @@ private slots:
         });
         QCOMPARE(vpnConnection->getAdapterGuid(), QStringLiteral("tun0"));
 
-        QCOMPARE(boxes.texts, QStringList{cannotListen});
+        QCOMPARE(boxes.texts(), QStringList{cannotListen});
         QVERIFY(!child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
         QVERIFY(!child<QComboBox>(form->emailPage(), "mailAliasCombo")->isEnabled());
         QCOMPARE(form->emailPage()->proxy()->port(), quint16(0));
@@ -627,7 +627,7 @@ private slots:
 
         QTest::mouseClick(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
                           Qt::LeftButton);
-        QCOMPARE(boxes.texts, (QStringList{cannotListen, cannotListen}));
+        QCOMPARE(boxes.texts(), (QStringList{cannotListen, cannotListen}));
         QVERIFY(!child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
 
@@ -644,7 +644,7 @@ private slots:
                           Qt::LeftButton);
         QCOMPARE(form->emailPage()->proxy()->port(), quint16(0));
         QCOMPARE(getAdapterFlags("tun0") & 2, 0);
-        QCOMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.texts().size(), 2);
     }
 
     // The user closes an undecided confirmation and, while its "Are you

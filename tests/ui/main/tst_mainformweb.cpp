@@ -3,7 +3,7 @@
 // ticks that follow the filter.
 
 #include "MainFormFixture.h"
-#include "ModalBoxAnswer.h"
+#include "ScriptedBoxes.h"
 #include "TestFiles.h"
 #include "core/SettingsKeys.h"
 #include "ui/main/EmailPage.h"
@@ -204,13 +204,13 @@ private slots:
         const QString program = QStringLiteral("privoxy/Quillnet_webfilter");
         QVERIFY(QFile::rename(program, program + ".away"));
         const auto restore = qScopeGuard([&] { QFile::rename(program + ".away", program); });
-        ModalBoxAnswer ok(QMessageBox::Ok);
+        ScriptedBoxes ok(QMessageBox::Ok);
         QSignalSpy failed(form->webPage(), &WebPage::webFilterFailed);
         clickFilterButton();
-        QTRY_COMPARE_WITH_TIMEOUT(ok.texts.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ok.texts().size(), 1, 10000);
         QCOMPARE(failed.size(), 1);
-        QVERIFY2(ok.texts.first().startsWith("Web filtering proxy couldn't be started.\n"),
-                 qPrintable(ok.texts.first()));
+        QVERIFY2(ok.texts().first().startsWith("Web filtering proxy couldn't be started.\n"),
+                 qPrintable(ok.texts().first()));
         QVERIFY(!form->webPage()->webFilterRunning());
         QVERIFY(!child<QCheckBox>(form->webPage(), "advertChBox")->isEnabled());
     }
