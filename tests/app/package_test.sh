@@ -69,7 +69,7 @@ check "everything belongs to root" test -z "$(awk '$2 != "root/root"' "$work/con
 check "nothing is writable by group or others" \
     test -z "$(awk 'substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w"' "$work/contents")"
 check "the program, the launcher and the tunnel service can be run by everyone" \
-    test "$(grep -cE '^-rwxr-xr-x .* (/usr/bin/quillnet|$lib/quillnet|$lib/quillnet-tunneld)$' "$work/contents")" -eq 3
+    test "$(grep -cE "^-rwxr-xr-x .* (/usr/bin/quillnet|$lib/quillnet|$lib/quillnet-tunneld)\$" "$work/contents")" -eq 3
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
@@ -224,6 +224,11 @@ else
     check "dpkg installs the package" dpkg -i "$deb"
     check "the launcher is on the search path" test -x /usr/bin/quillnet
     check "the desktop entry is installed" test -f /usr/share/applications/quillnet.desktop
+    if command -v systemd-analyze >/dev/null; then
+        check "systemd accepts the tunnel service's unit" systemd-analyze verify $unit
+    else
+        echo "SKIP: systemd-analyze missing"
+    fi
     # pkaction asks the running polkit daemon, which reads the installed file.
     if command -v pkaction >/dev/null && pkaction >/dev/null 2>&1; then
         check "polkit knows the connect action" \
