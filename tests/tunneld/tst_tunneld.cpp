@@ -223,7 +223,7 @@ private slots:
                  qPrintable(bus.errorString()));
         runFolder = work.filePath(QStringLiteral("run"));
         QVERIFY(bus.addActivatableService(source("resources/tunneld/net.quillnet.Tunnel.service"),
-                                          QStringLiteral("%1 --idle-seconds 5 --run-folder %2")
+                                          QStringLiteral("%1 --idle-seconds 2 --run-folder %2")
                                               .arg(QLatin1String(TUNNELD_PROGRAM), runFolder)));
 
         // The files as the login writes them, once in the user's folder and
@@ -481,7 +481,14 @@ private slots:
                  instance);
     }
 
-    void cleanupTestCase() { QTRY_VERIFY_WITH_TIMEOUT(nothingRuns(), 10000); }
+    // Idle, the service leaves the bus and ends, before its bus goes.
+    void cleanupTestCase()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(nothingRuns(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                     QLatin1String(Api::Service)),
+                                 10000);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTunnelService)
