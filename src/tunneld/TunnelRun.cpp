@@ -65,9 +65,12 @@ bool TunnelRun::start(const StartRequest &request, QString *error)
     return true;
 }
 
-void TunnelRun::write(const QByteArray &bytes)
+bool TunnelRun::write(const QByteArray &bytes)
 {
+    if (process->bytesToWrite() + bytes.size() > MaxUnreadInput)
+        return false;
     process->write(bytes);
+    return true;
 }
 
 bool TunnelRun::isEchoOff() const

@@ -17,6 +17,7 @@ class TunnelRun : public QObject
 public:
     // The program is fixed: a caller never names what root runs.
     static constexpr char Program[] = "/usr/sbin/openvpn";
+    static constexpr qint64 MaxUnreadInput = 64 * 1024;
 
     // Runs live in folders under `baseFolder`, which is made root-only.
     explicit TunnelRun(const QString &baseFolder, QObject *parent = nullptr);
@@ -26,7 +27,9 @@ public:
     // accepted. False with the reason in `error`, and nothing left behind.
     bool start(const StartRequest &request, QString *error);
 
-    void write(const QByteArray &bytes);
+    // False, writing nothing, while OpenVPN has not read this much of what
+    // was written before: a caller cannot fill root's memory.
+    bool write(const QByteArray &bytes);
     bool isEchoOff() const;
     // SIGTERM first, then harder (ConsoleProcess::stop()).
     void stop();

@@ -61,6 +61,8 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
                                proxyAsksCredentials};
     // Judged before polkit is asked: a refusal costs the user no password.
     if (const auto rejection = checked.check()) {
+        qInfo("quillnet-tunneld: refused %s: %s", qPrintable(request.service()),
+              qPrintable(rejection->message));
         replyError(request, rejection->errorName, rejection->message);
         return;
     }
@@ -82,6 +84,8 @@ void TunnelService::authorized(const QDBusMessage &request, const StartRequest &
         return;
     pendingCaller.clear();
     if (!allowed) {
+        qInfo("quillnet-tunneld: %s is not authorized (%s)", qPrintable(request.service()),
+              detail.isEmpty() ? "polkit said no" : qPrintable(detail));
         callerWatcher->setWatchedServices({});
         becomeIdleLater();
         replyError(request, Error::NotAuthorized,
@@ -108,6 +112,7 @@ void TunnelService::startRun(const QDBusMessage &request, const StartRequest &ch
         return;
     }
     owner = request.service();
+    qInfo("quillnet-tunneld: OpenVPN runs for %s", qPrintable(owner));
     // The answer goes out before any of OpenVPN's output.
     bus.send(request.createReply());
 }
@@ -135,8 +140,10 @@ void TunnelService::Write(const QByteArray &bytes)
                        QStringLiteral("at most %1 bytes at a time").arg(Api::MaxWriteSize));
         return;
     }
-    if (TunnelRun *owned = ownedRun())
-        owned->write(bytes);
+    TunnelRun *owned = ownedRun();
+    if (owned && !owned->write(bytes))
+        sendErrorReply(QLatin1String(Error::Busy),
+                       QStringLiteral("OpenVPN has not read what was written before"));
 }
 
 bool TunnelService::EchoOff()
@@ -171,6 +178,7 @@ void TunnelService::callerGone(const QString &name)
     }
     if (name != owner || !run)
         return;
+    qInfo("quillnet-tunneld: %s went away; its OpenVPN ends", qPrintable(owner));
     owner.clear();
     // Nobody is left to answer a prompt or to see the tunnel: it ends now,
     // and for sure within moments.
@@ -180,6 +188,7 @@ void TunnelService::callerGone(const QString &name)
 
 void TunnelService::runFinished(int exitCode, bool crashed)
 {
+    qInfo("quillnet-tunneld: OpenVPN ended (exit code %d%s)", exitCode, crashed ? ", crashed" : "");
     sendToOwner("Finished", {exitCode, crashed});
     owner.clear();
     callerWatcher->setWatchedServices({});

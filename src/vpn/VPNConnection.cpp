@@ -7,7 +7,6 @@
 #include "vpn/LocalConsole.h"
 #include "vpn/OpenVpnLineRules.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
