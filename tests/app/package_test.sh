@@ -102,17 +102,22 @@ check "the desktop entry names the installed icon" grep -qx 'Icon=quillnet' "$de
 
 # --- the tunnel service's files ----------------------------------------------
 
-# The bus policy as dbus-daemon reads it: a bus whose configuration includes
-# it must start, and parse errors in an included file are fatal.
-cat >"$work/bus.conf" <<EOF
+# bus_config <file> <socket> <body>: a system-like bus on a socket of its own.
+bus_config() {
+    cat >"$1" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
-  <listen>unix:path=$work/bus</listen>
-  <include>$root$bus_policy</include>
+  <listen>unix:path=$2</listen>
+  $3
 </busconfig>
 EOF
+}
+
+# The bus policy as dbus-daemon reads it: a bus whose configuration includes
+# it must start, and parse errors in an included file are fatal.
+bus_config "$work/bus.conf" "$work/bus" "<include>$root$bus_policy</include>"
 # shellcheck disable=SC2317 # called through check
 bus_accepts_policy() {
     local address
@@ -221,36 +226,28 @@ check "the installation is not written to" cmp "$work/tree.before" "$work/tree.a
 polkitd=/usr/lib/polkit-1/polkitd
 # shellcheck disable=SC2317 # called through check
 polkit_knows_action() {
-    local dir=$work/polkit-bus bus_pid polkit_pid answer
+    local dir=$work/polkit-bus bus_pid polkit_pid answer i
     mkdir -p "$dir" && chmod 755 "$dir" && chmod o+x "$work"
-    cat >"$dir/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$dir/bus</listen>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_type="method_call"/>
-    <allow send_type="method_return"/>
-    <allow send_type="error"/>
-    <allow send_type="signal"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-    <allow receive_type="signal"/>
-  </policy>
-</busconfig>
-EOF
+    local everything='<policy context="default"><allow user="*"/><allow own="*"/>' type
+    for type in method_call method_return error signal; do
+        everything+="<allow send_type=\"$type\"/><allow receive_type=\"$type\"/>"
+    done
+    bus_config "$dir/bus.conf" "$dir/bus" "$everything</policy>"
     dbus-daemon --config-file="$dir/bus.conf" --nofork >"$work/polkit-bus.log" 2>&1 &
     bus_pid=$!
-    sleep 0.5
+    for ((i = 0; i < 100; i++)); do
+        [ -S "$dir/bus" ] && break
+        sleep 0.1
+    done
     DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/bus "$polkitd" --no-debug >>"$work/polkit-bus.log" 2>&1 &
     polkit_pid=$!
-    sleep 1
-    answer=$(DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/bus timeout 10 \
-        pkaction --action-id net.quillnet.tunnel.connect --verbose 2>&1)
+    # Asked again until the daemon has taken its name (a bounded wait).
+    for ((i = 0; i < 100; i++)); do
+        answer=$(DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/bus timeout 10 \
+            pkaction --action-id net.quillnet.tunnel.connect --verbose 2>&1)
+        grep -q 'implicit active' <<<"$answer" && break
+        sleep 0.1
+    done
     kill "$polkit_pid" "$bus_pid" 2>/dev/null
     wait "$polkit_pid" "$bus_pid" 2>/dev/null
     echo "$answer" >>"$work/polkit-bus.log"
