@@ -16,6 +16,15 @@ install(FILES ${QUILLNET_RESOURCES}/privoxy/config.txt
 install(PROGRAMS ${QUILLNET_RESOURCES}/adapter/tapinstall DESTINATION ${QUILLNET_INSTALL_DIR}/adapter)
 install(PROGRAMS ${QUILLNET_RESOURCES}/launcher/quillnet.sh DESTINATION bin RENAME quillnet)
 install(FILES ${QUILLNET_RESOURCES}/desktop/quillnet.desktop DESTINATION share/applications)
+# The tunnel service: the system bus starts it (through systemd where there
+# is one) when a client calls it; polkit decides who may connect.
+install(TARGETS quillnet-tunneld RUNTIME DESTINATION ${QUILLNET_INSTALL_DIR})
+install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.Tunnel.conf DESTINATION share/dbus-1/system.d)
+install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.Tunnel.service
+        DESTINATION share/dbus-1/system-services)
+install(FILES ${QUILLNET_RESOURCES}/tunneld/quillnet-tunneld.service DESTINATION lib/systemd/system)
+install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.tunnel.policy
+        DESTINATION share/polkit-1/actions)
 # The icons install with their generator (tools/pictures).
 
 set(CPACK_GENERATOR DEB)
@@ -34,8 +43,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The libraries come from dpkg-shlibdeps; what the program loads at run time
-# it must name itself: OpenVPN and Privoxy, which it starts, and Qt's MNG
-# reader for the busy animation.
+# it must name itself: OpenVPN and Privoxy, which it starts, Qt's MNG
+# reader for the busy animation, and the system bus and polkit, which start
+# and authorise the tunnel service.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd")
 include(CPack)

@@ -965,6 +965,30 @@ OpenVPN asked for the password without hiding it.</source>
         <translation>Vytvoření VPN tunelu selhalo.
 OpenVPN požádal o heslo, aniž by ho skryl.</translation>
     </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+Quillnet was not allowed to connect: the system refused the permission.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+Quillnet se nesměl připojit: systém odmítl udělit oprávnění.</translation>
+    </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+The tunnel service refused the tunnel configuration.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+Služba tunelu odmítla konfiguraci tunelu.</translation>
+    </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+Another VPN tunnel is running on this computer.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+Na tomto počítači již běží jiný VPN tunel.</translation>
+    </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+The tunnel service cannot be reached.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+Služba tunelu není dostupná.</translation>
+    </message>
 </context>
 <context>
     <name>WebFilter</name>

@@ -3,11 +3,10 @@
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "core/WorkingFiles.h"
-#include "platform/ConsoleProcess.h"
 #include "vpn/ConsolePrompt.h"
+#include "vpn/LocalConsole.h"
 #include "vpn/OpenVpnLineRules.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -42,27 +41,31 @@ QString defaultProgram()
 
 } // namespace
 
-VPNConnection::VPNConnection(QObject *parent)
-    : Tunnel(parent), process(new ConsoleProcess(this)), echoPoll(new QTimer(this)),
+VPNConnection::VPNConnection(QObject *parent) : VPNConnection(new LocalConsole, parent) {}
+
+VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
+    : Tunnel(parent), console(console), echoPoll(new QTimer(this)),
       logFile(new QFile(QLatin1String(LogName)))
 {
+    console->setParent(this);
     echoPoll->setSingleShot(true);
     echoPoll->setInterval(EchoPollMs);
     connect(echoPoll, &QTimer::timeout, this, &VPNConnection::checkLine);
     rotateLog();
     logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
-    connect(process, &ConsoleProcess::readyRead, this, &VPNConnection::checkLine);
-    connect(process, &ConsoleProcess::finished, this, &VPNConnection::finished);
+    connect(console, &TunnelConsole::readyRead, this, &VPNConnection::checkLine);
+    connect(console, &TunnelConsole::finished, this, &VPNConnection::finished);
+    connect(console, &TunnelConsole::startFailed, this, &VPNConnection::failedToStart);
 }
 
 VPNConnection::~VPNConnection()
 {
-    if (process->isRunning()) {
-        process->disconnect(this);
+    if (console->isRunning()) {
+        console->disconnect(this);
         askToExit();
-        if (!process->waitForFinished(ExitWaitMs)) {
-            process->kill();
-            process->waitForFinished(ExitWaitMs);
+        if (!console->waitForFinished(ExitWaitMs)) {
+            console->kill();
+            console->waitForFinished(ExitWaitMs);
         }
     }
     logFile->close();
@@ -123,19 +126,14 @@ void VPNConnection::start()
         status = Connecting;
     emit statusChanged(status, tr("Initializing"));
 
-    // Linux has no exit event to pass: OpenVPN is asked to end with SIGTERM.
-    // Later options win: whatever the configuration says, OpenVPN runs no
-    // program of its own choosing.
-    QStringList arguments = {QStringLiteral("--config"), configPath,
-                             QStringLiteral("--script-security"), QStringLiteral("1")};
-    if (!proxyHost.isEmpty()) {
-        arguments << QStringLiteral("--http-proxy") << proxyHost << QString::number(proxyPort);
-        if (!proxyUser.isEmpty())
-            arguments << QStringLiteral("stdin"); // the proxy credentials are asked for
-    }
-    QString program = storedSetting(SettingsKey::OpenvpnExe).toString();
-    if (program.isEmpty())
-        program = defaultProgram();
+    TunnelLaunch launch;
+    launch.configPath = configPath;
+    launch.proxyHost = proxyHost;
+    launch.proxyPort = proxyPort;
+    launch.proxyAsksCredentials = !proxyUser.isEmpty();
+    launch.program = storedSetting(SettingsKey::OpenvpnExe).toString();
+    if (launch.program.isEmpty())
+        launch.program = defaultProgram();
 
     if (startCount > 4) {
         logFile->close();
@@ -146,28 +144,50 @@ void VPNConnection::start()
     }
     ++startCount;
 
-    // Relative paths in the configuration ("ca cert.crt") are OpenVPN's
-    // working directory's.
-    process->setWorkingDirectory(QDir::currentPath());
-    if (!process->start(program, arguments))
-        failedToStart(program);
+    // What an earlier run left unread is not this run's.
+    unread.clear();
+    console->start(launch);
 }
 
-void VPNConnection::failedToStart(const QString &program)
+void VPNConnection::failedToStart(TunnelConsole::StartFailure failure, const QString &detail)
 {
+    writeLog(detail.toLocal8Bit() + '\n');
+    // Stopped while the start was still being decided: the stop is done.
+    if (status == Disconnecting) {
+        finished();
+        return;
+    }
     // Without this the tunnel would say "Initializing" for ever.
-    writeLog(QStringLiteral("%1: %2\n").arg(program, process->errorString()).toLocal8Bit());
     status = Disconnected;
-    emit error(tr("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started."));
+    emit error(startFailureText(failure));
     emit statusChanged(Disconnected, QString());
+}
+
+QString VPNConnection::startFailureText(TunnelConsole::StartFailure failure)
+{
+    switch (failure) {
+    case TunnelConsole::StartFailure::NotAuthorized:
+        return tr("Creating VPN tunnel failed.\nQuillnet was not allowed to connect: the system "
+                  "refused the permission.");
+    case TunnelConsole::StartFailure::Refused:
+        return tr("Creating VPN tunnel failed.\nThe tunnel service refused the tunnel "
+                  "configuration.");
+    case TunnelConsole::StartFailure::Busy:
+        return tr("Creating VPN tunnel failed.\nAnother VPN tunnel is running on this computer.");
+    case TunnelConsole::StartFailure::ServiceMissing:
+        return tr("Creating VPN tunnel failed.\nThe tunnel service cannot be reached.");
+    case TunnelConsole::StartFailure::ProgramFailed:
+        break;
+    }
+    return tr("Creating VPN tunnel failed.\nThe OpenVPN program cannot be started.");
 }
 
 void VPNConnection::askToExit()
 {
     // Not SIGTERM alone: OpenVPN waiting at a prompt that nobody answers (a
     // static challenge) takes no notice of it, and the stop would never end.
-    if (process->isRunning())
-        process->stop();
+    if (console->isRunning())
+        console->stop();
 }
 
 void VPNConnection::stop(bool silent)
@@ -181,9 +201,9 @@ void VPNConnection::stop(bool silent)
     emit statusChanged(status, silent ? QString() : tr("Disconnecting"));
     // Nothing left to end (asleep, say): no process end will come to finish
     // the stop or to restart.
-    if (!process->isRunning())
+    if (!console->isRunning())
         QTimer::singleShot(0, this, [this] {
-            if ((status == Disconnecting || status == Reconnecting) && !process->isRunning())
+            if ((status == Disconnecting || status == Reconnecting) && !console->isRunning())
                 finished();
         });
 }
@@ -211,9 +231,9 @@ void VPNConnection::suspend()
 {
     status = Suspending;
     askToExit();
-    if (process->isRunning() && !process->waitForFinished(ExitWaitMs)) {
-        process->kill();
-        process->waitForFinished(ExitWaitMs);
+    if (console->isRunning() && !console->waitForFinished(ExitWaitMs)) {
+        console->kill();
+        console->waitForFinished(ExitWaitMs);
         // Down the hard way: the tunnel says so at once, and waking up
         // brings it back as after an orderly sleep.
         status = Disconnected;
@@ -239,8 +259,10 @@ void VPNConnection::systemResumed()
 
 void VPNConnection::checkLine()
 {
-    while (process->canReadLine()) {
-        QByteArray raw = process->readLine();
+    unread += console->readAll();
+    for (qsizetype end = unread.indexOf('\n'); end >= 0; end = unread.indexOf('\n')) {
+        QByteArray raw = unread.left(end + 1);
+        unread.remove(0, end + 1);
         const int zero = raw.indexOf('\0');
         if (zero >= 0)
             raw.truncate(zero);
@@ -294,19 +316,19 @@ void VPNConnection::reportFailure(const QString &text)
 
 bool VPNConnection::answerPrompt()
 {
-    const PromptMatch match = promptAt(process->peek(64));
+    const PromptMatch match = promptAt(unread.left(64));
     if (match.prompt == ConsolePrompt::None)
         return false;
-    if (isSecret(match.prompt) && !process->isEchoOff()) {
+    if (isSecret(match.prompt) && !console->isEchoOff()) {
         // The terminal flushes its input when it switches echo off: an
         // answer written before that would be lost. A run that has ended
         // asks for nothing any more.
-        if (process->isRunning())
+        if (console->isRunning())
             waitForEchoOff();
         return false;
     }
     echoWaited.invalidate();
-    process->read(match.length);
+    unread.remove(0, match.length);
     QString answer;
     switch (match.prompt) {
     case ConsolePrompt::AuthUsername:
@@ -328,7 +350,7 @@ bool VPNConnection::answerPrompt()
     // the user's name, not OpenVPN's output, and stays out of the log.
     if (!isSecret(match.prompt))
         echoToHide = answer.toLatin1();
-    process->write(answer.toLatin1() + '\n');
+    console->write(answer.toLatin1() + '\n');
     return true;
 }
 

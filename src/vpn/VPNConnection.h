@@ -1,17 +1,19 @@
 #pragma once
 
 #include "vpn/Tunnel.h"
+#include "vpn/TunnelConsole.h"
 
 #include <QElapsedTimer>
 
-class ConsoleProcess;
 class QFile;
 class QTimer;
 
-// The tunnel of the client: owns the OpenVPN child process, answers its
+// The tunnel of the client: drives OpenVPN through its console, answers its
 // credential prompts, copies its output into "log.txt" and turns that
-// output into the tunnel's state and into texts for the user. It knows
-// nothing of the service or the windows; the login dialog drives it.
+// output into the tunnel's state and into texts for the user. Whether
+// OpenVPN runs in this process or in the privileged tunnel service is the
+// console's business, given at construction. It knows nothing of the
+// service or the windows; the login dialog drives it.
 class VPNConnection : public Tunnel
 {
     Q_OBJECT
@@ -25,7 +27,10 @@ public:
     // password is not typed where the terminal would echo it into the log.
     static constexpr int EchoWaitMs = 5000;
 
+    // OpenVPN on a terminal of this process.
     explicit VPNConnection(QObject *parent = nullptr);
+    // OpenVPN on `console`, which the connection takes over.
+    explicit VPNConnection(TunnelConsole *console, QObject *parent = nullptr);
     ~VPNConnection() override;
 
     void start() override;
@@ -56,13 +61,15 @@ private:
     void rotateLog();
     void writeLog(const QByteArray &text);
     void askToExit();
-    void failedToStart(const QString &program);
+    void failedToStart(TunnelConsole::StartFailure failure, const QString &detail);
+    static QString startFailureText(TunnelConsole::StartFailure failure);
 
     CnnStatus status = Disconnected;
     QString ip;
     QString adapterGuid;
     QTime connectedSince = QTime(0, 0);
-    ConsoleProcess *process;
+    TunnelConsole *console;
+    QByteArray unread; // console output not yet taken as lines or prompts
     QTimer *echoPoll;
     QElapsedTimer echoWaited; // since the password prompt came, while echo is on
     QFile *logFile;

@@ -50,25 +50,30 @@ fi
 
 dpkg-deb -c "$deb" | awk '{ print $1, $2, substr($6, 2) }' >"$work/contents"
 lib=/usr/lib/quillnet
+bus_policy=/usr/share/dbus-1/system.d/net.quillnet.Tunnel.conf
+bus_service=/usr/share/dbus-1/system-services/net.quillnet.Tunnel.service
+unit=/usr/lib/systemd/system/quillnet-tunneld.service
+polkit_action=/usr/share/polkit-1/actions/net.quillnet.tunnel.policy
 for shipped in /usr/bin/quillnet $lib/quillnet $lib/graphics.rcc $lib/privoxy/config.txt \
-    $lib/privoxy/quillnet-base.action $lib/adapter/tapinstall \
+    $lib/privoxy/quillnet-base.action $lib/adapter/tapinstall $lib/quillnet-tunneld \
+    $bus_policy $bus_service $unit $polkit_action \
     /usr/share/applications/quillnet.desktop /usr/share/icons/hicolor/48x48/apps/quillnet.png; do
     check "the package holds $shipped" grep -q " $shipped\$" "$work/contents"
 done
 # Privoxy comes from its own package, which keeps it up to date.
 check "only the program's own places are filled" \
     test -z "$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" |
-        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png)\$")"
+        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png|$bus_policy|$bus_service|$unit|$polkit_action)\$")"
 check "Privoxy is not shipped" test -z "$(grep -i webfilter "$work/contents")"
 check "everything belongs to root" test -z "$(awk '$2 != "root/root"' "$work/contents")"
 check "nothing is writable by group or others" \
     test -z "$(awk 'substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w"' "$work/contents")"
-check "the program and the launcher can be run by everyone" \
-    test "$(grep -cE '^-rwxr-xr-x .* (/usr/bin/quillnet|/usr/lib/quillnet/quillnet)$' "$work/contents")" -eq 2
+check "the program, the launcher and the tunnel service can be run by everyone" \
+    test "$(grep -cE "^-rwxr-xr-x .* (/usr/bin/quillnet|$lib/quillnet|$lib/quillnet-tunneld)\$" "$work/contents")" -eq 3
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in openvpn privoxy qt6-image-formats-plugins libqt6widgets6 libqt6network6; do
+for needed in openvpn privoxy qt6-image-formats-plugins libqt6widgets6 libqt6network6 dbus polkitd; do
     check "the package depends on $needed" grep -Eq "(^|, )$needed( |,|\$)" <<<"$depends"
 done
 
@@ -94,6 +99,60 @@ else
 fi
 check "the desktop entry starts the launcher" grep -qx 'Exec=quillnet' "$desktop"
 check "the desktop entry names the installed icon" grep -qx 'Icon=quillnet' "$desktop"
+
+# --- the tunnel service's files ----------------------------------------------
+
+# bus_config <file> <socket> <body>: a system-like bus on a socket of its own.
+bus_config() {
+    cat >"$1" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$2</listen>
+  $3
+</busconfig>
+EOF
+}
+
+# The bus policy as dbus-daemon reads it: a bus whose configuration includes
+# it must start, and parse errors in an included file are fatal.
+bus_config "$work/bus.conf" "$work/bus" "<include>$root$bus_policy</include>"
+# shellcheck disable=SC2317 # called through check
+bus_accepts_policy() {
+    local address
+    address=$(timeout 5 dbus-daemon --config-file="$work/bus.conf" --nofork --print-address \
+        2>"$work/bus.log" | head -n 1)
+    [ -n "$address" ]
+}
+if command -v dbus-daemon >/dev/null; then
+    check "dbus-daemon accepts the bus policy" bus_accepts_policy
+else
+    echo "SKIP: dbus-daemon missing"
+fi
+check "only root may own the service's name" \
+    grep -Pzq '<policy user="root">\s*<allow own="net.quillnet.Tunnel"/>\s*</policy>' "$root$bus_policy"
+check "activation starts the installed service" \
+    grep -qx "Exec=$lib/quillnet-tunneld" "$root$bus_service"
+check "activation hands over to the systemd unit" \
+    grep -qx "SystemdService=quillnet-tunneld.service" "$root$bus_service"
+check "the unit is a bus service under the service's name" \
+    grep -qx "BusName=net.quillnet.Tunnel" "$root$unit"
+
+# polkit's defaults for connecting: yes for the active session's user, an
+# administrator's password elsewhere.
+# shellcheck disable=SC2317 # called through check
+polkit_defaults() {
+    python3 -c '
+import sys
+import xml.etree.ElementTree as tree
+action = tree.parse(sys.argv[1]).find("action[@id=\"net.quillnet.tunnel.connect\"]")
+defaults = {d.tag: d.text for d in action.find("defaults")}
+sys.exit(defaults != {"allow_any": "auth_admin", "allow_inactive": "auth_admin", "allow_active": "yes"})
+' "$1"
+}
+check "the polkit action lets the active user connect and asks others for an administrator" \
+    polkit_defaults "$root$polkit_action"
 
 # --- the launcher ------------------------------------------------------------
 
@@ -161,6 +220,42 @@ check "the installation is not written to" cmp "$work/tree.before" "$work/tree.a
 
 # --- a real install ----------------------------------------------------------
 
+# polkit's reading of the installed action, from a polkit daemon on a bus of
+# its own. The daemon switches to its own user, so the bus's folder must be
+# open to it.
+polkitd=/usr/lib/polkit-1/polkitd
+# shellcheck disable=SC2317 # called through check
+polkit_knows_action() {
+    local dir=$work/polkit-bus bus_pid polkit_pid answer i
+    mkdir -p "$dir" && chmod 755 "$dir" && chmod o+x "$work"
+    local everything='<policy context="default"><allow user="*"/><allow own="*"/>' type
+    for type in method_call method_return error signal; do
+        everything+="<allow send_type=\"$type\"/><allow receive_type=\"$type\"/>"
+    done
+    bus_config "$dir/bus.conf" "$dir/bus" "$everything</policy>"
+    dbus-daemon --config-file="$dir/bus.conf" --nofork >"$work/polkit-bus.log" 2>&1 &
+    bus_pid=$!
+    for ((i = 0; i < 100; i++)); do
+        [ -S "$dir/bus" ] && break
+        sleep 0.1
+    done
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/bus "$polkitd" --no-debug >>"$work/polkit-bus.log" 2>&1 &
+    polkit_pid=$!
+    # Asked again until the daemon has taken its name (a bounded wait).
+    for ((i = 0; i < 100; i++)); do
+        answer=$(DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/bus timeout 10 \
+            pkaction --action-id net.quillnet.tunnel.connect --verbose 2>&1)
+        grep -q 'implicit active' <<<"$answer" && break
+        sleep 0.1
+    done
+    kill "$polkit_pid" "$bus_pid" 2>/dev/null
+    wait "$polkit_pid" "$bus_pid" 2>/dev/null
+    echo "$answer" >>"$work/polkit-bus.log"
+    grep -Eq 'implicit any: +auth_admin' <<<"$answer" &&
+        grep -Eq 'implicit inactive: +auth_admin' <<<"$answer" &&
+        grep -Eq 'implicit active: +yes' <<<"$answer"
+}
+
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: installing needs root"
 elif dpkg-query -W -f='${Status}' quillnet 2>/dev/null | grep -q ' installed$'; then
@@ -170,6 +265,19 @@ else
     check "dpkg installs the package" dpkg -i "$deb"
     check "the launcher is on the search path" test -x /usr/bin/quillnet
     check "the desktop entry is installed" test -f /usr/share/applications/quillnet.desktop
+    if command -v systemd-analyze >/dev/null; then
+        check "systemd accepts the tunnel service's unit" systemd-analyze verify $unit
+    else
+        echo "SKIP: systemd-analyze missing"
+    fi
+    # pkaction asks polkit's daemon, which reads the installed action file.
+    # Where no system bus runs (a container, CI) the daemon gets a private
+    # one for the question.
+    if command -v pkaction >/dev/null && [ -x "$polkitd" ]; then
+        check "polkit reads the connect action with its defaults" polkit_knows_action
+    else
+        echo "SKIP: pkaction or polkitd missing"
+    fi
     check "dpkg purges the package" dpkg --purge quillnet
     installed=''
     check "the launcher is gone" test ! -e /usr/bin/quillnet

@@ -1,0 +1,70 @@
+// quillnet-tunneld: the privileged tunnel service. Started by the system
+// bus when a client first calls it; runs OpenVPN for polkit-authorised
+// callers and ends once it has been idle for a while.
+#include "tunneld/TunnelService.h"
+#include "vpn/TunnelServiceApi.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+
+namespace {
+
+constexpr int DefaultIdleSeconds = 30;
+constexpr char DefaultRunFolder[] = "/run/quillnet-tunneld";
+
+// Folders of runs of an instance that ended without cleaning up (killed,
+// or the machine's service manager stopped it hard). None can be in use:
+// only the owner of the bus name runs tunnels, and that is this instance.
+void removeStaleRuns(const QString &runFolder)
+{
+    const QDir base(runFolder);
+    const QStringList stale = base.entryList({QStringLiteral("run-*")}, QDir::Dirs | QDir::Hidden);
+    for (const QString &name : stale)
+        QDir(base.filePath(name)).removeRecursively();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillnet-tunneld"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Runs OpenVPN for Quillnet's clients."));
+    parser.addHelpOption();
+    const QCommandLineOption idleOption(
+        QStringLiteral("idle-seconds"), QStringLiteral("Exit after this long without a tunnel."),
+        QStringLiteral("seconds"), QString::number(DefaultIdleSeconds));
+    const QCommandLineOption folderOption(
+        QStringLiteral("run-folder"), QStringLiteral("Where the runs' files are kept."),
+        QStringLiteral("folder"), QLatin1String(DefaultRunFolder));
+    parser.addOption(idleOption);
+    parser.addOption(folderOption);
+    parser.process(app);
+    bool ok = false;
+    const int idleSeconds = parser.value(idleOption).toInt(&ok);
+    if (!ok || idleSeconds < 1 || !QDir::isAbsolutePath(parser.value(folderOption))) {
+        qCritical("quillnet-tunneld: --idle-seconds wants a positive number, --run-folder an "
+                  "absolute path");
+        return 2;
+    }
+
+    QDBusConnection bus = QDBusConnection::systemBus();
+    TunnelService service(bus, parser.value(folderOption), idleSeconds * 1000);
+    if (!bus.isConnected() || !service.publish()) {
+        qCritical("quillnet-tunneld: cannot own the bus name: %s",
+                  qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    removeStaleRuns(parser.value(folderOption));
+    QObject::connect(&service, &TunnelService::idle, &app, [&] {
+        // Released before the exit, so a call that comes now starts a new
+        // instance rather than reaching one on its way out.
+        bus.unregisterService(QLatin1String(TunnelServiceApi::Service));
+        app.quit();
+    });
+    return app.exec();
+}

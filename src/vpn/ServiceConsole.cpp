@@ -1,0 +1,221 @@
+#include "vpn/ServiceConsole.h"
+
+#include "vpn/TunnelConfigCheck.h"
+#include "vpn/TunnelServiceApi.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+// The echo flag is asked for every few milliseconds while a password
+// waits; a service that does not answer this fast is taken as "not yet".
+constexpr int EchoQueryTimeoutMs = 2000;
+// Output held while the start is undecided; OpenVPN says a few lines
+// before it asks anything, and strangers may send any amount.
+constexpr qsizetype MaxEarlyMessages = 256;
+
+bool readFile(const QString &path, qsizetype limit, QByteArray *content, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    // One byte past the limit tells an oversized file; the service refuses it.
+    *content = file.read(limit + 1);
+    return true;
+}
+
+TunnelConsole::StartFailure failureOf(const QString &errorName)
+{
+    namespace Error = TunnelServiceApi::Error;
+    if (errorName == QLatin1String(Error::NotAuthorized))
+        return TunnelConsole::StartFailure::NotAuthorized;
+    if (errorName == QLatin1String(Error::Refused) ||
+        errorName == QLatin1String(Error::InvalidArgs))
+        return TunnelConsole::StartFailure::Refused;
+    if (errorName == QLatin1String(Error::Busy))
+        return TunnelConsole::StartFailure::Busy;
+    if (errorName == QLatin1String(Error::Failed))
+        return TunnelConsole::StartFailure::ProgramFailed;
+    return TunnelConsole::StartFailure::ServiceMissing;
+}
+
+} // namespace
+
+ServiceConsole::ServiceConsole(QObject *parent)
+    : ServiceConsole(QDBusConnection::systemBus(), parent)
+{
+}
+
+ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
+    : TunnelConsole(parent), bus(bus), serviceWatcher(new QDBusServiceWatcher(this))
+{
+    using namespace TunnelServiceApi;
+    serviceWatcher->setConnection(this->bus);
+    serviceWatcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    // A service that dies takes its OpenVPN with it: the run is over.
+    connect(serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (running && !runner.isEmpty())
+            endRun();
+    });
+    // Any sender: the slots keep only what the accepting instance sends.
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("Output"), this, SLOT(onOutput(QByteArray, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("Finished"), this, SLOT(onFinished(int, bool, QDBusMessage)));
+}
+
+void ServiceConsole::start(const TunnelLaunch &launch)
+{
+    using namespace TunnelServiceApi;
+    output.clear();
+    runner.clear();
+    earlyOutput.clear();
+    earlyFinish.clear();
+    stopWanted = false;
+    QByteArray configuration;
+    QByteArray certificate;
+    QString error;
+    const QString certificatePath =
+        QFileInfo(launch.configPath)
+            .dir()
+            .filePath(QLatin1String(TunnelConfigCheck::CertificateFile));
+    if (!readFile(launch.configPath, TunnelConfigCheck::MaxSize, &configuration, &error) ||
+        !readFile(certificatePath, MaxCertificateSize, &certificate, &error)) {
+        emit startFailed(StartFailure::ProgramFailed, error);
+        return;
+    }
+    if (!bus.isConnected()) {
+        emit startFailed(StartFailure::ServiceMissing, bus.lastError().message());
+        return;
+    }
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
+                                       QLatin1String(Interface), QStringLiteral("Start"));
+    message << configuration << certificate << launch.proxyHost
+            << QVariant::fromValue<ushort>(launch.proxyPort) << launch.proxyAsksCredentials;
+    running = true;
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, StartTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, &ServiceConsole::onStartReply);
+}
+
+void ServiceConsole::onStartReply(QDBusPendingCallWatcher *watcher)
+{
+    watcher->deleteLater();
+    const QDBusMessage reply = watcher->reply();
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        fail(failureOf(reply.errorName()),
+             QStringLiteral("%1: %2").arg(reply.errorName(), reply.errorMessage()));
+        return;
+    }
+    runner = reply.service();
+    serviceWatcher->setWatchedServices({runner});
+    for (const auto &[sender, bytes] : std::as_const(earlyOutput))
+        if (sender == runner)
+            output += bytes;
+    earlyOutput.clear();
+    if (!output.isEmpty())
+        emit readyRead();
+    // Over already, or the service gone between its answer and now:
+    // nothing more will come.
+    if (earlyFinish == runner || !bus.interface()->isServiceRegistered(runner)) {
+        endRun();
+        return;
+    }
+    if (stopWanted)
+        stop();
+}
+
+void ServiceConsole::fail(StartFailure failure, const QString &detail)
+{
+    running = false;
+    emit startFailed(failure, detail);
+}
+
+void ServiceConsole::endRun()
+{
+    running = false;
+    serviceWatcher->setWatchedServices({});
+    emit finished();
+}
+
+QDBusMessage ServiceConsole::call(const char *method) const
+{
+    using namespace TunnelServiceApi;
+    return QDBusMessage::createMethodCall(runner, QLatin1String(Path), QLatin1String(Interface),
+                                          QLatin1String(method));
+}
+
+QByteArray ServiceConsole::readAll()
+{
+    return std::exchange(output, QByteArray());
+}
+
+void ServiceConsole::write(const QByteArray &bytes)
+{
+    if (!running || runner.isEmpty())
+        return;
+    // In pieces the service takes; messages on one connection keep their order.
+    for (qsizetype at = 0; at < bytes.size(); at += TunnelServiceApi::MaxWriteSize)
+        bus.send(call("Write") << bytes.mid(at, TunnelServiceApi::MaxWriteSize));
+}
+
+bool ServiceConsole::isEchoOff()
+{
+    if (!running || runner.isEmpty())
+        return false;
+    const QDBusMessage reply = bus.call(call("EchoOff"), QDBus::Block, EchoQueryTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+}
+
+void ServiceConsole::stop()
+{
+    if (!running)
+        return;
+    if (runner.isEmpty()) {
+        stopWanted = true;
+        return;
+    }
+    bus.send(call("Stop"));
+}
+
+bool ServiceConsole::waitForFinished(int msecs)
+{
+    if (!running)
+        return false;
+    QEventLoop loop;
+    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
+    connect(this, &TunnelConsole::finished, &loop, &QEventLoop::quit);
+    connect(this, &TunnelConsole::startFailed, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !running;
+}
+
+void ServiceConsole::onOutput(const QByteArray &bytes, const QDBusMessage &message)
+{
+    if (running && runner.isEmpty() && earlyOutput.size() < MaxEarlyMessages)
+        earlyOutput.append({message.service(), bytes});
+    if (!running || runner.isEmpty() || message.service() != runner)
+        return;
+    output += bytes;
+    emit readyRead();
+}
+
+void ServiceConsole::onFinished(int exitCode, bool crashed, const QDBusMessage &message)
+{
+    Q_UNUSED(exitCode)
+    Q_UNUSED(crashed)
+    if (running && runner.isEmpty())
+        earlyFinish = message.service();
+    if (running && !runner.isEmpty() && message.service() == runner)
+        endRun();
+}

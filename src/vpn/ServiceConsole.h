@@ -1,0 +1,57 @@
+#pragma once
+
+#include "vpn/TunnelConsole.h"
+
+#include <QDBusConnection>
+
+class QDBusMessage;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+// OpenVPN run by the privileged tunnel service on the system bus, for a
+// client without CAP_NET_ADMIN. The configuration and its certificate go
+// to the service as bytes (it trusts no path of ours); OpenVPN's console
+// comes back as Output signals meant for this connection alone, and the
+// answers go out with Write. Only the service instance that accepted the
+// start is listened to.
+class ServiceConsole : public TunnelConsole
+{
+    Q_OBJECT
+
+public:
+    explicit ServiceConsole(QObject *parent = nullptr);
+    ServiceConsole(const QDBusConnection &bus, QObject *parent = nullptr);
+
+    void start(const TunnelLaunch &launch) override;
+    bool isRunning() const override { return running; }
+    QByteArray readAll() override;
+    void write(const QByteArray &bytes) override;
+    bool isEchoOff() override;
+    // The service escalates a stop to a kill by itself.
+    void stop() override;
+    void kill() override { stop(); }
+    bool waitForFinished(int msecs) override;
+
+private slots:
+    void onOutput(const QByteArray &bytes, const QDBusMessage &message);
+    void onFinished(int exitCode, bool crashed, const QDBusMessage &message);
+
+private:
+    QDBusMessage call(const char *method) const;
+    void onStartReply(QDBusPendingCallWatcher *watcher);
+    void fail(StartFailure failure, const QString &detail);
+    void endRun();
+
+    QDBusConnection bus;
+    QDBusServiceWatcher *serviceWatcher;
+    // The unique name of the service instance running our OpenVPN; empty
+    // while the start is being decided.
+    QString runner;
+    QByteArray output;
+    // What came before the start's answer said who the runner is: the
+    // answer and the first signals may be handed over in either order.
+    QList<QPair<QString, QByteArray>> earlyOutput;
+    QString earlyFinish; // the sender of a Finished that came that early
+    bool running = false;
+    bool stopWanted = false; // asked to stop before the start was decided
+};

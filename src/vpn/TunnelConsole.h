@@ -1,0 +1,58 @@
+#pragma once
+
+#include "vpn/TunnelLaunch.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// OpenVPN's console as VPNConnection sees it: started with a launch, read
+// and written as bytes, asked to stop. Where OpenVPN runs (on a terminal of
+// this process, or in the privileged tunnel service) is the implementation's
+// business; the state machine on top stays the same.
+class TunnelConsole : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Why a start came to nothing. Texts are chosen where they are shown.
+    enum class StartFailure
+    {
+        ProgramFailed,  // OpenVPN (or its terminal) could not be started
+        NotAuthorized,  // the system refused the permission to connect
+        Refused,        // the configuration or another argument was refused
+        Busy,           // another tunnel runs on this machine
+        ServiceMissing, // the tunnel service cannot be reached
+    };
+    Q_ENUM(StartFailure)
+
+    using QObject::QObject;
+
+    // Starts a run; readyRead() and finished() follow. A start that fails is
+    // reported through startFailed(), possibly before this returns, and no
+    // finished() follows it.
+    virtual void start(const TunnelLaunch &launch) = 0;
+    // From start() until finished() or startFailed().
+    virtual bool isRunning() const = 0;
+
+    // Takes everything OpenVPN has written and nobody has read yet.
+    virtual QByteArray readAll() = 0;
+    // Bytes to OpenVPN's console, as typed on its terminal.
+    virtual void write(const QByteArray &bytes) = 0;
+    // The console's echo flag right now: a password is typed only once
+    // OpenVPN has switched echo off.
+    virtual bool isEchoOff() = 0;
+
+    // Ends OpenVPN with as little harm as will do; finished() follows.
+    virtual void stop() = 0;
+    // Ends it for sure.
+    virtual void kill() = 0;
+    // Blocks until finished() has been emitted, or for at most `msecs`.
+    virtual bool waitForFinished(int msecs) = 0;
+
+signals:
+    void readyRead();
+    void finished();
+    // `detail` is for the log: what the system said.
+    void startFailed(TunnelConsole::StartFailure failure, const QString &detail);
+};

@@ -1,0 +1,14 @@
+#include "vpn/TunnelLaunch.h"
+
+QStringList TunnelLaunch::openVpnArguments() const
+{
+    // Linux has no exit event to pass: OpenVPN is asked to end with SIGTERM.
+    QStringList arguments = {QStringLiteral("--config"), configPath,
+                             QStringLiteral("--script-security"), QStringLiteral("1")};
+    if (!proxyHost.isEmpty()) {
+        arguments << QStringLiteral("--http-proxy") << proxyHost << QString::number(proxyPort);
+        if (proxyAsksCredentials)
+            arguments << QStringLiteral("stdin");
+    }
+    return arguments;
+}

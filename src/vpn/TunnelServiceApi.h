@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The privileged tunnel service's names on the system bus and the limits
+// it holds its callers to; the service and its client read them from here.
+namespace TunnelServiceApi {
+
+inline constexpr char Service[] = "net.quillnet.Tunnel";
+inline constexpr char Path[] = "/net/quillnet/Tunnel";
+inline constexpr char Interface[] = "net.quillnet.Tunnel";
+
+// The polkit action a caller must be allowed before anything is started.
+inline constexpr char ConnectAction[] = "net.quillnet.tunnel.connect";
+
+namespace Error {
+inline constexpr char NotAuthorized[] = "net.quillnet.Tunnel.Error.NotAuthorized";
+inline constexpr char Refused[] = "net.quillnet.Tunnel.Error.Refused";
+inline constexpr char Busy[] = "net.quillnet.Tunnel.Error.Busy";
+inline constexpr char NotOwner[] = "net.quillnet.Tunnel.Error.NotOwner";
+inline constexpr char NotRunning[] = "net.quillnet.Tunnel.Error.NotRunning";
+inline constexpr char InvalidArgs[] = "net.quillnet.Tunnel.Error.InvalidArgs";
+inline constexpr char Failed[] = "net.quillnet.Tunnel.Error.Failed";
+} // namespace Error
+
+// A CA certificate is a few kilobytes.
+inline constexpr qsizetype MaxCertificateSize = 64 * 1024;
+// Answers to prompts are a line each.
+inline constexpr qsizetype MaxWriteSize = 4096;
+// Start waits for polkit, which may be asking the user for a password.
+inline constexpr int StartTimeoutMs = 150000;
+inline constexpr int AuthorizationTimeoutMs = 120000;
+
+} // namespace TunnelServiceApi

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <QThread>
+
+// A private D-Bus daemon configured like a system bus (method calls denied
+// unless a policy file allows them, services started by activation), with
+// a stand-in for polkit on it that answers as the test says and records
+// what it was asked. start() points DBUS_SYSTEM_BUS_ADDRESS at it, for
+// this process and everything it starts, the bus's activated services
+// included. Any user may connect.
+class SystemBusPeer
+{
+public:
+    // One CheckAuthorization as polkit received it.
+    struct Question
+    {
+        QString subjectKind;
+        QString subjectName;
+        QString action;
+        uint flags = 0;
+    };
+
+    ~SystemBusPeer();
+
+    static bool isAvailable();
+    // Policy files are read by the daemon as the system's from system.d/.
+    bool start(const QStringList &policyFiles);
+    QString address() const { return busAddress; }
+    QString errorString() const { return error; }
+
+    // Makes a service activatable: `serviceFile` as shipped, its Exec line
+    // replaced by `exec`. Takes effect at once (the bus is told to reload).
+    bool addActivatableService(const QString &serviceFile, const QString &exec);
+
+    void setAuthorized(bool authorized);
+    QList<Question> questions() const;
+    void clearQuestions();
+
+private:
+    class Authority;
+    QTemporaryDir folder;
+    QProcess bus;
+    QString busAddress;
+    QString error;
+    QThread authorityThread;
+    Authority *authority = nullptr;
+};

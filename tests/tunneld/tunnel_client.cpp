@@ -1,0 +1,60 @@
+// The client's tunnel through the tunnel service, as a program of its own
+// so that the tests can run it as an ordinary user: VPNConnection on a
+// ServiceConsole, started on "quillnet.ovpn" in the working directory.
+//   tunnel_client <user> <password>
+// Prints "status <state> <text>", "error <text>" and "adapter <device>"
+// lines (line breaks in texts as "|"); "stop" on standard input stops the
+// tunnel, and the program exits once it is down again.
+#include "vpn/ServiceConsole.h"
+#include "vpn/TunnelFiles.h"
+#include "vpn/VPNConnection.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void say(const QString &line)
+{
+    QString flat = line;
+    std::printf("%s\n", qPrintable(flat.replace(QLatin1Char('\n'), QLatin1Char('|'))));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3)
+        return 2;
+    VPNConnection vpn(new ServiceConsole);
+    bool stopping = false;
+    QObject::connect(&vpn, &VPNConnection::statusChanged, &app,
+                     [&](CnnStatus status, const QString &text) {
+                         say(QStringLiteral("status %1 %2").arg(int(status)).arg(text));
+                         if (status == Connected)
+                             say(QStringLiteral("adapter ") + vpn.getAdapterGuid());
+                         if (status == Disconnected && stopping)
+                             app.quit();
+                     });
+    QObject::connect(&vpn, &VPNConnection::error, &app,
+                     [](const QString &text) { say(QStringLiteral("error ") + text); });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[64];
+        const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (size <= 0)
+            input.setEnabled(false);
+        if (size <= 0 || QByteArray(buffer, int(size)).startsWith("stop")) {
+            stopping = true;
+            vpn.stop(false);
+        }
+    });
+    vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
+    vpn.setCredentials(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    vpn.start();
+    return app.exec();
+}
