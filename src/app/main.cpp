@@ -14,6 +14,7 @@
 #include "ui/login/LoginDlg.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/AdapterControl.h"
+#include "vpn/TunnelMode.h"
 #include "vpn/VPNConnection.h"
 
 #include <QApplication>
@@ -67,7 +68,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quillnet: cannot make the settings private: %s\n",
                      qPrintable(settingsError));
 
-    vpnConnection = new VPNConnection;
+    // OpenVPN runs in the privileged tunnel service where the package put
+    // one on the system bus, else here (root, a capable process).
+    const TunnelMode::Choice tunnelMode = TunnelMode::choose();
+    std::fprintf(stderr, "%s\n", qPrintable(tunnelMode.line));
+    auto *tunnel = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
+    tunnel->noteInLog(tunnelMode.line);
+    vpnConnection = tunnel;
     trayWidget = new TrayWidget(vpnConnection);
     trayWidget->followDialogs(OpenDialogs::instance());
 

@@ -95,6 +95,11 @@ void VPNConnection::writeLog(const QByteArray &text)
     logFailed = true;
 }
 
+void VPNConnection::noteInLog(const QString &line)
+{
+    writeLog(line.toUtf8() + '\n');
+}
+
 void VPNConnection::setConfig(const QString &path)
 {
     configPath = path;

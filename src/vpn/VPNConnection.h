@@ -37,6 +37,8 @@ public:
     void stop(bool silent) override;
     void reconnect() override;
     void suspend();
+    // A line of the client's own in the OpenVPN log (how the tunnel is run).
+    void noteInLog(const QString &line);
 
     void setConfig(const QString &path) override;
     void setCredentials(const QString &user, const QString &password) override;
