@@ -1,7 +1,6 @@
 #include "LoginDriver.h"
 
 #include "BenchSupport.h"
-#include "app/Instances.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
@@ -13,26 +12,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-template <typename T> T *dialogChild(const char *name)
+template <typename T> T *LoginDriver::dialogChild(const char *name) const
 {
-    return loginDlg ? loginDlg->findChild<T *>(QLatin1String(name)) : nullptr;
+    return dialog ? dialog->findChild<T *>(QLatin1String(name)) : nullptr;
 }
 
-bool loginButtonEnabled()
+bool LoginDriver::loginButtonEnabled() const
 {
     const QPushButton *button = dialogChild<QPushButton>("loginBtn");
     return button && button->isEnabled();
 }
 
-} // namespace
-
-LoginDriver::LoginDriver()
+LoginDriver::LoginDriver(VPNConnection *tunnel, TrayWidget *tray) : tunnel(tunnel), tray(tray)
 {
     // Connected before any dialog exists, so the time is taken before the
     // dialog starts loading the account data.
-    connect(vpnConnection, &VPNConnection::statusChanged, this, [this](CnnStatus status) {
+    connect(tunnel, &VPNConnection::statusChanged, this, [this](CnnStatus status) {
         if (status == Connected && clock.isValid() && times.connected < 0)
             times.connected = elapsedMs(clock);
     });
@@ -42,8 +37,7 @@ LoginDriver::LoginDriver()
 LoginDriver::~LoginDriver()
 {
     qApp->removeEventFilter(this);
-    delete loginDlg;
-    loginDlg = nullptr;
+    delete dialog;
 }
 
 bool LoginDriver::eventFilter(QObject *watched, QEvent *event)
@@ -56,12 +50,12 @@ bool LoginDriver::eventFilter(QObject *watched, QEvent *event)
 
 bool LoginDriver::openDialog(int timeoutMs)
 {
-    delete loginDlg;
+    delete dialog;
     updateChecked = false;
-    loginDlg = new LoginDlg(vpnConnection, trayWidget);
-    for (RequestServer *server : loginDlg->findChildren<RequestServer *>())
+    dialog = new LoginDlg(tunnel, tray);
+    for (RequestServer *server : dialog->findChildren<RequestServer *>())
         connect(server, &RequestServer::checkUpdateDone, this, [this] { updateChecked = true; });
-    loginDlg->show();
+    dialog->show();
     return runUntil([this] { return updateChecked && loginButtonEnabled(); }, timeoutMs);
 }
 
@@ -84,13 +78,12 @@ bool LoginDriver::logOutAndClose(int timeoutMs)
         if (qobject_cast<MainForm *>(window))
             window->hide();
     }
-    loginDlg->show();
-    loginDlg->logout();
-    const bool done =
-        runUntil([] { return vpnConnection->getStatus() == Disconnected && loginButtonEnabled(); },
-                 timeoutMs);
-    delete loginDlg;
-    loginDlg = nullptr;
+    dialog->show();
+    dialog->logout();
+    const bool done = runUntil(
+        [this] { return tunnel->getStatus() == Disconnected && loginButtonEnabled(); }, timeoutMs);
+    delete dialog;
+    dialog = nullptr;
     return done;
 }
 

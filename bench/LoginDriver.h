@@ -4,11 +4,14 @@
 #include <QObject>
 #include <QString>
 
+class LoginDlg;
 class QEvent;
+class TrayWidget;
+class VPNConnection;
 
 // Drives logins through the real login dialog the way a user does, on the
-// process-wide objects of src/app/Instances.h (the tray and the tunnel
-// controller must exist): a fresh dialog for each login, the credentials
+// tray and the tunnel controller it is given: a fresh dialog for each
+// login, the credentials
 // typed, the login button pressed, and later the log-out. It notes when the
 // tunnel came up and when the main window appeared.
 class LoginDriver : public QObject
@@ -21,7 +24,8 @@ public:
         double mainWindowShown = -1;
     };
 
-    LoginDriver();
+    // Both must outlive the driver.
+    LoginDriver(VPNConnection *tunnel, TrayWidget *tray);
     ~LoginDriver() override;
 
     // A fresh dialog on the screen, its update check over; false on timeout.
@@ -38,6 +42,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    template <typename T> T *dialogChild(const char *name) const;
+    bool loginButtonEnabled() const;
+
+    VPNConnection *const tunnel;
+    TrayWidget *const tray;
+    LoginDlg *dialog = nullptr;
     QElapsedTimer clock;
     Times times;
     bool updateChecked = false;

@@ -16,7 +16,6 @@
 #include "OpenVpnServerPeer.h"
 #include "ServicePeer.h"
 #include "core/ApplicationNames.h"
-#include "app/Instances.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
@@ -134,11 +133,11 @@ int main(int argc, char *argv[])
         qunsetenv(name);
 
     setApplicationNames();
-    vpnConnection = new VPNConnection;
-    trayWidget = new TrayWidget(vpnConnection);
+    VPNConnection tunnel;
+    TrayWidget tray(&tunnel);
     QList<double> connected, shown, floor;
     {
-        LoginDriver driver;
+        LoginDriver driver(&tunnel, &tray);
         for (int i = 0; i < runs && connected.size() == i; ++i) {
             LoginDriver::Times times;
             const bool loggedIn = clientLogin(driver, times);
@@ -152,10 +151,6 @@ int main(int argc, char *argv[])
             floor << bare;
         }
     }
-    delete vpnConnection;
-    vpnConnection = nullptr;
-    delete trayWidget;
-    trayWidget = nullptr;
     if (connected.size() < runs)
         return 1;
 

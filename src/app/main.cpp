@@ -1,8 +1,9 @@
 // Entry of the client: the single-instance guard, the application set-up,
-// the three process-wide objects, the event loop and the ordered shut-down.
+// the three process-wide objects (tunnel, tray, login dialog), the event
+// loop and the ordered shut-down. They live here and nowhere else: every
+// other object is handed the ones it needs when it is made.
 // The program takes no options of its own; the arguments go to QApplication.
 
-#include "app/Instances.h"
 #include "core/ApplicationNames.h"
 #include "core/Catalogues.h"
 #include "core/SettingsFile.h"
@@ -71,36 +72,35 @@ int main(int argc, char *argv[])
     // OpenVPN runs in the privileged tunnel service where the package put
     // one on the system bus, else here (root, a capable process).
     const TunnelMode::Choice tunnelMode = TunnelMode::choose();
-    std::fprintf(stderr, "%s\n", qPrintable(tunnelMode.line));
-    auto *tunnel = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
-    tunnel->noteInLog(tunnelMode.line);
-    vpnConnection = tunnel;
-    trayWidget = new TrayWidget(vpnConnection);
-    trayWidget->followDialogs(OpenDialogs::instance());
+    std::fprintf(stderr, "%s
+", qPrintable(tunnelMode.line));
+    auto *openVpn = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
+    openVpn->noteInLog(tunnelMode.line);
+    // The tray follows the tunnel and the login dialog uses both, so the
+    // dialog goes first at the end.
+    Tunnel *tunnel = openVpn;
+    TrayWidget *tray = new TrayWidget(tunnel);
+    tray->followDialogs(OpenDialogs::instance());
 
     // Sleep closes the tunnel first; waking up opens it again.
     PowerEvents powerEvents;
-    QObject::connect(&powerEvents, &PowerEvents::suspending, vpnConnection,
-                     &Tunnel::systemSuspending);
-    QObject::connect(&powerEvents, &PowerEvents::resumed, vpnConnection, &Tunnel::systemResumed);
+    QObject::connect(&powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
+    QObject::connect(&powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
 
-    loginDlg = new LoginDlg(vpnConnection, trayWidget);
+    LoginDlg *loginDlg = new LoginDlg(tunnel, tray);
     loginDlg->setVisible(true);
 
     const int result = app.exec();
 
     delete loginDlg;
-    loginDlg = nullptr;
 
-    if (vpnConnection->getStatus() != Disconnected)
-        vpnConnection->stop(false);
-    delete vpnConnection;
-    vpnConnection = nullptr;
+    if (tunnel->getStatus() != Disconnected)
+        tunnel->stop(false);
+    delete tunnel;
 
     disableAdapter();
 
-    delete trayWidget;
-    trayWidget = nullptr;
+    delete tray;
 
     instanceLock.release();
     return result;

@@ -14,8 +14,11 @@ int enableAdapter();
 int disableAdapter();
 int restartAdapter();
 
-// The flag byte of the adapter, 0xFF when it cannot be reached.
+// The flag byte of the adapter, 0xFF when it cannot be reached. The flags
+// only tell other programs which of the client's services run: the client
+// never reads them, so a write that fails costs no service. The writers
+// return whether the byte was stored.
 quint8 getAdapterFlags(const QString &adapter);
 [[nodiscard]] bool setAdapterFlags(const QString &adapter, quint8 value);
-bool setAdapterFlag(const QString &adapter, quint8 bit);
-bool clearAdapterFlag(const QString &adapter, quint8 bit);
+[[nodiscard]] bool setAdapterFlag(const QString &adapter, quint8 bit);
+[[nodiscard]] bool clearAdapterFlag(const QString &adapter, quint8 bit);

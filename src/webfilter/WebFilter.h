@@ -51,4 +51,6 @@ private:
     QProcess *proc;
     QFile log;
     bool bindFailed = false;
+
+    Q_DISABLE_COPY_MOVE(WebFilter)
 };

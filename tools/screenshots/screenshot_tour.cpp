@@ -6,31 +6,29 @@
 
 #include "MainFormFixture.h"
 #include "core/Catalogues.h"
-#include "app/Instances.h"
-#include "ui/mail/MailDialog.h"
-#include "ui/proxy/ProxyDlg.h"
-#include "ui/support/SupportDlg.h"
-#include "ui/support/SupportWdg.h"
 #include "ui/login/LoginDlg.h"
+#include "ui/mail/MailDialog.h"
 #include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PersonalPage.h"
 #include "ui/main/WebPage.h"
-#include "ui/widgets/ProgressLbl.h"
-#include "ui/widgets/HintEdit.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
+#include "ui/proxy/ProxyDlg.h"
+#include "ui/support/SupportDlg.h"
+#include "ui/support/SupportWdg.h"
 #include "ui/widgets/AnimStatus.h"
+#include "ui/widgets/HintEdit.h"
 #include "ui/widgets/ImageBtnBar.h"
+#include "ui/widgets/ProgressLbl.h"
+#include "vpn/VPNConnection.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <cstdio>
 
 namespace {
@@ -51,20 +49,18 @@ bool save(QWidget *window, const char *name)
     return true;
 }
 
-bool tourLogin()
+bool tourLogin(MainFormFixture &fixture)
 {
-    loginDlg = new LoginDlg(vpnConnection, trayWidget);
-    loginDlg->show();
+    LoginDlg dialog(fixture.tunnel, fixture.tray);
+    dialog.show();
     QTest::qWait(1500); // its update check
-    bool ok = save(loginDlg, "login");
-    loginDlg->mySetStatus(LoginDlg::tr("Authenticating user"), AutoAnim, 0);
-    ok &= save(loginDlg, "login-busy");
-    loginDlg->myClearStatus();
-    loginDlg->myAttention(LoginDlg::tr("Login failed."),
-                          LoginDlg::tr("Check your user name and password, please."));
-    ok &= save(loginDlg, "login-attention");
-    delete loginDlg;
-    loginDlg = nullptr;
+    bool ok = save(&dialog, "login");
+    dialog.mySetStatus(LoginDlg::tr("Authenticating user"), AutoAnim, 0);
+    ok &= save(&dialog, "login-busy");
+    dialog.myClearStatus();
+    dialog.myAttention(LoginDlg::tr("Login failed."),
+                       LoginDlg::tr("Check your user name and password, please."));
+    ok &= save(&dialog, "login-attention");
     return ok;
 }
 
@@ -91,7 +87,7 @@ bool tourMainWindow(MainFormFixture &fixture)
     return ok;
 }
 
-bool tourDialogs()
+bool tourDialogs(MainFormFixture &fixture)
 {
     MailInfo info;
     info.messageId = QStringLiteral("<1@example.org>");
@@ -103,7 +99,8 @@ bool tourDialogs()
     mail.show();
     bool ok = save(&mail, "mail-confirm");
 
-    auto *support = new SupportDlg(loginDlg ? loginDlg->account() : nullptr, vpnConnection);
+    // As the login window opens it: no account logged in.
+    auto *support = new SupportDlg(nullptr, fixture.tunnel);
     support->show();
     ok &= save(support, "support");
     support->findChild<SupportWdg *>()->openMail();
@@ -139,6 +136,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "test service: %s\n", qPrintable(error));
         return 1;
     }
-    const bool ok = tourLogin() && tourMainWindow(fixture) && tourDialogs();
+    const bool ok = tourLogin(fixture) && tourMainWindow(fixture) && tourDialogs(fixture);
     return ok ? 0 : 1;
 }

@@ -11,12 +11,12 @@
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/ImageBtnBar.h"
 #include "ui/widgets/ImageButton.h"
+#include "ui/widgets/MessageBox.h"
 #include "vpn/Tunnel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include "ui/widgets/MessageBox.h"
 #include <QStackedWidget>
 
 namespace {

@@ -139,4 +139,6 @@ private:
     // Between a finished login and the next log-out; a late answer after
     // log-out must not switch the tray's account entries back on.
     bool signedIn = false;
+
+    Q_DISABLE_COPY_MOVE(MainForm)
 };

@@ -59,4 +59,6 @@ private:
     LoginController *login;
     bool freeAccount = false;
     bool loaded = false;
+
+    Q_DISABLE_COPY_MOVE(PersonalPage)
 };

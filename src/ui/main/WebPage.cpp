@@ -5,8 +5,6 @@
 #include "ui/webfilter/WebFilterUi.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui_WebPage.h"
-#include "vpn/AdapterControl.h"
-#include "vpn/Tunnel.h"
 #include "webfilter/WebFilter.h"
 
 #include <QMessageBox>
@@ -24,15 +22,13 @@ QString describedBy(const char *key, const char *english)
     return text == QLatin1String(key) ? QString::fromLatin1(english) : text;
 }
 
-QString adapterOf(const Tunnel *tunnel)
-{
-    return tunnel ? tunnel->getAdapterGuid() : QString();
-}
+// The adapter flag bit of a running web filter.
+const quint8 WebFilterBit = 1;
 
 } // namespace
 
 WebPage::WebPage(Tunnel *tunnel, QWidget *parent)
-    : QWidget(parent), ui(new Ui::WebPage), tunnel(tunnel)
+    : QWidget(parent), ui(new Ui::WebPage), flag(tunnel, WebFilterBit, "web filter")
 {
     ui->setupUi(this);
     WebFilterUi::fillOsCombo(ui->systemCombo);
@@ -161,12 +157,12 @@ void WebPage::startWebFilter()
 {
     updateWebFilter();
     webFilter->startPrivoxy();
-    setAdapterFlag(adapterOf(tunnel), 1);
+    flag.raise();
 }
 
 void WebPage::stopWebFilter()
 {
-    clearAdapterFlag(adapterOf(tunnel), 1);
+    flag.lower();
     if (webFilter->process()->state() != QProcess::NotRunning)
         webFilter->process()->kill();
 }
@@ -176,7 +172,7 @@ void WebPage::showFailure(const QString &text)
     // The flag of a filter that never ran goes again; the stored choice
     // stays, so the next login tries once more.
     if (!webFilterRunning())
-        clearAdapterFlag(adapterOf(tunnel), 1);
+        flag.lower();
     emit webFilterFailed(text);
     MessageBox::critical(nullptr, tr("Quillnet"), text);
 }

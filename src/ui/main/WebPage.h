@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/main/ServiceFlag.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -55,7 +57,9 @@ private:
     void showFailure(const QString &text);
 
     Ui::WebPage *ui;
-    Tunnel *tunnel;
+    ServiceFlag flag;
     WebFilter *webFilter;
     QTimer *statusTimer;
+
+    Q_DISABLE_COPY_MOVE(WebPage)
 };

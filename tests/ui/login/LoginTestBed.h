@@ -4,7 +4,6 @@
 #include "ServicePeer.h"
 #include "StandInAdapterTool.h"
 #include "TestFiles.h"
-#include "app/Instances.h"
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
 #include "ui/app/OpenDialogs.h"
@@ -26,12 +25,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Logins through the real dialog, made as main() makes it, on its own
-// tunnel and tray (kept in the process-wide pointers, since the main window
-// that a login opens reaches them there): the local service, an adapter tool that only notes what
-// it was asked, and either a real OpenVPN server in a network namespace, whose configuration the
-// service hands out, or the scripted tunnel, which needs no root. Accounts: "demo" / "demo123" and
-// the free one.
+// Logins through the real dialog, made as main() makes it, on the bed's own
+// tunnel and tray: the local service, an adapter tool that only notes what
+// it was asked, and either a real OpenVPN server in a network namespace,
+// whose configuration the service hands out, or the scripted tunnel, which
+// needs no root. Accounts: "demo" / "demo123" and the free one.
 class LoginTestBed
 {
 public:
@@ -85,44 +83,44 @@ public:
         return true;
     }
 
-    // The bed's objects. The main window that a login opens still reaches
-    // them through the process-wide pointers, so the bed keeps them there.
-    static LoginDlg *dialog() { return loginDlg; }
-    static Tunnel *tunnel() { return vpnConnection; }
-    static TrayWidget *tray() { return trayWidget; }
+    // The bed's objects; the dialog hands the tunnel and the tray on to the
+    // main window that a login opens.
+    LoginDlg *dialog() const { return bedDialog; }
+    Tunnel *tunnel() const { return bedTunnel; }
+    TrayWidget *tray() const { return bedTray; }
 
     // `next` and a tray that follows it; endBed() first.
-    static void useTunnel(Tunnel *next)
+    void useTunnel(Tunnel *next)
     {
-        vpnConnection = next;
-        trayWidget = new TrayWidget(next);
-        trayWidget->followDialogs(OpenDialogs::instance());
+        bedTunnel = next;
+        bedTray = new TrayWidget(next);
+        bedTray->followDialogs(OpenDialogs::instance());
     }
 
     // Null on a real tunnel.
-    static ScriptedTunnel *scriptedTunnel() { return qobject_cast<ScriptedTunnel *>(tunnel()); }
+    ScriptedTunnel *scriptedTunnel() const { return qobject_cast<ScriptedTunnel *>(tunnel()); }
 
-    static void endBed()
+    void endBed()
     {
         closeDialog();
-        delete trayWidget;
-        trayWidget = nullptr;
-        delete vpnConnection;
-        vpnConnection = nullptr;
+        delete bedTray;
+        bedTray = nullptr;
+        delete bedTunnel;
+        bedTunnel = nullptr;
     }
 
     // A login dialog on the bed's tunnel and tray, in place of any other.
-    static void replaceDialog()
+    void replaceDialog()
     {
-        delete loginDlg;
-        loginDlg = new LoginDlg(vpnConnection, trayWidget);
+        delete bedDialog;
+        bedDialog = new LoginDlg(bedTunnel, bedTray);
     }
 
     // The dialog saves its check boxes when it goes.
-    static void closeDialog()
+    void closeDialog()
     {
-        delete loginDlg;
-        loginDlg = nullptr;
+        delete bedDialog;
+        bedDialog = nullptr;
     }
 
     // Before each test: no dialog, nothing remembered, the service as new.
@@ -140,12 +138,12 @@ public:
 
     QString scratchFile(const QString &name) const { return scratch.filePath(name); }
 
-    template <typename T> static T *child(const char *name)
+    template <typename T> T *child(const char *name) const
     {
         return dialog()->findChild<T *>(QLatin1String(name));
     }
 
-    static QString attention() { return child<QLabel>("userInfoLbl")->text(); }
+    QString attention() const { return child<QLabel>("userInfoLbl")->text(); }
 
     // A fresh dialog, once its update check has ended.
     void newDialog()
@@ -157,7 +155,7 @@ public:
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("loginBtn")->isEnabled(), 15000);
     }
 
-    static void typeCredentials(const QString &user, const QString &password)
+    void typeCredentials(const QString &user, const QString &password)
     {
         child<QLineEdit>("usernameEdit")->setText(user);
         child<QLineEdit>("passwordEdit")->setText(password);
@@ -176,7 +174,7 @@ public:
         });
     }
 
-    static void logOutAndWait()
+    void logOutAndWait()
     {
         dialog()->show();
         dialog()->logout();
@@ -196,4 +194,7 @@ protected:
 
 private:
     QString toolLog;
+    Tunnel *bedTunnel = nullptr;
+    TrayWidget *bedTray = nullptr;
+    LoginDlg *bedDialog = nullptr;
 };

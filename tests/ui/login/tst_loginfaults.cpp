@@ -221,7 +221,7 @@ private slots:
         QFile::remove(QStringLiteral("log.txt"));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("log.txt")));
         useTunnel(new VPNConnection);
-        auto restore = qScopeGuard([] {
+        auto restore = qScopeGuard([this] {
             endBed();
             QFile::remove(QStringLiteral("log.txt"));
             useTunnel(new VPNConnection);

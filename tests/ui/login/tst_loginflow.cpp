@@ -15,7 +15,7 @@ class TestLoginFlow : public QObject, public LoginTestBed
 {
     Q_OBJECT
 
-    static QPushButton *button(const char *name) { return child<QPushButton>(name); }
+    QPushButton *button(const char *name) const { return child<QPushButton>(name); }
 
     static MainForm *shownMainForm()
     {
@@ -251,13 +251,13 @@ private slots:
             service.control(QStringLiteral("/_control/behave?path=/server/config.php&mode=close"));
         {
             // The tunnel may end while the user reads the question.
-            ScriptedBoxes yes(QMessageBox::Yes, [tunnelEnds](QMessageBox &) {
+            ScriptedBoxes yes(QMessageBox::Yes, [this, tunnelEnds](QMessageBox &) {
                 if (!tunnelEnds)
                     return;
                 if (tunnel()->getStatus() == Connected)
                     tunnel()->stop(false);
-                QVERIFY(
-                    QTest::qWaitFor([] { return tunnel()->getStatus() == Disconnected; }, 15000));
+                QVERIFY(QTest::qWaitFor([this] { return tunnel()->getStatus() == Disconnected; },
+                                        15000));
             });
             mainForm->on_reconnectImgBtn_clicked();
             QVERIFY(yes.texts().value(0).endsWith(QStringLiteral("Do you want to reconnect?")));

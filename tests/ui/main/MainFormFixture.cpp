@@ -1,6 +1,5 @@
 #include "MainFormFixture.h"
 
-#include "app/Instances.h"
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
 #include "ui/login/LoginDlg.h"
@@ -32,10 +31,8 @@ protected:
 MainFormFixture::~MainFormFixture()
 {
     tearDownWindow();
-    delete vpnConnection;
-    vpnConnection = nullptr;
-    delete trayWidget;
-    trayWidget = nullptr;
+    delete tunnel;
+    delete tray;
 }
 
 bool MainFormFixture::start(QString *error)
@@ -64,16 +61,16 @@ bool MainFormFixture::start(QString *error, const QByteArray &deploymentLines)
         QDir(qEnvironmentVariable("QUILLNET_APP_DIR")).filePath(QStringLiteral("graphics.rcc")));
     setApplicationNames();
     QSettings().clear();
-    trayWidget = new DesktopTray;
-    vpnConnection = new VPNConnection;
+    tray = new DesktopTray;
+    tunnel = new VPNConnection;
     return true;
 }
 
 void MainFormFixture::tearDownWindow()
 {
     // The dialog takes its window along.
-    delete loginDlg;
-    loginDlg = nullptr;
+    delete loginDialog;
+    loginDialog = nullptr;
     delete form;
 }
 
@@ -96,7 +93,7 @@ MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
     settings.setValue(QLatin1String(SettingsKey::AutoLogin), false);
     settings.setValue(QLatin1String(SettingsKey::Username), user);
     settings.setValue(QLatin1String(SettingsKey::Password), password);
-    loginDlg = new LoginDlg(vpnConnection, trayWidget);
+    loginDialog = new LoginDlg(tunnel, tray);
     // Its update check goes out once the event loop runs; let it pass.
     (void)QTest::qWaitFor([this] { return !service.takeRequests().isEmpty(); }, 10000);
     QTest::qWait(100);
@@ -107,7 +104,7 @@ MainForm *MainFormFixture::logIn(const QString &user, const QString &password)
     form = findForm();
     if (!form)
         return nullptr;
-    form->enableNonfreeWidgets(loginDlg->isFullAccount());
+    form->enableNonfreeWidgets(loginDialog->isFullAccount());
     form->loginDone();
     form->show();
     return form;

@@ -8,7 +8,10 @@
 #include <QPointer>
 #include <QStringList>
 
+class LoginDlg;
 class MainForm;
+class TrayWidget;
+class VPNConnection;
 
 // A widget of the window found by its object name, the way a user finds it
 // on screen: for typing and clicking, where no page call would do.
@@ -17,15 +20,15 @@ template <typename T> T *child(QObject *root, const char *name)
     return root->findChild<T *>(QLatin1String(name));
 }
 
-// A main window logged in to the local test service, with the program-wide
-// tray, tunnel controller and login dialog it talks to. The tunnel itself
-// stays down: the window's pages only need the service.
+// A main window logged in to the local test service, with the tray, tunnel
+// controller and login dialog it talks to, made as main() makes them. The
+// tunnel itself stays down: the window's pages only need the service.
 class MainFormFixture
 {
 public:
     ~MainFormFixture();
 
-    // Starts the service and the program-wide objects; false (with the
+    // Starts the service and makes the tray and the tunnel controller; false (with the
     // reason in `error`) when the service does not come up.
     bool start(QString *error);
     // The same, with `deploymentLines` added to the service's deployment
@@ -48,4 +51,8 @@ public:
     static MainForm *findForm();
     // The login dialog's own window (it owns it).
     QPointer<MainForm> form;
+    // The fixture's own, from start() on; the dialog from logIn() on.
+    TrayWidget *tray = nullptr;
+    VPNConnection *tunnel = nullptr;
+    LoginDlg *loginDialog = nullptr;
 };

@@ -5,7 +5,6 @@
 
 #include "MainFormFixture.h"
 #include "ScriptedBoxes.h"
-#include "app/Instances.h"
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginDlg.h"
@@ -99,7 +98,7 @@ private slots:
         QCOMPARE(fixture.requestsSeen(), QStringList());
         QVERIFY(!child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
         QVERIFY(!child<QPushButton>(form->personalPage(), "passwdChangeBtn")->isEnabled());
-        QVERIFY(!trayWidget->junkAction->isEnabled());
+        QVERIFY(!fixture.tray->junkAction->isEnabled());
         QVERIFY(child<QWidget>(form->personalPage(), "personalProgressWdg")
                     ->styleSheet()
                     .contains("notice1.png"));
@@ -114,13 +113,13 @@ private slots:
         QVERIFY(form->isVisible());
         form->close();
         QVERIFY(!form->isVisible());
-        QVERIFY(trayWidget->junkAction->isEnabled());
+        QVERIFY(fixture.tray->junkAction->isEnabled());
         // Enter and Escape only close the window.
-        trayWidget->showApp();
+        fixture.tray->showApp();
         QVERIFY(form->isVisible());
         QTest::keyClick(form, Qt::Key_Escape);
         QVERIFY(!form->isVisible());
-        trayWidget->showApp();
+        fixture.tray->showApp();
     }
 
     void proxyTabSavedWhenLeft()
@@ -234,7 +233,7 @@ private slots:
         QTRY_COMPARE(fixture.account("demo").value("password").toString(),
                      QStringLiteral("newPass1"));
         QTRY_VERIFY(child<QPushButton>(form->personalPage(), "passwdChangeBtn")->isEnabled());
-        QCOMPARE(loginDlg->currentPassword(), QStringLiteral("newPass1"));
+        QCOMPARE(fixture.loginDialog->currentPassword(), QStringLiteral("newPass1"));
         fixture.requestsSeen();
 
         // The window's next request already carries the new password.
@@ -284,14 +283,14 @@ private slots:
     void lateAnswerAfterLogOutLeavesJunkMailOff()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
-        QVERIFY(trayWidget->junkAction->isEnabled());
+        QVERIFY(fixture.tray->junkAction->isEnabled());
         fixture.service.control(
             "/_control/behave?path=/server/api.php&akce=GetAliases&mode=delay&ms=800");
         QSignalSpy free(form->requestServer(), &RequestServer::requestServerFree);
         QVERIFY(form->requestServer()->getAliases());
         form->changeUser();
         QVERIFY(free.wait(10000));
-        QVERIFY(!trayWidget->junkAction->isEnabled());
+        QVERIFY(!fixture.tray->junkAction->isEnabled());
         fixture.service.control("/_control/reset");
     }
 
@@ -301,9 +300,10 @@ private slots:
     {
         MainForm *form = fixture.logIn("demo", "demo123");
         QVERIFY(form->isVisible());
-        QVERIFY(!loginDlg->isVisible());
+        QVERIFY(!fixture.loginDialog->isVisible());
         for (int i = 0; i < 2; ++i) // a repeated failure reuses its box
-            loginDlg->vpnError("Connection to server failed,\nwill try again in 5 seconds.");
+            fixture.loginDialog->vpnError(
+                "Connection to server failed,\nwill try again in 5 seconds.");
         const QList<QMessageBox *> boxes = form->findChildren<QMessageBox *>();
         QCOMPARE(boxes.size(), 1);
         QTRY_VERIFY(boxes.first()->isVisible());
@@ -311,8 +311,8 @@ private slots:
                  QStringLiteral("Connection to server failed,\nwill try again in 5 seconds."));
         boxes.first()->accept();
 
-        loginDlg->displayError("<a href='http://evil.example/'>Click</a>");
-        QVERIFY(loginDlg->findChild<QLabel *>("userInfoLbl")
+        fixture.loginDialog->displayError("<a href='http://evil.example/'>Click</a>");
+        QVERIFY(fixture.loginDialog->findChild<QLabel *>("userInfoLbl")
                     ->text()
                     .contains("&lt;a href='http://evil.example/'&gt;Click&lt;/a&gt;"));
     }

@@ -6,7 +6,6 @@
 #include "MainFormFixture.h"
 #include "ScriptedBoxes.h"
 #include "SmtpRelayPeer.h"
-#include "app/Instances.h"
 #include "core/SettingsKeys.h"
 #include "mail/SmtpRoxyServer.h"
 #include "net/RequestServer.h"
@@ -155,8 +154,8 @@ class TestMainFormMail : public QObject
 
     void triggerJunk()
     {
-        QVERIFY(trayWidget->junkAction->isEnabled());
-        emit trayWidget->junkMailTriggered();
+        QVERIFY(fixture.tray->junkAction->isEnabled());
+        emit fixture.tray->junkMailTriggered();
     }
 
 private slots:
@@ -267,7 +266,7 @@ private slots:
                  child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox"),
                  child<QComboBox>(form->emailPage(), "mailAliasCombo")})
             QVERIFY2(!input->isEnabled(), qPrintable(input->objectName()));
-        QVERIFY(!trayWidget->junkAction->isEnabled());
+        QVERIFY(!fixture.tray->junkAction->isEnabled());
     }
 
     void aliasAddedChangedRemoved()
@@ -606,16 +605,17 @@ private slots:
         form = fixture.logIn("demo", "demo123");
         QVERIFY(child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());
         ScriptedBoxes boxes(QMessageBox::Ok);
-        vpnConnection->setCredentials("demo", "demo123");
-        vpnConnection->start();
-        QTRY_COMPARE_WITH_TIMEOUT(loginDlg->result(), int(QDialog::Accepted), 20000);
-        const auto stopTunnel = qScopeGuard([] {
-            vpnConnection->stop(true);
+        fixture.tunnel->setCredentials("demo", "demo123");
+        fixture.tunnel->start();
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.loginDialog->result(), int(QDialog::Accepted), 20000);
+        const auto stopTunnel = qScopeGuard([this] {
+            fixture.tunnel->stop(true);
             // Not QTRY: it would not wait in a test that has failed.
-            (void)QTest::qWaitFor([] { return vpnConnection->getStatus() == Disconnected; }, 10000);
+            (void)QTest::qWaitFor([this] { return fixture.tunnel->getStatus() == Disconnected; },
+                                  10000);
             QSettings().setValue(SettingsKey::MailAnonymize, false);
         });
-        QCOMPARE(vpnConnection->getAdapterGuid(), QStringLiteral("tun0"));
+        QCOMPARE(fixture.tunnel->getAdapterGuid(), QStringLiteral("tun0"));
 
         QCOMPARE(boxes.texts(), QStringList{cannotListen});
         QVERIFY(!child<QCheckBox>(form->emailPage(), "mailAnonymizeChBox")->isChecked());

@@ -1,5 +1,0 @@
-#include "app/Instances.h"
-
-TrayWidget *trayWidget = nullptr;
-Tunnel *vpnConnection = nullptr;
-LoginDlg *loginDlg = nullptr;
