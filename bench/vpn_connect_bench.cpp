@@ -19,12 +19,9 @@
 #include "vpn/LocalConsole.h"
 #include "vpn/ServiceConsole.h"
 #include "vpn/TunnelFiles.h"
-#include "vpn/TunnelServiceApi.h"
 #include "vpn/VPNConnection.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -70,27 +67,6 @@ double bareOpenVpn()
     return openvpn.waitUntilUp(TimeoutMs) ? elapsedMs(clock) : -1;
 }
 
-bool serviceRuns()
-{
-    return QDBusConnection::systemBus().interface()->isServiceRegistered(
-        QLatin1String(TunnelServiceApi::Service));
-}
-
-// The tunnel service on a private bus, ending a second after its last tunnel.
-bool startServiceBus(SystemBusPeer &bus, const QString &runFolder)
-{
-    const QString source = sourceTree() + QStringLiteral("/resources/tunneld/");
-    if (!bus.start({source + QStringLiteral("net.quillnet.Tunnel.conf")}) ||
-        !bus.addActivatableService(source + QStringLiteral("net.quillnet.Tunnel.service"),
-                                   QStringLiteral("%1/quillnet-tunneld --idle-seconds 1 "
-                                                  "--run-folder %2")
-                                       .arg(appFolder(), runFolder))) {
-        std::fprintf(stderr, "bus: %s\n", qPrintable(bus.errorString()));
-        return false;
-    }
-    return true;
-}
-
 struct Side
 {
     const char *label;
@@ -117,7 +93,7 @@ int main(int argc, char *argv[])
     }
     QTemporaryDir work;
     SystemBusPeer bus;
-    if (!startServiceBus(bus, work.filePath(QStringLiteral("tunneld"))))
+    if (!startTunnelServiceBus(bus, work.filePath(QStringLiteral("tunneld"))))
         return 1;
     QDir::setCurrent(work.path());
     setApplicationNames();
@@ -130,13 +106,13 @@ int main(int argc, char *argv[])
     Side sides[] = {
         {"through the service, activated",
          [] {
-             if (!runUntil([] { return !serviceRuns(); }, TimeoutMs))
+             if (!runUntil([] { return !tunnelServiceRuns(); }, TimeoutMs))
                  return -1.0;
              return throughTheClient(new ServiceConsole);
          },
          {}},
         {"through the service, running",
-         [] { return serviceRuns() ? throughTheClient(new ServiceConsole) : -1; },
+         [] { return tunnelServiceRuns() ? throughTheClient(new ServiceConsole) : -1; },
          {}},
         {"direct", [] { return throughTheClient(new LocalConsole); }, {}},
         {"bare openvpn", bareOpenVpn, {}},

@@ -114,6 +114,9 @@ run_demo() {
         tail -n 20 "$demo/client.log" 2>/dev/null
         echo "== $log"
         tail -n 20 "$log" 2>/dev/null
+        # The next run saves its screen in the same place.
+        cp "$screenshot" "$build/demo-$mode-failed.png" 2>/dev/null &&
+            echo "== the screen: $build/demo-$mode-failed.png"
     fi
     # Whatever this run left would be blamed on the next.
     clear_leftovers
