@@ -1,7 +1,11 @@
 #include "BenchSupport.h"
 
 #include "ChildProcess.h"
+#include "SystemBusPeer.h"
+#include "vpn/TunnelServiceApi.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -84,6 +88,26 @@ void printComparison(const char *label, double value, const char *baselineLabel,
 {
     std::printf("%s median: %.1f ms\n%s median: %.1f ms\nratio: %.3f (goal: at most %.1f)\n", label,
                 value, baselineLabel, baseline, value / baseline, goal);
+}
+
+bool startTunnelServiceBus(SystemBusPeer &bus, const QString &runFolder)
+{
+    const QString source = sourceTree() + QStringLiteral("/resources/tunneld/");
+    if (!bus.start({source + QStringLiteral("net.quillnet.Tunnel.conf")}) ||
+        !bus.addActivatableService(source + QStringLiteral("net.quillnet.Tunnel.service"),
+                                   QStringLiteral("%1/quillnet-tunneld --idle-seconds 1 "
+                                                  "--run-folder %2")
+                                       .arg(appFolder(), runFolder))) {
+        std::fprintf(stderr, "bus: %s\n", qPrintable(bus.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool tunnelServiceRuns()
+{
+    return QDBusConnection::systemBus().interface()->isServiceRegistered(
+        QLatin1String(TunnelServiceApi::Service));
 }
 
 BareOpenVpn::BareOpenVpn(const QString &config, const QString &authFile)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+class SystemBusPeer;
+
 // What the benchmarks share: the statistics, the way to the source tree's
 // peers, small files and OpenVPN run on its own as the baseline of a tunnel.
 
@@ -36,6 +38,13 @@ bool writeFile(const QString &path, const QByteArray &content, bool executable =
 // "<label> median: <value> ms" for each side, their ratio and the goal for it.
 void printComparison(const char *label, double value, const char *baselineLabel, double baseline,
                      double goal);
+
+// The tunnel service of the app folder made activatable on `bus`, a private
+// bus configured like the system bus with the shipped policy, polkit's
+// stand-in saying yes; the service ends a second after its last tunnel.
+bool startTunnelServiceBus(SystemBusPeer &bus, const QString &runFolder);
+// Whether an instance of the service owns its name on the system bus now.
+bool tunnelServiceRuns();
 
 // OpenVPN started directly on a configuration, its credentials in a file:
 // what any tunnel start costs at least.

@@ -6,6 +6,12 @@
 // between the two so that both see the same machine; the result is the ratio
 // of the medians.
 //
+// The client logs in in both of its modes: OpenVPN on a terminal of this
+// process (direct), and OpenVPN run by the tunnel service, which the bus
+// activates for the start as a login usually finds it not running (a
+// private bus configured like the system bus with the shipped policy,
+// polkit's stand-in saying yes). Their "Connected" times are compared too.
+//
 // Against the local test service and a real OpenVPN server in a network
 // namespace. The adapter tool is a script that does nothing, which is what
 // switching the adapter amounts to on Linux.
@@ -15,8 +21,11 @@
 #include "LoginDriver.h"
 #include "OpenVpnServerPeer.h"
 #include "ServicePeer.h"
+#include "SystemBusPeer.h"
 #include "core/ApplicationNames.h"
 #include "ui/tray/TrayWidget.h"
+#include "vpn/LocalConsole.h"
+#include "vpn/ServiceConsole.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
 
@@ -28,6 +37,7 @@
 #include <QResource>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -104,6 +114,32 @@ bool prepareWorkFolder(const QString &folder)
            writeFile(QStringLiteral("auth.txt"), credentials);
 }
 
+// The process-wide tunnel controller and tray of one of the client's modes,
+// with the driver of its logins; made current before each of its logins.
+class ClientMode
+{
+public:
+    explicit ClientMode(TunnelConsole *console)
+        : vpn(new VPNConnection(console)), tray(new TrayWidget(vpn)),
+          driver(std::make_unique<LoginDriver>(vpn, tray))
+    {
+    }
+
+    ~ClientMode()
+    {
+        driver.reset();
+        delete tray;
+        delete vpn;
+    }
+
+    bool logIn(LoginDriver::Times &times) { return clientLogin(*driver, times); }
+
+private:
+    VPNConnection *vpn;
+    TrayWidget *tray;
+    std::unique_ptr<LoginDriver> driver;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -125,7 +161,9 @@ int main(int argc, char *argv[])
     QTemporaryDir serverDir;
     OpenVpnServerPeer server;
     ServicePeer service;
-    if (!startPeers(server, serverDir.path(), service) || !prepareWorkFolder(work.path()))
+    SystemBusPeer bus;
+    if (!startPeers(server, serverDir.path(), service) || !prepareWorkFolder(work.path()) ||
+        !startTunnelServiceBus(bus, work.filePath(QStringLiteral("tunneld"))))
         return 1;
     qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
     for (const char *name :
@@ -133,14 +171,15 @@ int main(int argc, char *argv[])
         qunsetenv(name);
 
     setApplicationNames();
-    VPNConnection tunnel;
-    TrayWidget tray(&tunnel);
-    QList<double> connected, shown, floor;
+    QList<double> connected, shown, floor, serviceConnected;
     {
-        LoginDriver driver(&tunnel, &tray);
+        ClientMode direct(new LocalConsole);
+        ClientMode throughService(new ServiceConsole);
         for (int i = 0; i < runs && connected.size() == i; ++i) {
-            LoginDriver::Times times;
-            const bool loggedIn = clientLogin(driver, times);
+            LoginDriver::Times times, serviceTimes;
+            // Untimed: the service of the last run has ended.
+            const bool loggedIn = runUntil([] { return !tunnelServiceRuns(); }, TimeoutMs) &&
+                                  throughService.logIn(serviceTimes) && direct.logIn(times);
             const double bare = loggedIn ? floorLogin(service.httpsPort()) : -1;
             if (bare < 0) {
                 std::fprintf(stderr, "run %d did not connect\n", i + 1);
@@ -149,6 +188,7 @@ int main(int argc, char *argv[])
             connected << times.connected;
             shown << times.mainWindowShown;
             floor << bare;
+            serviceConnected << serviceTimes.connected;
         }
     }
     if (connected.size() < runs)
@@ -158,5 +198,7 @@ int main(int argc, char *argv[])
                 median(connected), median(connected) / median(floor));
     printComparison("login to main window", median(shown), "floor (curl + bare openvpn)",
                     median(floor), 1.3);
+    printComparison("login to Connected through the tunnel service", median(serviceConnected),
+                    "login to Connected direct", median(connected), 1.1);
     return 0;
 }

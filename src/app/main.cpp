@@ -72,8 +72,7 @@ int main(int argc, char *argv[])
     // OpenVPN runs in the privileged tunnel service where the package put
     // one on the system bus, else here (root, a capable process).
     const TunnelMode::Choice tunnelMode = TunnelMode::choose();
-    std::fprintf(stderr, "%s
-", qPrintable(tunnelMode.line));
+    std::fprintf(stderr, "%s\n", qPrintable(tunnelMode.line));
     auto *openVpn = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
     openVpn->noteInLog(tunnelMode.line);
     // The tray follows the tunnel and the login dialog uses both, so the

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -129,6 +131,8 @@ bool SystemBusPeer::start(const QStringList &policyFiles)
     busAddress = QStringLiteral("unix:path=%1/bus").arg(folder.path());
     // Before the daemon starts: the services it activates inherit it.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress.toUtf8());
+    // A peer that is killed, or crashes, takes its bus with it.
+    bus.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     bus.start(QStringLiteral("dbus-daemon"),
               {QStringLiteral("--config-file"), config.fileName(), QStringLiteral("--nofork"),
                QStringLiteral("--print-address")});
