@@ -96,6 +96,9 @@ void LoginController::login()
     requestServer->setUser(username, userPassword);
     requestServer->setProxy(proxyFromSettings(-1));
     emit stepStarted(Authenticating);
+    // The tunnel gets ready while the configuration is on its way.
+    if (tunnel)
+        tunnel->prepare();
     requestServer->getConfig();
 }
 

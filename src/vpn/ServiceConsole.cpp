@@ -51,6 +51,17 @@ TunnelConsole::StartFailure failureOf(const QString &errorName)
 
 } // namespace
 
+void ServiceConsole::prepare()
+{
+    // Any call starts an activatable service; the peer interface's ping is
+    // answered by the bus library itself and changes nothing. The answer,
+    // or its absence, is of no interest.
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QLatin1String(TunnelServiceApi::Service), QLatin1String(TunnelServiceApi::Path),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    bus.asyncCall(ping);
+}
+
 ServiceConsole::ServiceConsole(QObject *parent)
     : ServiceConsole(QDBusConnection::systemBus(), parent)
 {

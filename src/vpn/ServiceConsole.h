@@ -23,6 +23,8 @@ public:
     ServiceConsole(const QDBusConnection &bus, QObject *parent = nullptr);
 
     void start(const TunnelLaunch &launch) override;
+    // Has the bus start the service, so that the start finds it running.
+    void prepare() override;
     bool isRunning() const override { return running; }
     QByteArray readAll() override;
     void write(const QByteArray &bytes) override;

@@ -24,6 +24,10 @@ public:
     // Down and up again; the state stays Reconnecting until the new start.
     virtual void reconnect() = 0;
 
+    // A start is likely soon: a tunnel that takes a while to be ready may
+    // get ready now, without starting anything.
+    virtual void prepare() {}
+
     virtual void setConfig(const QString &path) = 0;
     virtual void setCredentials(const QString &user, const QString &password) = 0;
     // A proxy without host name means none.

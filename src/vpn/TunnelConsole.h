@@ -32,6 +32,10 @@ public:
     // reported through startFailed(), possibly before this returns, and no
     // finished() follows it.
     virtual void start(const TunnelLaunch &launch) = 0;
+    // A start is likely soon (a login has begun): a console that takes a
+    // while to be ready, such as a service the bus starts on demand, gets
+    // ready now. Nothing runs and nothing is reported.
+    virtual void prepare() {}
     // From start() until finished() or startFailed().
     virtual bool isRunning() const = 0;
 

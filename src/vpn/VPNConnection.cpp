@@ -95,6 +95,11 @@ void VPNConnection::writeLog(const QByteArray &text)
     logFailed = true;
 }
 
+void VPNConnection::prepare()
+{
+    console->prepare();
+}
+
 void VPNConnection::noteInLog(const QString &line)
 {
     writeLog(line.toUtf8() + '\n');

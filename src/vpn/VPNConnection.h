@@ -36,6 +36,7 @@ public:
     void start() override;
     void stop(bool silent) override;
     void reconnect() override;
+    void prepare() override;
     void suspend();
     // A line of the client's own in the OpenVPN log (how the tunnel is run).
     void noteInLog(const QString &line);
