@@ -60,9 +60,9 @@ VPNConnection::~VPNConnection()
     if (process->isRunning()) {
         process->disconnect(this);
         askToExit();
-        if (!process->waitForFinished(ExitWaitMs)) {
+        if (!process->waitForFinished(exitWaitMs)) {
             process->kill();
-            process->waitForFinished(ExitWaitMs);
+            process->waitForFinished(exitWaitMs);
         }
     }
     logFile->close();
@@ -207,13 +207,19 @@ void VPNConnection::finished()
     emit statusChanged(Disconnected, QString());
 }
 
+void VPNConnection::setExitWaits(int exitMs, int terminateGraceMs, int hangUpGraceMs)
+{
+    exitWaitMs = exitMs;
+    process->setStopGraces(terminateGraceMs, hangUpGraceMs);
+}
+
 void VPNConnection::suspend()
 {
     status = Suspending;
     askToExit();
-    if (process->isRunning() && !process->waitForFinished(ExitWaitMs)) {
+    if (process->isRunning() && !process->waitForFinished(exitWaitMs)) {
         process->kill();
-        process->waitForFinished(ExitWaitMs);
+        process->waitForFinished(exitWaitMs);
         // Down the hard way: the tunnel says so at once, and waking up
         // brings it back as after an orderly sleep.
         status = Disconnected;
@@ -336,7 +342,7 @@ void VPNConnection::waitForEchoOff()
 {
     if (!echoWaited.isValid())
         echoWaited.start();
-    if (!echoWaited.hasExpired(EchoWaitMs)) {
+    if (!echoWaited.hasExpired(echoWaitMs)) {
         if (!echoPoll->isActive())
             echoPoll->start();
         return;

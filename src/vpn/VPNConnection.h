@@ -36,6 +36,11 @@ public:
     void setConfig(const QString &path) override;
     void setCredentials(const QString &user, const QString &password) override;
     void setProxy(const QNetworkProxy &proxy) override;
+    // Another wait than EchoWaitMs, in milliseconds (tests).
+    void setEchoWait(int ms) { echoWaitMs = ms; }
+    // Other waits for OpenVPN to end than the product's, in milliseconds:
+    // ExitWaitMs, and those of ConsoleProcess::stop (tests).
+    void setExitWaits(int exitMs, int terminateGraceMs, int hangUpGraceMs);
 
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
@@ -65,6 +70,8 @@ private:
     ConsoleProcess *process;
     QTimer *echoPoll;
     QElapsedTimer echoWaited; // since the password prompt came, while echo is on
+    int echoWaitMs = EchoWaitMs;
+    int exitWaitMs = ExitWaitMs;
     QFile *logFile;
     QString configPath;
     QString user;

@@ -329,6 +329,9 @@ private slots:
         QFETCH(QString, script);
         QFETCH(int, exitCode);
         ConsoleProcess console;
+        // Shorter than the product's, still far longer than a shell takes
+        // to act on a signal or on end of input.
+        console.setStopGraces(1000, 1000);
         Transcript out(console);
         QSignalSpy finished(&console, &ConsoleProcess::finished);
         QVERIFY(startShell(console, "echo ready; " + script));
