@@ -332,8 +332,8 @@ private slots:
         QFETCH(QString, script);
         QFETCH(int, exitCode);
         ConsoleProcess console;
-        // Shorter than the product's, still far longer than a shell takes
-        // to act on a signal or on end of input.
+        // The wait after SIGTERM is shorter than the product's, still far
+        // longer than a shell takes to act on the signal.
         console.setStopGraces(1000, 2000);
         Transcript out(console);
         QSignalSpy finished(&console, &ConsoleProcess::finished);
