@@ -39,6 +39,12 @@ LoginController::LoginController(Tunnel *tunnel, const QString &serviceHost, QOb
     }
 }
 
+void LoginController::setRequestTimeouts(int requestMs, int downloadIdleMs)
+{
+    requestServer->setTimeouts(requestMs, downloadIdleMs);
+    updateServer->setTimeouts(requestMs, downloadIdleMs);
+}
+
 void LoginController::setAccount(const QString &user, const QString &password)
 {
     username = user;

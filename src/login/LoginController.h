@@ -51,6 +51,9 @@ public:
     // The tunnel may be null (no tunnel in this process): nothing starts.
     LoginController(Tunnel *tunnel, const QString &serviceHost, QObject *parent = nullptr);
 
+    // Other limits on the service's answers than RequestServer's, in
+    // milliseconds, for requests started from now on (tests).
+    void setRequestTimeouts(int requestMs, int downloadIdleMs);
     // The account of the last login, or the remembered one before any.
     void setAccount(const QString &user, const QString &password);
     void logIn(const QString &user, const QString &password);

@@ -62,7 +62,6 @@ RequestServer::RequestServer(const QString &host, QObject *parent)
 {
     qRegisterMetaType<MailRedir>("MailRedir");
     timer->setSingleShot(true);
-    timer->setInterval(RequestTimeoutMs);
     connect(timer, &QTimer::timeout, this, &RequestServer::requestTimeout);
 }
 
@@ -89,10 +88,16 @@ void RequestServer::setProxy(const QNetworkProxy &proxy)
     this->proxy = proxy;
 }
 
+void RequestServer::setTimeouts(int requestMs, int downloadIdleMs)
+{
+    requestTimeoutMs = requestMs;
+    downloadIdleTimeoutMs = downloadIdleMs;
+}
+
 bool RequestServer::getConfig()
 {
     return start(GetConfig, serviceUrl(true, QStringLiteral("/server/config.php?") + loginQuery),
-                 RequestTimeoutMs, proxy);
+                 requestTimeoutMs, proxy);
 }
 
 bool RequestServer::getContact()
@@ -147,7 +152,7 @@ bool RequestServer::checkUpdate()
     return start(CheckUpdate,
                  serviceUrl(true, QStringLiteral("/server/update.php?verze=") +
                                       QLatin1String(ClientVersion)),
-                 RequestTimeoutMs, proxy);
+                 requestTimeoutMs, proxy);
 }
 
 bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
@@ -171,7 +176,7 @@ bool RequestServer::downloadUpdate(const QUrl &url, const QString &fileName)
     QUrl secureUrl = url;
     secureUrl.setScheme(QStringLiteral("https"));
     secureUrl.setPort(url.port(443));
-    return start(DownloadUpdate, secureUrl, DownloadIdleTimeoutMs, proxy);
+    return start(DownloadUpdate, secureUrl, downloadIdleTimeoutMs, proxy);
 }
 
 bool RequestServer::getReceiving()
@@ -194,7 +199,7 @@ bool RequestServer::startApi(Kind requestKind, const QString &query)
     // made only while the tunnel is up: they go through the tunnel, never
     // to the user's proxy.
     return start(requestKind, serviceUrl(Deployment::current().apiOverHttps, apiPath + query),
-                 RequestTimeoutMs, QNetworkProxy(QNetworkProxy::NoProxy));
+                 requestTimeoutMs, QNetworkProxy(QNetworkProxy::NoProxy));
 }
 
 QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
@@ -257,7 +262,7 @@ void RequestServer::writeDownloadedData()
         return;
     }
     // The limit is on silence, not on the whole download.
-    timer->start(DownloadIdleTimeoutMs);
+    timer->start(downloadIdleTimeoutMs);
 }
 
 void RequestServer::dataReadProgress(qint64 done, qint64 total)
@@ -270,7 +275,7 @@ void RequestServer::dataReadProgress(qint64 done, qint64 total)
         }
         return;
     }
-    timer->start(DownloadIdleTimeoutMs);
+    timer->start(downloadIdleTimeoutMs);
     emit updateProgress(int(done), int(total));
     if (total > 0 && done == total) {
         // Everything announced has arrived: end the transfer now rather than

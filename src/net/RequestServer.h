@@ -49,6 +49,9 @@ public:
     // For the configuration request, the update check and the download;
     // account requests never go through a proxy.
     void setProxy(const QNetworkProxy &proxy);
+    // Other limits than RequestTimeoutMs and DownloadIdleTimeoutMs, in
+    // milliseconds, for requests started from now on (tests).
+    void setTimeouts(int requestMs, int downloadIdleMs);
 
     bool isBusy() const { return reply != nullptr; }
 
@@ -133,6 +136,8 @@ private:
     QNetworkAccessManager *http;
     QNetworkReply *reply = nullptr;
     QTimer *timer;
+    int requestTimeoutMs = RequestTimeoutMs;
+    int downloadIdleTimeoutMs = DownloadIdleTimeoutMs;
     bool timedOut = false;
     bool downloadComplete = false;
     bool downloadWriteFailed = false;

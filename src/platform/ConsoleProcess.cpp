@@ -154,7 +154,9 @@ bool configureTerminal(int fd)
 
 } // namespace
 
-ConsoleProcess::ConsoleProcess(QObject *parent) : QIODevice(parent), stopTimer(new QTimer(this))
+ConsoleProcess::ConsoleProcess(QObject *parent)
+    : QIODevice(parent), stopTimer(new QTimer(this)), terminateGraceMs(TerminateGraceMs),
+      hangUpGraceMs(HangUpGraceMs)
 {
     stopTimer->setSingleShot(true);
     connect(stopTimer, &QTimer::timeout, this, &ConsoleProcess::escalateStop);
@@ -350,7 +352,13 @@ void ConsoleProcess::stop()
     terminate();
     // Asking again does not put the next step off.
     if (!stopTimer->isActive())
-        stopTimer->start(TerminateGraceMs);
+        stopTimer->start(terminateGraceMs);
+}
+
+void ConsoleProcess::setStopGraces(int terminateMs, int hangUpMs)
+{
+    terminateGraceMs = terminateMs;
+    hangUpGraceMs = hangUpMs;
 }
 
 void ConsoleProcess::escalateStop()
@@ -360,7 +368,7 @@ void ConsoleProcess::escalateStop()
     if (masterFd >= 0) {
         // The child's terminal hangs up: a prompt reads end of input.
         closeTerminal();
-        stopTimer->start(HangUpGraceMs);
+        stopTimer->start(hangUpGraceMs);
     } else {
         kill();
     }

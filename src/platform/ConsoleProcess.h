@@ -46,6 +46,9 @@ public:
     // (output after that is lost); one still running after that is killed.
     // Returns at once; finished() follows.
     void stop();
+    // Other waits for stop() than the product's, in milliseconds: after
+    // SIGTERM, and after the hang-up (tests).
+    void setStopGraces(int terminateMs, int hangUpMs);
     // Ends the child and everything in its process group (SIGKILL).
     void kill();
     // Blocks the calling thread while still reading the terminal, so a child
@@ -101,6 +104,8 @@ private:
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer *stopTimer;
+    int terminateGraceMs;
+    int hangUpGraceMs;
     QByteArray readBuffer;
     QByteArray writeBuffer;
     int lastExitCode = 0;

@@ -49,6 +49,11 @@ void LocalConsole::kill()
     process->kill();
 }
 
+void LocalConsole::setStopGraces(int terminateMs, int hangUpMs)
+{
+    process->setStopGraces(terminateMs, hangUpMs);
+}
+
 bool LocalConsole::waitForFinished(int msecs)
 {
     return process->waitForFinished(msecs);

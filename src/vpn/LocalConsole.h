@@ -23,6 +23,9 @@ public:
     void kill() override;
     bool waitForFinished(int msecs) override;
 
+    // Other graces of stop() than the product's (tests): see ConsoleProcess.
+    void setStopGraces(int terminateMs, int hangUpMs);
+
 private:
     ConsoleProcess *process;
 };

@@ -63,9 +63,9 @@ VPNConnection::~VPNConnection()
     if (console->isRunning()) {
         console->disconnect(this);
         askToExit();
-        if (!console->waitForFinished(ExitWaitMs)) {
+        if (!console->waitForFinished(exitWaitMs)) {
             console->kill();
-            console->waitForFinished(ExitWaitMs);
+            console->waitForFinished(exitWaitMs);
         }
     }
     logFile->close();
@@ -237,13 +237,18 @@ void VPNConnection::finished()
     emit statusChanged(Disconnected, QString());
 }
 
+void VPNConnection::setExitWait(int exitMs)
+{
+    exitWaitMs = exitMs;
+}
+
 void VPNConnection::suspend()
 {
     status = Suspending;
     askToExit();
-    if (console->isRunning() && !console->waitForFinished(ExitWaitMs)) {
+    if (console->isRunning() && !console->waitForFinished(exitWaitMs)) {
         console->kill();
-        console->waitForFinished(ExitWaitMs);
+        console->waitForFinished(exitWaitMs);
         // Down the hard way: the tunnel says so at once, and waking up
         // brings it back as after an orderly sleep.
         status = Disconnected;
@@ -368,7 +373,7 @@ void VPNConnection::waitForEchoOff()
 {
     if (!echoWaited.isValid())
         echoWaited.start();
-    if (!echoWaited.hasExpired(EchoWaitMs)) {
+    if (!echoWaited.hasExpired(echoWaitMs)) {
         if (!echoPoll->isActive())
             echoPoll->start();
         return;

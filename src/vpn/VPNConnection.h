@@ -44,6 +44,11 @@ public:
     void setConfig(const QString &path) override;
     void setCredentials(const QString &user, const QString &password) override;
     void setProxy(const QNetworkProxy &proxy) override;
+    // Another wait than EchoWaitMs, in milliseconds (tests).
+    void setEchoWait(int ms) { echoWaitMs = ms; }
+    // Another wait for OpenVPN to end than ExitWaitMs, in milliseconds
+    // (tests; the console's own stop has its graces, see LocalConsole).
+    void setExitWait(int exitMs);
 
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
@@ -75,6 +80,8 @@ private:
     QByteArray unread; // console output not yet taken as lines or prompts
     QTimer *echoPoll;
     QElapsedTimer echoWaited; // since the password prompt came, while echo is on
+    int echoWaitMs = EchoWaitMs;
+    int exitWaitMs = ExitWaitMs;
     QFile *logFile;
     QString configPath;
     QString user;

@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 #include <csignal>
-#include <sys/resource.h>
 #include <functional>
+#include <sys/resource.h>
 
 using Operation = std::function<bool(RequestServer &)>;
 Q_DECLARE_METATYPE(Operation)
@@ -22,6 +22,11 @@ Q_DECLARE_METATYPE(Operation)
 namespace {
 
 const QString Login = QStringLiteral("/server/api.php?login=demo&heslo=demo123");
+
+// Limits for the cases that wait for a time-out: far above what a request
+// to the local service takes, far below the product's.
+const int ShortRequestTimeoutMs = 1500;
+const int ShortDownloadIdleTimeoutMs = 1500;
 
 } // namespace
 
@@ -55,10 +60,7 @@ private slots:
         qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
     }
 
-    void init()
-    {
-        service.control(QStringLiteral("/_control/reset"));
-    }
+    void init() { service.control(QStringLiteral("/_control/reset")); }
 
     void everyOperationSendsItsRequestAndReportsOnce_data()
     {
@@ -70,40 +72,55 @@ private slots:
         const MailRedir demo(QStringLiteral("fresh"), QStringLiteral("me@mail.example"));
         const MailRedir other(QStringLiteral("other"), QString());
         QTest::newRow("config") << Operation([](RequestServer &c) { return c.getConfig(); })
-                                << "getConfigDone" << "https"
+                                << "getConfigDone"
+                                << "https"
                                 << "/server/config.php?login=demo&heslo=demo123";
         QTest::newRow("contact") << Operation([](RequestServer &c) { return c.getContact(); })
-                                 << "getContactDone" << "https" << Login + "&akce=GetEmail";
-        QTest::newRow("change contact")
-            << Operation([](RequestServer &c) { return c.changeContact(QStringLiteral("new@mail.example")); })
-            << "changeContactDone" << "https" << Login + "&akce=SetEmail&email=new@mail.example";
-        QTest::newRow("change password")
-            << Operation([](RequestServer &c) { return c.changePassword(QStringLiteral("secret2")); })
-            << "changePasswordDone" << "https" << Login + "&akce=SetHeslo&noveheslo=secret2";
+                                 << "getContactDone"
+                                 << "https" << Login + "&akce=GetEmail";
+        QTest::newRow("change contact") << Operation([](RequestServer &c) {
+            return c.changeContact(QStringLiteral("new@mail.example"));
+        }) << "changeContactDone"
+                                        << "https"
+                                        << Login + "&akce=SetEmail&email=new@mail.example";
+        QTest::newRow("change password") << Operation([](RequestServer &c) {
+            return c.changePassword(QStringLiteral("secret2"));
+        }) << "changePasswordDone"
+                                         << "https" << Login + "&akce=SetHeslo&noveheslo=secret2";
         QTest::newRow("aliases") << Operation([](RequestServer &c) { return c.getAliases(); })
-                                 << "getAliasesDone" << "https" << Login + "&akce=GetAliases";
-        QTest::newRow("add alias") << Operation([demo](RequestServer &c) { return c.addAlias(demo, false); })
-                                   << "addAliasDone" << "https"
-                                   << Login + "&akce=AddAlias&email=fresh,me@mail.example";
-        QTest::newRow("add junk") << Operation([other](RequestServer &c) { return c.addAlias(other, true); })
-                                  << "addJunkDone" << "https" << Login + "&akce=AddAlias&email=other,";
-        QTest::newRow("delete alias") << Operation([demo](RequestServer &c) { return c.deleteAlias(demo); })
-                                      << "deleteAliasDone" << "https"
-                                      << Login + "&akce=DeleteAlias&email=fresh,me@mail.example";
+                                 << "getAliasesDone"
+                                 << "https" << Login + "&akce=GetAliases";
+        QTest::newRow("add alias")
+            << Operation([demo](RequestServer &c) { return c.addAlias(demo, false); })
+            << "addAliasDone"
+            << "https" << Login + "&akce=AddAlias&email=fresh,me@mail.example";
+        QTest::newRow("add junk") << Operation([other](RequestServer &c) {
+            return c.addAlias(other, true);
+        }) << "addJunkDone"
+                                  << "https" << Login + "&akce=AddAlias&email=other,";
+        QTest::newRow("delete alias")
+            << Operation([demo](RequestServer &c) { return c.deleteAlias(demo); })
+            << "deleteAliasDone"
+            << "https" << Login + "&akce=DeleteAlias&email=fresh,me@mail.example";
         QTest::newRow("change alias")
             << Operation([demo, other](RequestServer &c) { return c.changeAlias(demo, other); })
-            << "changeAliasDone" << "https"
-            << Login + "&akce=ChangeAlias&oldemail=fresh,me@mail.example&email=other,";
-        QTest::newRow("update check") << Operation([](RequestServer &c) { return c.checkUpdate(); })
-                                      << "checkUpdateDone" << "https" << "/server/update.php?verze=2002";
-        QTest::newRow("receiving") << Operation([](RequestServer &c) { return c.getReceiving(); })
-                                   << "getReceivingDone" << "https" << Login + "&akce=GetForwarding";
-        QTest::newRow("receiving on") << Operation([](RequestServer &c) { return c.setReceiving(true); })
-                                      << "setReceivingDone" << "https"
-                                      << Login + "&akce=SetForwarding&forwarding=1";
-        QTest::newRow("receiving off") << Operation([](RequestServer &c) { return c.setReceiving(false); })
-                                       << "setReceivingDone" << "https"
-                                       << Login + "&akce=SetForwarding&forwarding=0";
+            << "changeAliasDone"
+            << "https" << Login + "&akce=ChangeAlias&oldemail=fresh,me@mail.example&email=other,";
+        QTest::newRow("update check")
+            << Operation([](RequestServer &c) { return c.checkUpdate(); }) << "checkUpdateDone"
+            << "https"
+            << "/server/update.php?verze=2002";
+        QTest::newRow("receiving")
+            << Operation([](RequestServer &c) { return c.getReceiving(); }) << "getReceivingDone"
+            << "https" << Login + "&akce=GetForwarding";
+        QTest::newRow("receiving on")
+            << Operation([](RequestServer &c) { return c.setReceiving(true); })
+            << "setReceivingDone"
+            << "https" << Login + "&akce=SetForwarding&forwarding=1";
+        QTest::newRow("receiving off")
+            << Operation([](RequestServer &c) { return c.setReceiving(false); })
+            << "setReceivingDone"
+            << "https" << Login + "&akce=SetForwarding&forwarding=0";
     }
 
     void everyOperationSendsItsRequestAndReportsOnce()
@@ -168,6 +185,7 @@ private slots:
     {
         service.control(QStringLiteral("/_control/behave?path=/server/api.php&mode=stall"));
         auto client = newClient();
+        client->setTimeouts(ShortRequestTimeoutMs, RequestServer::DownloadIdleTimeoutMs);
         QSignalSpy busy(client.get(), &RequestServer::requestServerBusy);
         QSignalSpy contact(client.get(), &RequestServer::getContactDone);
         QSignalSpy aliases(client.get(), &RequestServer::getAliasesDone);
@@ -182,7 +200,7 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("never"))));
         QCOMPARE(busy.count(), 1);
 
-        QVERIFY(free.wait(RequestServer::RequestTimeoutMs + 5000));
+        QVERIFY(free.wait(ShortRequestTimeoutMs + 5000));
         QCOMPARE(contact.count(), 1);
         QCOMPARE(contact.first().at(0).toByteArray(), QByteArray("Connection timeout."));
         QCOMPARE(contact.first().at(1).toBool(), false);
@@ -257,7 +275,8 @@ private slots:
         service.control(QStringLiteral("/_control/cert?name=other"));
         QVERIFY(client->getConfig());
         QVERIFY(config.wait(15000));
-        QCOMPARE(config.last().at(0).toByteArray(), QByteArray("Unable to autenticate server certificate."));
+        QCOMPARE(config.last().at(0).toByteArray(),
+                 QByteArray("Unable to autenticate server certificate."));
         QCOMPARE(config.last().at(1).toBool(), false);
 
         service.control(QStringLiteral("/_control/cert?name=main"));
@@ -278,7 +297,8 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("update"));
 
         QVERIFY(client->downloadUpdate(
-            QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())), file));
+            QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())),
+            file));
         QVERIFY(done.wait(20000));
         QCOMPARE(done.first().at(1).toBool(), true);
         QVERIFY(!progress.isEmpty());
@@ -302,10 +322,12 @@ private slots:
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("signal");
-        QTest::newRow("alias list") << Operation([](RequestServer &c) { return c.getAliases(); })
-                                    << "/server/api.php" << "getAliasesDone";
-        QTest::newRow("configuration") << Operation([](RequestServer &c) { return c.getConfig(); })
-                                       << "/server/config.php" << "getConfigDone";
+        QTest::newRow("alias list")
+            << Operation([](RequestServer &c) { return c.getAliases(); }) << "/server/api.php"
+            << "getAliasesDone";
+        QTest::newRow("configuration")
+            << Operation([](RequestServer &c) { return c.getConfig(); }) << "/server/config.php"
+            << "getConfigDone";
     }
 
     void oversizedAnswerIsRefused()
@@ -315,7 +337,8 @@ private slots:
         QFETCH(QString, signal);
         service.control(QStringLiteral("/_control/behave?path=%1&mode=huge").arg(path));
         auto client = newClient();
-        QSignalSpy done(client.get(), QByteArray("2" + signal.toLatin1() + "(QByteArray,bool)").constData());
+        QSignalSpy done(client.get(),
+                        QByteArray("2" + signal.toLatin1() + "(QByteArray,bool)").constData());
         QVERIFY(operation(*client));
         QVERIFY(done.wait(20000));
         QCOMPARE(done.first().at(0).toByteArray(), QByteArray(RequestServer::TooLargeText));
@@ -356,7 +379,8 @@ private slots:
             QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
         }
         QVERIFY(client->downloadUpdate(
-            QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())), path));
+            QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())),
+            path));
         QVERIFY(done.wait(20000));
         QCOMPARE(done.first().at(1).toBool(), false);
         if (!response.isEmpty())
@@ -379,13 +403,15 @@ private slots:
     void stalledDownloadTimesOut()
     {
         service.control(QStringLiteral("/_control/update?offer=1&size=200000"));
-        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=slow-download"));
+        service.control(
+            QStringLiteral("/_control/behave?path=/download/update&mode=slow-download"));
         auto client = newClient();
+        client->setTimeouts(RequestServer::RequestTimeoutMs, ShortDownloadIdleTimeoutMs);
         QSignalSpy done(client.get(), &RequestServer::downloadUpdateDone);
         QVERIFY(client->downloadUpdate(
             QUrl(QStringLiteral("https://127.0.0.1:%1/download/update").arg(service.httpsPort())),
             dir.filePath(QStringLiteral("stalled"))));
-        QVERIFY(done.wait(RequestServer::DownloadIdleTimeoutMs + 10000));
+        QVERIFY(done.wait(ShortDownloadIdleTimeoutMs + 10000));
         QCOMPARE(done.first().at(0).toByteArray(), QByteArray("Connection timeout."));
         QCOMPARE(done.first().at(1).toBool(), false);
     }
@@ -398,9 +424,12 @@ private slots:
         QTest::addColumn<QString>("proxyUser");
         QTest::addColumn<QString>("clientUser");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("open proxy") << "" << "" << true;
-        QTest::newRow("proxy with credentials") << "proxyuser" << "proxyuser" << true;
-        QTest::newRow("wrong proxy credentials") << "proxyuser" << "intruder" << false;
+        QTest::newRow("open proxy") << ""
+                                    << "" << true;
+        QTest::newRow("proxy with credentials") << "proxyuser"
+                                                << "proxyuser" << true;
+        QTest::newRow("wrong proxy credentials") << "proxyuser"
+                                                 << "intruder" << false;
     }
 
     void theProxyCarriesTheConfigurationNeverThePassword()
@@ -447,7 +476,8 @@ private slots:
         QVERIFY(client->getAliases());
         QVERIFY(done.wait(15000));
         QCOMPARE(done.first().at(1).toBool(), false);
-        QVERIFY2(done.first().at(0).toByteArray() != "Connection timeout.", "refusal is not a time-out");
+        QVERIFY2(done.first().at(0).toByteArray() != "Connection timeout.",
+                 "refusal is not a time-out");
     }
 };
 

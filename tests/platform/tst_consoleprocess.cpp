@@ -319,9 +319,12 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("exitCode"); // -1: killed
-        QTest::newRow("heeds SIGTERM") << "trap 'exit 5' TERM; while :; do sleep 0.1; done" << 5;
-        QTest::newRow("deaf at a prompt") << "trap '' TERM HUP; read -r _; exit 3" << 3;
-        QTest::newRow("deaf to all") << "trap '' TERM HUP; exec sleep 60" << -1;
+        // "ready" only once the traps are set: a signal before would find
+        // the shell as it started.
+        QTest::newRow("heeds SIGTERM")
+            << "trap 'exit 5' TERM; echo ready; while :; do sleep 0.1; done" << 5;
+        QTest::newRow("deaf at a prompt") << "trap '' TERM HUP; echo ready; read -r _; exit 3" << 3;
+        QTest::newRow("deaf to all") << "trap '' TERM HUP; echo ready; exec sleep 60" << -1;
     }
 
     void stopTakesTheGentlestWayThatWorks()
@@ -329,9 +332,12 @@ private slots:
         QFETCH(QString, script);
         QFETCH(int, exitCode);
         ConsoleProcess console;
+        // The wait after SIGTERM is shorter than the product's, still far
+        // longer than a shell takes to act on the signal.
+        console.setStopGraces(1000, 2000);
         Transcript out(console);
         QSignalSpy finished(&console, &ConsoleProcess::finished);
-        QVERIFY(startShell(console, "echo ready; " + script));
+        QVERIFY(startShell(console, script));
         QVERIFY(out.waitFor("ready\r\n"));
         console.stop();
         console.stop(); // asking again changes nothing

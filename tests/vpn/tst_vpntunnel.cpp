@@ -10,6 +10,7 @@
 #include "core/ApplicationNames.h"
 #include "platform/PowerEvents.h"
 #include "vpn/TunnelFiles.h"
+#include "vpn/LocalConsole.h"
 #include "vpn/VPNConnection.h"
 
 #include <QDir>
@@ -98,10 +99,7 @@ private slots:
         writeConfig(QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.port()));
     }
 
-    void cleanupTestCase()
-    {
-        QCoreApplication::removeTranslator(&czech);
-    }
+    void cleanupTestCase() { QCoreApplication::removeTranslator(&czech); }
 
     void upAndDown()
     {
@@ -131,8 +129,9 @@ private slots:
         status.clear();
         vpn.reconnect();
         QVERIFY(reaches(status, Connected));
-        QVERIFY(!std::any_of(status.cbegin(), status.cend(),
-                             [](const QList<QVariant> &a) { return a.at(0).toInt() == Disconnected; }));
+        QVERIFY(!std::any_of(status.cbegin(), status.cend(), [](const QList<QVariant> &a) {
+            return a.at(0).toInt() == Disconnected;
+        }));
         vpn.stop(true);
         QVERIFY(reaches(status, Disconnected, 10000));
     }
@@ -142,12 +141,14 @@ private slots:
         QTest::addColumn<QString>("remote");
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<QString>("error");
-        QTest::newRow("wrong password") << QString() << QByteArray("wrong")
-                                        << "Ověření selhalo.\nZkontrolujte prosím své předplatné přístupu k VPN.";
+        QTest::newRow("wrong password")
+            << QString() << QByteArray("wrong")
+            << "Ověření selhalo.\nZkontrolujte prosím své předplatné přístupu k VPN.";
         QTest::newRow("refused") << "REFUSED" << QByteArray("secret1")
                                  << "Spojení se serverem selhalo,\nnový pokus za 5 sekund.";
-        QTest::newRow("unresolvable") << "no-such-host.invalid 1194" << QByteArray("secret1")
-                                      << "Selhalo spojení se serverem.\nNelze přeložit adresu serveru.";
+        QTest::newRow("unresolvable")
+            << "no-such-host.invalid 1194" << QByteArray("secret1")
+            << "Selhalo spojení se serverem.\nNelze přeložit adresu serveru.";
     }
 
     void failuresFromTheRealProgram()
@@ -175,7 +176,10 @@ private slots:
     {
         writeConfig(QStringLiteral("%1 %2").arg(server.serverAddress()).arg(server.port()),
                     QStringLiteral("static-challenge \"Enter PIN\" 1\n"));
-        VPNConnection vpn;
+        // At the prompt SIGTERM goes unheeded however long the wait.
+        auto *console = new LocalConsole;
+        console->setStopGraces(1000, 2000);
+        VPNConnection vpn(console);
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         connectAs(vpn, "secret1");
         vpn.start();
@@ -207,7 +211,8 @@ private slots:
         if (logind.address().isEmpty())
             QSKIP("dbus-daemon is not installed");
         PowerEvents power;
-        VPNConnection vpn;
+        auto *console = new LocalConsole;
+        VPNConnection vpn(console);
         connect(&power, &PowerEvents::suspending, &vpn, &VPNConnection::systemSuspending);
         connect(&power, &PowerEvents::resumed, &vpn, &VPNConnection::systemResumed);
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
@@ -216,6 +221,9 @@ private slots:
         QVERIFY(reaches(status, Connected));
         const QString device = vpn.getAdapterGuid();
         if (hung) {
+            // A stopped OpenVPN never ends by itself, however long the wait.
+            vpn.setExitWait(1000);
+            console->setStopGraces(1000, 1000);
             const QList<pid_t> openvpn = openVpnChildren();
             QCOMPARE(openvpn.size(), 1);
             QCOMPARE(::kill(openvpn.first(), SIGSTOP), 0);
@@ -248,13 +256,15 @@ private slots:
         VPNConnection vpn;
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         connectAs(vpn, "secret1");
-        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.port(),
-                                   QStringLiteral("proxyuser"), QStringLiteral("proxypw")));
+        vpn.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
+                                   proxy.port(), QStringLiteral("proxyuser"),
+                                   QStringLiteral("proxypw")));
         vpn.start();
         QVERIFY2(reaches(status, Connected), qPrintable(proxy.log()));
         // The server, not the proxy, is the tunnel's address.
         QCOMPARE(vpn.getIp(), server.serverAddress());
-        QVERIFY(proxy.log().contains(QStringLiteral("CONNECT %1:%2").arg(server.serverAddress()).arg(server.port())));
+        QVERIFY(proxy.log().contains(
+            QStringLiteral("CONNECT %1:%2").arg(server.serverAddress()).arg(server.port())));
         vpn.stop(true);
         QVERIFY(reaches(status, Disconnected, 10000));
     }

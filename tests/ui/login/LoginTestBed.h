@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
+#include "net/RequestServer.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
@@ -144,6 +145,14 @@ public:
     }
 
     QString attention() const { return child<QLabel>("userInfoLbl")->text(); }
+
+    // The dialog's login gives a stalled answer up after `ms` rather than
+    // the product's time; loopback answers take a small part of it.
+    void shortenRequestTimeout(int ms)
+    {
+        dialog()->findChild<LoginController *>()->setRequestTimeouts(
+            ms, RequestServer::DownloadIdleTimeoutMs);
+    }
 
     // A fresh dialog, once its update check has ended.
     void newDialog()

@@ -149,6 +149,8 @@ private slots:
         QFile::remove(QStringLiteral("hostile-config-ran"));
         const QByteArray configBefore = readFile(QStringLiteral("quillnet.ovpn"));
         newDialog();
+        if (control.contains(QLatin1String("mode=stall")))
+            shortenRequestTimeout(3000);
         service.control(control);
         QSignalSpy states(tunnel(), &Tunnel::statusChanged);
         logInAsDemo();

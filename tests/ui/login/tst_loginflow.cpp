@@ -132,6 +132,8 @@ private slots:
         QFETCH(QString, behaviour);
         QFETCH(QString, firstLine);
         newDialog();
+        if (behaviour == QLatin1String("stall"))
+            shortenRequestTimeout(3000);
         const bool tunnelFails = behaviour == QLatin1String("tunnel-fails");
         if (tunnelFails)
             scriptedTunnel()->setConnectsByItself(false);
