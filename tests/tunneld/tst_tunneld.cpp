@@ -481,6 +481,24 @@ private slots:
                  instance);
     }
 
+    // A login that has begun has the bus start the service, which asks
+    // nobody anything and runs nothing until the tunnel's start.
+    void preparingStartsOnlyTheService()
+    {
+        const auto registered = [] {
+            return QDBusConnection::systemBus()
+                .interface()
+                ->isServiceRegistered(QLatin1String(Api::Service))
+                .value();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!registered(), 10000);
+        ServiceConsole console;
+        console.prepare();
+        QTRY_VERIFY_WITH_TIMEOUT(registered(), 10000);
+        QVERIFY(bus.questions().isEmpty());
+        QVERIFY(nothingRuns());
+    }
+
     // Idle, the service leaves the bus and ends, before its bus goes.
     void cleanupTestCase()
     {

@@ -9,8 +9,8 @@
 #include "OpenVpnServerPeer.h"
 #include "core/ApplicationNames.h"
 #include "platform/PowerEvents.h"
-#include "vpn/TunnelFiles.h"
 #include "vpn/LocalConsole.h"
+#include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
 
 #include <QDir>
