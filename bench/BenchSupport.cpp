@@ -90,8 +90,16 @@ void printComparison(const char *label, double value, const char *baselineLabel,
                 value, baselineLabel, baseline, value / baseline, goal);
 }
 
-bool startTunnelServiceBus(SystemBusPeer &bus, const QString &runFolder)
+QString memoryFolderTemplate()
 {
+    return QStringLiteral("/dev/shm/quillnet-bench-XXXXXX");
+}
+
+bool startTunnelServiceBus(SystemBusPeer &bus, const QTemporaryDir &memoryFolder)
+{
+    // The service's folder is in memory as /run is on a real system: a
+    // folder on disk would add a disk flush to every tunnel start.
+    const QString runFolder = memoryFolder.filePath(QStringLiteral("tunneld"));
     const QString source = sourceTree() + QStringLiteral("/resources/tunneld/");
     if (!bus.start({source + QStringLiteral("net.quillnet.Tunnel.conf")}) ||
         !bus.addActivatableService(source + QStringLiteral("net.quillnet.Tunnel.service"),

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 
 class SystemBusPeer;
@@ -41,8 +42,11 @@ void printComparison(const char *label, double value, const char *baselineLabel,
 
 // The tunnel service of the app folder made activatable on `bus`, a private
 // bus configured like the system bus with the shipped policy, polkit's
-// stand-in saying yes; the service ends a second after its last tunnel.
-bool startTunnelServiceBus(SystemBusPeer &bus, const QString &runFolder);
+// stand-in saying yes; the service ends a second after its last tunnel and
+// keeps its files in `memoryFolder` (see memoryFolderTemplate()).
+bool startTunnelServiceBus(SystemBusPeer &bus, const QTemporaryDir &memoryFolder);
+// A folder on a file system in memory (/dev/shm), as /run is.
+QString memoryFolderTemplate();
 // Whether an instance of the service owns its name on the system bus now.
 bool tunnelServiceRuns();
 

@@ -162,8 +162,9 @@ int main(int argc, char *argv[])
     OpenVpnServerPeer server;
     ServicePeer service;
     SystemBusPeer bus;
+    QTemporaryDir memoryFolder(memoryFolderTemplate());
     if (!startPeers(server, serverDir.path(), service) || !prepareWorkFolder(work.path()) ||
-        !startTunnelServiceBus(bus, work.filePath(QStringLiteral("tunneld"))))
+        !startTunnelServiceBus(bus, memoryFolder))
         return 1;
     qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(service.deploymentFile()));
     for (const char *name :

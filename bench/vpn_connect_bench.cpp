@@ -93,7 +93,8 @@ int main(int argc, char *argv[])
     }
     QTemporaryDir work;
     SystemBusPeer bus;
-    if (!startTunnelServiceBus(bus, work.filePath(QStringLiteral("tunneld"))))
+    QTemporaryDir memoryFolder(memoryFolderTemplate());
+    if (!startTunnelServiceBus(bus, memoryFolder))
         return 1;
     QDir::setCurrent(work.path());
     setApplicationNames();
