@@ -79,7 +79,7 @@ leave_stale_ready_lines() {
 }
 
 # The summary names the ports the service and the relay of this run
-# reported, not ones an earlier run left behind.
+# reported, not ones an earlier run left behind, nor that run's bus.
 used_reported_ports() {
     local https http relay
     https=$(sed -n 's/^READY https=\([0-9]*\) .*/\1/p' "$demo/service.out")
@@ -87,7 +87,8 @@ used_reported_ports() {
     relay=$(sed -n 's/^READY port=\([0-9]*\)$/\1/p' "$demo/relay.log")
     [ -n "$https" ] && [ -n "$http" ] && [ -n "$relay" ] &&
         grep -qF "service      https://127.0.0.1:$https and http://127.0.0.1:$http" "$output" &&
-        grep -qF "mail relay   127.0.0.1:$relay;" "$output"
+        grep -qF "mail relay   127.0.0.1:$relay;" "$output" &&
+        ! grep -qF "$demo/no-such-bus" "$output"
 }
 
 # run_demo <mode: service|direct> <the client's log> <its line naming the mode> [demo options]
@@ -105,7 +106,7 @@ run_demo() {
 
     check "$mode: the demo ends with status 0 once the screen is saved" test "$status" -eq 0
     check "$mode: the demo account logged in" grep -qx 'demo: logged in' "$output"
-    check "$mode: the demo used the ports its peers reported" used_reported_ports
+    check "$mode: the demo used the ports and bus its peers reported" used_reported_ports
     check "$mode: the screenshot is a picture" identify "$screenshot"
     # A screen with nothing on it is a single colour.
     check "$mode: the screenshot shows windows" test "$(convert "$screenshot" -format %k info: 2>/dev/null)" -gt 1
