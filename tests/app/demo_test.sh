@@ -69,12 +69,35 @@ check() { # check <description> <command...>
     if "$@" >/dev/null 2>&1; then echo "PASS: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 
+# What a demo killed outright leaves: its peers' ready lines, naming ports
+# and a bus that no longer exist. Port 1 has no listener on this machine.
+leave_stale_ready_lines() {
+    mkdir -p "$demo"
+    echo 'READY https=1 http=1' >"$demo/service.out"
+    echo 'READY port=1' >"$demo/relay.log"
+    echo "unix:path=$demo/no-such-bus" >"$demo/bus.out"
+}
+
+# The summary names the ports the service and the relay of this run
+# reported, not ones an earlier run left behind, nor that run's bus.
+used_reported_ports() {
+    local https http relay
+    https=$(sed -n 's/^READY https=\([0-9]*\) .*/\1/p' "$demo/service.out")
+    http=$(sed -n 's/^READY .* http=\([0-9]*\)$/\1/p' "$demo/service.out")
+    relay=$(sed -n 's/^READY port=\([0-9]*\)$/\1/p' "$demo/relay.log")
+    [ -n "$https" ] && [ -n "$http" ] && [ -n "$relay" ] &&
+        grep -qF "service      https://127.0.0.1:$https and http://127.0.0.1:$http" "$output" &&
+        grep -qF "mail relay   127.0.0.1:$relay;" "$output" &&
+        ! grep -qF "$demo/no-such-bus" "$output"
+}
+
 # run_demo <mode: service|direct> <the client's log> <its line naming the mode> [demo options]
 run_demo() {
     local mode=$1 log=$2 mode_line=$3 status before=$failures
     shift 3
     echo "== $mode mode"
     rm -f "$screenshot"
+    leave_stale_ready_lines
     timeout --kill-after=30 240 "$source_dir/scripts/demo" --build "$build" --screenshot-and-exit --timeout 60 \
         "$@" >"$output" 2>&1
     status=$?
@@ -83,6 +106,7 @@ run_demo() {
 
     check "$mode: the demo ends with status 0 once the screen is saved" test "$status" -eq 0
     check "$mode: the demo account logged in" grep -qx 'demo: logged in' "$output"
+    check "$mode: the demo used the ports and bus its peers reported" used_reported_ports
     check "$mode: the screenshot is a picture" identify "$screenshot"
     # A screen with nothing on it is a single colour.
     check "$mode: the screenshot shows windows" test "$(convert "$screenshot" -format %k info: 2>/dev/null)" -gt 1
