@@ -2,6 +2,7 @@
 #include "login/LoginController.h"
 #include "net/RequestServer.h"
 #include "proxy/ProxySettings.h"
+#include "vpn/Tunnel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,11 @@ QUrl updateUrl;
 
 void LoginController::checkUpdate()
 {
+    // The update check opens every login window: a login follows, and the
+    // tunnel gets ready meanwhile (a tunnel service ends by itself when no
+    // login comes).
+    if (tunnel)
+        tunnel->prepare();
     updateServer->setProxy(proxyFromSettings(-1));
     if (updateServer->checkUpdate())
         emit stepStarted(CheckingUpdates);

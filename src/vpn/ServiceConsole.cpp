@@ -72,12 +72,23 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
 {
     using namespace TunnelServiceApi;
     serviceWatcher->setConnection(this->bus);
-    serviceWatcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    serviceWatcher->setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+    // The service keeps its name while it runs a tunnel, and the bus tells
+    // of its loss after every answer the service sent before: watched from
+    // the start, no end of a run can slip between an answer and the watch.
+    serviceWatcher->addWatchedService(QLatin1String(Service));
     // A service that dies takes its OpenVPN with it: the run is over.
-    connect(serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
-        if (running && !runner.isEmpty())
-            endRun();
-    });
+    // Only the instance that runs this tunnel counts: an idle one may leave
+    // while the start is on its way to a new one.
+    connect(serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &oldOwner, const QString &) {
+                if (!running || oldOwner.isEmpty())
+                    return;
+                if (runner.isEmpty())
+                    lostOwners << oldOwner; // the start's answer comes after
+                else if (oldOwner == runner)
+                    endRun();
+            });
     // Any sender: the slots keep only what the accepting instance sends.
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("Output"), this, SLOT(onOutput(QByteArray, QDBusMessage)));
@@ -92,6 +103,7 @@ void ServiceConsole::start(const TunnelLaunch &launch)
     runner.clear();
     earlyOutput.clear();
     earlyFinish.clear();
+    lostOwners.clear();
     stopWanted = false;
     QByteArray configuration;
     QByteArray certificate;
@@ -129,16 +141,15 @@ void ServiceConsole::onStartReply(QDBusPendingCallWatcher *watcher)
         return;
     }
     runner = reply.service();
-    serviceWatcher->setWatchedServices({runner});
     for (const auto &[sender, bytes] : std::as_const(earlyOutput))
         if (sender == runner)
             output += bytes;
     earlyOutput.clear();
     if (!output.isEmpty())
         emit readyRead();
-    // Over already, or the service gone between its answer and now:
-    // nothing more will come.
-    if (earlyFinish == runner || !bus.interface()->isServiceRegistered(runner)) {
+    // Over already, or the service gone since its answer: nothing more
+    // will come.
+    if (earlyFinish == runner || lostOwners.contains(runner)) {
         endRun();
         return;
     }
@@ -155,7 +166,6 @@ void ServiceConsole::fail(StartFailure failure, const QString &detail)
 void ServiceConsole::endRun()
 {
     running = false;
-    serviceWatcher->setWatchedServices({});
     emit finished();
 }
 

@@ -3,6 +3,7 @@
 #include "vpn/TunnelConsole.h"
 
 #include <QDBusConnection>
+#include <QStringList>
 
 class QDBusMessage;
 class QDBusPendingCallWatcher;
@@ -53,7 +54,8 @@ private:
     // What came before the start's answer said who the runner is: the
     // answer and the first signals may be handed over in either order.
     QList<QPair<QString, QByteArray>> earlyOutput;
-    QString earlyFinish; // the sender of a Finished that came that early
+    QString earlyFinish;    // the sender of a Finished that came that early
+    QStringList lostOwners; // instances that left the bus before the answer came
     bool running = false;
     bool stopWanted = false; // asked to stop before the start was decided
 };
