@@ -108,6 +108,17 @@ QByteArray readReply(QTcpSocket &socket)
     }
 }
 
+// MAIL from ann, then RCPT to `recipient`, each waited for: true when both
+// were accepted.
+bool openEnvelope(QTcpSocket &socket, const char *recipient)
+{
+    socket.write("MAIL FROM:<ann@example.org>\r\n");
+    if (!readReply(socket).startsWith("250"))
+        return false;
+    socket.write(QByteArray("RCPT TO:<") + recipient + ">\r\n");
+    return readReply(socket).startsWith("250");
+}
+
 } // namespace
 
 class TestSmtpRoxy : public QObject
@@ -517,10 +528,7 @@ void TestSmtpRoxy::commandsThatBypassTheProxyRefused()
 
     QTcpSocket client;
     connectRaw(client);
-    client.write("MAIL FROM:<ann@example.org>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
-    client.write("RCPT TO:<bob@example.net>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(openEnvelope(client, "bob@example.net"));
     client.write(command);
     QCOMPARE(readReply(client).left(4), QByteArray("502 "));
     // The dialogue goes on in plain text, with the relay.
@@ -608,10 +616,7 @@ void TestSmtpRoxy::connectionGoesOnAfterARefusedHeader()
     QCOMPARE(queries->count(), 0);
 
     // The relay forgot the refused envelope: a new one is accepted.
-    client.write("MAIL FROM:<ann@example.org>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
-    client.write("RCPT TO:<carl@example.net>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(openEnvelope(client, "carl@example.net"));
     client.write("DATA\r\n");
     QVERIFY(readReply(client).startsWith("354"));
     client.write(header() + "\r\nsecond\r\n.\r\n");
@@ -672,10 +677,7 @@ void TestSmtpRoxy::everyMessageOfAConnectionIntercepted()
     connectRaw(client);
     const QList<Decision> decisions{SendAsAlias, SendAsAlias, SendNormally};
     for (int i = 0; i < decisions.size(); ++i) {
-        client.write("MAIL FROM:<ann@example.org>\r\n");
-        QVERIFY(readReply(client).startsWith("250"));
-        client.write("RCPT TO:<bob@example.net>\r\n");
-        QVERIFY(readReply(client).startsWith("250"));
+        QVERIFY(openEnvelope(client, "bob@example.net"));
         client.write(i == 0 ? "data\r\n" : "DATA\r\n"); // any case is intercepted
         QCOMPARE(readReply(client), QByteArray("354 Enter mail, end with \".\" on a line by "
                                                "itself\r\n"));
@@ -702,10 +704,7 @@ void TestSmtpRoxy::mailProgramHeldBackWhileDeciding()
 {
     QTcpSocket client;
     connectRaw(client);
-    client.write("MAIL FROM:<ann@example.org>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
-    client.write("RCPT TO:<bob@example.net>\r\n");
-    QVERIFY(readReply(client).startsWith("250"));
+    QVERIFY(openEnvelope(client, "bob@example.net"));
     client.write("DATA\r\n");
     QVERIFY(readReply(client).startsWith("354"));
     const QByteArray line = QByteArray(76, 'x') + "\r\n";
