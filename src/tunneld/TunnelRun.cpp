@@ -28,7 +28,7 @@ TunnelRun::~TunnelRun()
     delete process;
 }
 
-bool TunnelRun::start(const StartRequest &request, QString *error)
+bool TunnelRun::prepare(const StartRequest &request, QString *error)
 {
     if (!PrivateRuntimeFolder::makePrivate(baseFolder, error))
         return false;
@@ -54,8 +54,12 @@ bool TunnelRun::start(const StartRequest &request, QString *error)
     launch.proxyAsksCredentials = request.proxyAsksCredentials;
     // "--cd" first: the configuration and the certificate it names are
     // read from the run's folder, and nothing relative resolves elsewhere.
-    const QStringList arguments =
-        QStringList{QStringLiteral("--cd"), folder->path()} + launch.openVpnArguments();
+    arguments = QStringList{QStringLiteral("--cd"), folder->path()} + launch.openVpnArguments();
+    return true;
+}
+
+bool TunnelRun::start(QString *error)
+{
     process->setWorkingDirectory(folder->path());
     if (!process->start(QLatin1String(Program), arguments)) {
         *error = process->errorString();

@@ -23,9 +23,12 @@ public:
     explicit TunnelRun(const QString &baseFolder, QObject *parent = nullptr);
     ~TunnelRun() override;
 
-    // Writes the files and starts OpenVPN; for a request that check()
-    // accepted. False with the reason in `error`, and nothing left behind.
-    bool start(const StartRequest &request, QString *error);
+    // Writes the files of a request that check() accepted, so that OpenVPN
+    // can start the moment the caller is authorised. False with the reason
+    // in `error`, and nothing left behind; the files go with the run.
+    bool prepare(const StartRequest &request, QString *error);
+    // Starts OpenVPN on the prepared files.
+    bool start(QString *error);
 
     // False, writing nothing, while OpenVPN has not read this much of what
     // was written before: a caller cannot fill root's memory.
@@ -42,5 +45,6 @@ signals:
 private:
     QString baseFolder;
     std::unique_ptr<QTemporaryDir> folder;
+    QStringList arguments;
     ConsoleProcess *process;
 };

@@ -69,15 +69,35 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
     pendingCaller = request.service();
     callerWatcher->setWatchedServices({pendingCaller});
     idleTimer->stop();
-    authority->check(
-        pendingCaller, QLatin1String(Api::ConnectAction),
-        [this, request, checked](PolkitAuthority::Answer answer, const QString &detail) {
-            authorized(request, checked, answer == PolkitAuthority::Answer::Authorized, detail);
-        });
+    authority->check(pendingCaller, QLatin1String(Api::ConnectAction),
+                     [this, request](PolkitAuthority::Answer answer, const QString &detail) {
+                         authorized(request, answer == PolkitAuthority::Answer::Authorized, detail);
+                     });
+    // The files are written while polkit decides; OpenVPN starts only once
+    // it said yes, and the files go with a refusal.
+    QString error;
+    run = new TunnelRun(runFolder, this);
+    if (!run->prepare(checked, &error)) {
+        pendingCaller.clear(); // the answer, when it comes, finds nobody waiting
+        failRun(request, error);
+    }
 }
 
-void TunnelService::authorized(const QDBusMessage &request, const StartRequest &checked,
-                               bool allowed, const QString &detail)
+void TunnelService::failRun(const QDBusMessage &request, const QString &error)
+{
+    discardRun();
+    replyError(request, Error::Failed, QStringLiteral("OpenVPN cannot be started: ") + error);
+}
+
+void TunnelService::discardRun()
+{
+    delete run;
+    run = nullptr;
+    callerWatcher->setWatchedServices({});
+    becomeIdleLater();
+}
+
+void TunnelService::authorized(const QDBusMessage &request, bool allowed, const QString &detail)
 {
     // The caller went away while polkit was deciding: nobody to run for.
     if (pendingCaller != request.service())
@@ -86,29 +106,26 @@ void TunnelService::authorized(const QDBusMessage &request, const StartRequest &
     if (!allowed) {
         qInfo("quillnet-tunneld: %s is not authorized (%s)", qPrintable(request.service()),
               detail.isEmpty() ? "polkit said no" : qPrintable(detail));
-        callerWatcher->setWatchedServices({});
-        becomeIdleLater();
+        discardRun();
         replyError(request, Error::NotAuthorized,
                    detail.isEmpty() ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
                                     : QStringLiteral("polkit could not be asked: ") + detail);
         return;
     }
-    startRun(request, checked);
+    startRun(request);
 }
 
-void TunnelService::startRun(const QDBusMessage &request, const StartRequest &checked)
+void TunnelService::startRun(const QDBusMessage &request)
 {
-    run = new TunnelRun(runFolder, this);
-    connect(run, &TunnelRun::output, this,
-            [this](const QByteArray &bytes) { sendToOwner("Output", {bytes}); });
+    connect(run, &TunnelRun::output, this, [this](const QByteArray &bytes) {
+        // With the echo state: a password prompt is answered without
+        // a question back.
+        sendToOwner("Output", {bytes, run->isEchoOff()});
+    });
     connect(run, &TunnelRun::finished, this, &TunnelService::runFinished);
     QString error;
-    if (!run->start(checked, &error)) {
-        delete run;
-        run = nullptr;
-        callerWatcher->setWatchedServices({});
-        becomeIdleLater();
-        replyError(request, Error::Failed, QStringLiteral("OpenVPN cannot be started: ") + error);
+    if (!run->start(&error)) {
+        failRun(request, error);
         return;
     }
     owner = request.service();
@@ -120,7 +137,7 @@ void TunnelService::startRun(const QDBusMessage &request, const StartRequest &ch
 TunnelRun *TunnelService::ownedRun()
 {
     becomeIdleLater();
-    if (!run) {
+    if (!run || !pendingCaller.isEmpty()) {
         sendErrorReply(QLatin1String(Error::NotRunning), QStringLiteral("no tunnel is running"));
         return nullptr;
     }
@@ -174,7 +191,7 @@ void TunnelService::callerGone(const QString &name)
 {
     if (name == pendingCaller) {
         pendingCaller.clear();
-        becomeIdleLater();
+        discardRun();
     }
     if (name != owner || !run)
         return;

@@ -46,9 +46,11 @@ private:
     bool busy() const;
     // Null when the sender owns the running tunnel; else the error is sent.
     TunnelRun *ownedRun();
-    void authorized(const QDBusMessage &request, const StartRequest &checked, bool allowed,
-                    const QString &detail);
-    void startRun(const QDBusMessage &request, const StartRequest &checked);
+    void authorized(const QDBusMessage &request, bool allowed, const QString &detail);
+    void startRun(const QDBusMessage &request);
+    // Answers `request` with the error, and removes the run and its files.
+    void failRun(const QDBusMessage &request, const QString &error);
+    void discardRun();
     void replyError(const QDBusMessage &request, const char *name, const QString &text);
     void sendToOwner(const char *signal, const QVariantList &arguments);
     void callerGone(const QString &name);
@@ -60,6 +62,7 @@ private:
     PolkitAuthority *authority;
     QDBusServiceWatcher *callerWatcher;
     QTimer *idleTimer;
+    // Prepared while polkit decides, running once it said yes.
     TunnelRun *run = nullptr;
     // The caller whose Start polkit is deciding; it holds the machine's
     // one tunnel meanwhile.

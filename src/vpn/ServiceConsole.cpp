@@ -15,9 +15,6 @@
 
 namespace {
 
-// The echo flag is asked for every few milliseconds while a password
-// waits; a service that does not answer this fast is taken as "not yet".
-constexpr int EchoQueryTimeoutMs = 2000;
 // Output held while the start is undecided; OpenVPN says a few lines
 // before it asks anything, and strangers may send any amount.
 constexpr qsizetype MaxEarlyMessages = 256;
@@ -91,7 +88,8 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
             });
     // Any sender: the slots keep only what the accepting instance sends.
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
-                      QStringLiteral("Output"), this, SLOT(onOutput(QByteArray, QDBusMessage)));
+                      QStringLiteral("Output"), this,
+                      SLOT(onOutput(QByteArray, bool, QDBusMessage)));
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("Finished"), this, SLOT(onFinished(int, bool, QDBusMessage)));
 }
@@ -105,6 +103,7 @@ void ServiceConsole::start(const TunnelLaunch &launch)
     earlyFinish.clear();
     lostOwners.clear();
     stopWanted = false;
+    echoOff = false;
     QByteArray configuration;
     QByteArray certificate;
     QString error;
@@ -141,9 +140,12 @@ void ServiceConsole::onStartReply(QDBusPendingCallWatcher *watcher)
         return;
     }
     runner = reply.service();
-    for (const auto &[sender, bytes] : std::as_const(earlyOutput))
-        if (sender == runner)
-            output += bytes;
+    for (const EarlyOutput &early : std::as_const(earlyOutput)) {
+        if (early.sender == runner) {
+            output += early.bytes;
+            echoOff = early.echoOff;
+        }
+    }
     earlyOutput.clear();
     if (!output.isEmpty())
         emit readyRead();
@@ -194,8 +196,23 @@ bool ServiceConsole::isEchoOff()
 {
     if (!running || runner.isEmpty())
         return false;
-    const QDBusMessage reply = bus.call(call("EchoOff"), QDBus::Block, EchoQueryTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+    // Every Output tells the state; while it says "on", the service is asked
+    // again (without waiting for it: the window must not freeze on a slow
+    // bus) so that a later look sees a change no output announced.
+    if (!echoOff && !echoAsked) {
+        echoAsked = true;
+        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call("EchoOff")), this);
+        const QString asked = runner;
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, asked](QDBusPendingCallWatcher *answer) {
+                    answer->deleteLater();
+                    echoAsked = false;
+                    const QDBusMessage reply = answer->reply();
+                    if (asked == runner && reply.type() == QDBusMessage::ReplyMessage)
+                        echoOff = reply.arguments().value(0).toBool();
+                });
+    }
+    return echoOff;
 }
 
 void ServiceConsole::stop()
@@ -221,12 +238,13 @@ bool ServiceConsole::waitForFinished(int msecs)
     return !running;
 }
 
-void ServiceConsole::onOutput(const QByteArray &bytes, const QDBusMessage &message)
+void ServiceConsole::onOutput(const QByteArray &bytes, bool echoOff, const QDBusMessage &message)
 {
     if (running && runner.isEmpty() && earlyOutput.size() < MaxEarlyMessages)
-        earlyOutput.append({message.service(), bytes});
+        earlyOutput.append({message.service(), bytes, echoOff});
     if (!running || runner.isEmpty() || message.service() != runner)
         return;
+    this->echoOff = echoOff;
     output += bytes;
     emit readyRead();
 }

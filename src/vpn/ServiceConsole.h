@@ -12,9 +12,9 @@ class QDBusServiceWatcher;
 // OpenVPN run by the privileged tunnel service on the system bus, for a
 // client without CAP_NET_ADMIN. The configuration and its certificate go
 // to the service as bytes (it trusts no path of ours); OpenVPN's console
-// comes back as Output signals meant for this connection alone, and the
-// answers go out with Write. Only the service instance that accepted the
-// start is listened to.
+// comes back as Output signals meant for this connection alone, each with
+// the terminal's echo state after it, and the answers go out with Write. Only the service instance
+// that accepted the start is listened to.
 class ServiceConsole : public TunnelConsole
 {
     Q_OBJECT
@@ -36,7 +36,7 @@ public:
     bool waitForFinished(int msecs) override;
 
 private slots:
-    void onOutput(const QByteArray &bytes, const QDBusMessage &message);
+    void onOutput(const QByteArray &bytes, bool echoOff, const QDBusMessage &message);
     void onFinished(int exitCode, bool crashed, const QDBusMessage &message);
 
 private:
@@ -53,9 +53,18 @@ private:
     QByteArray output;
     // What came before the start's answer said who the runner is: the
     // answer and the first signals may be handed over in either order.
-    QList<QPair<QString, QByteArray>> earlyOutput;
+    struct EarlyOutput
+    {
+        QString sender;
+        QByteArray bytes;
+        bool echoOff;
+    };
+    QList<EarlyOutput> earlyOutput;
     QString earlyFinish;    // the sender of a Finished that came that early
     QStringList lostOwners; // instances that left the bus before the answer came
+    // The echo state the last Output or EchoOff answer told.
+    bool echoOff = false;
+    bool echoAsked = false; // an EchoOff call is on its way
     bool running = false;
     bool stopWanted = false; // asked to stop before the start was decided
 };

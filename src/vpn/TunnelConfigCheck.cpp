@@ -1,8 +1,8 @@
 #include "vpn/TunnelConfigCheck.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -10,18 +10,43 @@ namespace {
 using Arguments = QStringList;
 using ArgumentRule = std::function<bool(const Arguments &)>;
 
-bool matches(const QString &text, const char *pattern)
+bool isAsciiAlphanumeric(QChar c)
 {
-    const QRegularExpression expression(
-        QRegularExpression::anchoredPattern(QLatin1String(pattern)));
-    return expression.match(text).hasMatch();
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
+}
+
+bool isAsciiDigits(QStringView text, qsizetype least, qsizetype most)
+{
+    if (text.size() < least || text.size() > most)
+        return false;
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; });
+}
+
+// One to `most` characters, each an ASCII letter or digit or one of `others`.
+// Plain loops rather than regular expressions: the service judges every
+// configuration in a process of its own, where each pattern would be
+// compiled anew.
+bool isMadeOf(QStringView text, QLatin1StringView others, qsizetype most)
+{
+    if (text.isEmpty() || text.size() > most)
+        return false;
+    return std::all_of(text.begin(), text.end(),
+                       [others](QChar c) { return isAsciiAlphanumeric(c) || others.contains(c); });
+}
+
+// Begins with a letter or digit; nothing that reads as an option or a path.
+bool isWord(QStringView text, QLatin1StringView others, qsizetype most)
+{
+    return isMadeOf(text, others, most) && isAsciiAlphanumeric(text.front());
 }
 
 bool isNumber(const QString &text, int low, int high)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    return ok && matches(text, "[0-9]{1,9}") && value >= low && value <= high;
+    return ok && isAsciiDigits(text, 1, 9) && value >= low && value <= high;
 }
 
 bool isPort(const QString &text)
@@ -43,13 +68,13 @@ bool isProtocol(const QString &text)
 // path.
 bool isHost(const QString &text)
 {
-    return text.size() <= 253 && matches(text, "[A-Za-z0-9][A-Za-z0-9.:-]*");
+    return isWord(text, QLatin1StringView(".:-"), 253);
 }
 
 // Cipher, digest and TLS names, and colon-separated lists of them.
 bool isAlgorithmList(const QString &text)
 {
-    return text.size() <= 512 && matches(text, "[A-Za-z0-9][A-Za-z0-9:_+-]*");
+    return isWord(text, QLatin1StringView(":_+-"), 512);
 }
 
 ArgumentRule none()
@@ -87,7 +112,10 @@ const QHash<QString, ArgumentRule> &allowList()
         {QStringLiteral("tls-client"), none()},
         {QStringLiteral("pull"), none()},
         {QStringLiteral("dev"),
-         [](const Arguments &a) { return a.size() == 1 && matches(a[0], "tun[0-9]{0,3}"); }},
+         [](const Arguments &a) {
+             return a.size() == 1 && a[0].startsWith(QLatin1String("tun")) &&
+                    isAsciiDigits(QStringView(a[0]).mid(3), 0, 3);
+         }},
         {QStringLiteral("dev-type"), oneOf({QStringLiteral("tun")})},
         {QStringLiteral("proto"),
          [](const Arguments &a) { return a.size() == 1 && isProtocol(a[0]); }},
@@ -135,7 +163,8 @@ const QHash<QString, ArgumentRule> &allowList()
         {QStringLiteral("remote-cert-tls"), oneOf({QStringLiteral("server")})},
         {QStringLiteral("verify-x509-name"),
          [](const Arguments &a) {
-             return !a.isEmpty() && a.size() <= 2 && matches(a[0], "[A-Za-z0-9=,. _@-]{1,256}") &&
+             return !a.isEmpty() && a.size() <= 2 &&
+                    isMadeOf(a[0], QLatin1StringView("=,. _@-"), 256) &&
                     (a.size() < 2 ||
                      QSet<QString>{QStringLiteral("subject"), QStringLiteral("name"),
                                    QStringLiteral("name-prefix")}
@@ -144,7 +173,9 @@ const QHash<QString, ArgumentRule> &allowList()
         {QStringLiteral("key-direction"), oneOf({QStringLiteral("0"), QStringLiteral("1")})},
         {QStringLiteral("tls-version-min"),
          [](const Arguments &a) {
-             return !a.isEmpty() && a.size() <= 2 && matches(a[0], "1\\.[0-3]") &&
+             return !a.isEmpty() && a.size() <= 2 && a[0].size() == 3 &&
+                    a[0].startsWith(QLatin1String("1.")) && a[0][2] >= QLatin1Char('0') &&
+                    a[0][2] <= QLatin1Char('3') &&
                     (a.size() < 2 || a[1] == QLatin1String("or-highest"));
          }},
         {QStringLiteral("cipher"), oneAlgorithmList()},

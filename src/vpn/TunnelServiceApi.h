@@ -10,6 +10,11 @@ inline constexpr char Service[] = "net.quillnet.Tunnel";
 inline constexpr char Path[] = "/net/quillnet/Tunnel";
 inline constexpr char Interface[] = "net.quillnet.Tunnel";
 
+// Methods: Start(ay configuration, ay certificate, s proxyHost, q proxyPort,
+// b proxyAsksCredentials), Write(ay), EchoOff() -> b, Stop(). Signals, sent
+// to the owner of the tunnel alone: Output(ay bytes, b echoOff), the echo
+// state as it was when the bytes were read; Finished(i exitCode, b crashed).
+
 // The polkit action a caller must be allowed before anything is started.
 inline constexpr char ConnectAction[] = "net.quillnet.tunnel.connect";
 
