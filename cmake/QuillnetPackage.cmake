@@ -44,8 +44,9 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The libraries come from dpkg-shlibdeps; what the program loads at run time
 # it must name itself: OpenVPN and Privoxy, which it starts, Qt's MNG
-# reader for the busy animation, and the system bus and polkit, which start
-# and authorise the tunnel service.
+# reader for the busy animation, the system bus and polkit, which start
+# and authorise the tunnel service, and nft, with which the tunnel holds
+# traffic back while it is down.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd, nftables")
 include(CPack)

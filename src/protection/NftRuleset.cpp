@@ -1,0 +1,197 @@
+#include "protection/NftRuleset.h"
+
+#include <QStringList>
+
+namespace {
+
+const QLatin1String Udp("udp");
+const QLatin1String Tcp("tcp");
+
+// The address as nft reads it, written back from its bits: nothing the
+// caller spelt (a scope name, a mapped form) reaches the text.
+std::optional<QString> nftAddress(const QHostAddress &address, QString *why)
+{
+    const auto family = address.protocol();
+    if (address.isNull() ||
+        (family != QAbstractSocket::IPv4Protocol && family != QAbstractSocket::IPv6Protocol)) {
+        *why = QStringLiteral("not an address");
+        return {};
+    }
+    // A server behind a link-local address is no server a tunnel goes to,
+    // and the scope is free text.
+    if (!address.scopeId().isEmpty()) {
+        *why = QStringLiteral("a scoped address");
+        return {};
+    }
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    // An IPv4-mapped IPv6 address travels as IPv4 and must match as such.
+    const QHostAddress plain = isIPv4 ? QHostAddress(ipv4) : QHostAddress(address.toIPv6Address());
+    if (plain == QHostAddress(QHostAddress::AnyIPv4) ||
+        plain == QHostAddress(QHostAddress::AnyIPv6) || plain.isMulticast() ||
+        plain.isBroadcast()) {
+        *why = QStringLiteral("not the address of one host");
+        return {};
+    }
+    return QLatin1String(isIPv4 ? "ip daddr " : "ip6 daddr ") + plain.toString();
+}
+
+// "ip daddr 198.51.100.7 udp dport 1194", or none with the reason.
+std::optional<QString> endpointMatch(const NftRuleset::Endpoint &endpoint, QString *why)
+{
+    const auto address = nftAddress(endpoint.address, why);
+    if (!address)
+        return {};
+    if (endpoint.port < 1 || endpoint.port > 65535) {
+        *why = QStringLiteral("port %1 out of range").arg(endpoint.port);
+        return {};
+    }
+    if (endpoint.protocol != Udp && endpoint.protocol != Tcp) {
+        *why = QStringLiteral("protocol neither udp nor tcp");
+        return {};
+    }
+    return QStringLiteral("%1 %2 dport %3").arg(*address, endpoint.protocol).arg(endpoint.port);
+}
+
+QString quoted(const QString &device)
+{
+    return QLatin1Char('"') + device + QLatin1Char('"');
+}
+
+QString chain(const char *hook, const QStringList &rules)
+{
+    return QStringLiteral("\tchain %1 {\n"
+                          "\t\ttype filter hook %1 priority filter; policy drop;\n"
+                          "\t\t%2\n"
+                          "\t}\n")
+        .arg(QLatin1String(hook), rules.join(QStringLiteral("\n\t\t")));
+}
+
+} // namespace
+
+void NftRuleset::setTunnelDevice(const QString &name)
+{
+    tunnelDevice = name;
+}
+
+void NftRuleset::addServer(const Endpoint &server)
+{
+    servers << server;
+}
+
+void NftRuleset::setProxy(const QHostAddress &address, int port)
+{
+    proxy = Endpoint{address, port, Tcp};
+}
+
+void NftRuleset::setTunnelIPv6(bool carried)
+{
+    tunnelIPv6 = carried;
+}
+
+bool NftRuleset::isDeviceName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 15 || name == QLatin1String(".") ||
+        name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        const bool allowed = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                             (c >= u'0' && c <= u'9') || c == u'_' || c == u'.' || c == u'-';
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+std::optional<QString> NftRuleset::text(QString *error) const
+{
+    QString why;
+    const auto refuse = [&](const char *what) -> std::optional<QString> {
+        if (error)
+            *error = QLatin1String(what) + QStringLiteral(": ") + why;
+        return {};
+    };
+    if (!tunnelDevice.isEmpty() && !isDeviceName(tunnelDevice)) {
+        why = QStringLiteral("not an interface name");
+        return refuse("tunnel device");
+    }
+    if (servers.size() > MaxServers) {
+        why = QStringLiteral("more than %1").arg(MaxServers);
+        return refuse("servers");
+    }
+    QStringList ways;
+    for (const Endpoint &server : servers) {
+        const auto match = endpointMatch(server, &why);
+        if (!match)
+            return refuse("server");
+        ways << *match + QStringLiteral(" accept");
+    }
+    if (proxy) {
+        const auto match = endpointMatch(*proxy, &why);
+        if (!match)
+            return refuse("proxy");
+        ways << *match + QStringLiteral(" accept");
+    }
+    ways.removeDuplicates();
+
+    const QString families = tunnelIPv6 ? QString() : QStringLiteral(" meta nfproto ipv4");
+    QStringList out{QStringLiteral("oifname \"lo\" accept")};
+    // Replies from the servers and the proxy come back as established
+    // connections, and so do the ICMP errors that keep their path MTU right.
+    QStringList in{QStringLiteral("iifname \"lo\" accept"),
+                   QStringLiteral("ct state established,related accept")};
+    if (!tunnelDevice.isEmpty()) {
+        out << QStringLiteral("oifname %1%2 accept").arg(quoted(tunnelDevice), families);
+        in << QStringLiteral("iifname %1%2 accept").arg(quoted(tunnelDevice), families);
+    }
+    out << ways;
+    // The uplink itself must keep working while everything else waits: its
+    // lease, its router, its neighbours. Neighbour discovery is link-local
+    // only (hop limit 255 cannot have crossed a router), and switches that
+    // snoop multicast forward neighbour solicitations only to listeners
+    // that reported themselves.
+    out << QStringLiteral("meta nfproto ipv4 udp sport 68 udp dport 67 accept")
+        << QStringLiteral("meta nfproto ipv6 udp sport 546 udp dport 547 accept")
+        << QStringLiteral("ip6 hoplimit 255 icmpv6 type { nd-router-solicit, "
+                          "nd-neighbor-solicit, nd-neighbor-advert } accept")
+        << QStringLiteral("ip6 hoplimit 1 icmpv6 type mld2-listener-report accept")
+        << QStringLiteral("counter name %1 drop").arg(QLatin1String(DroppedOut));
+    in << QStringLiteral("meta nfproto ipv4 udp sport 67 udp dport 68 accept")
+       << QStringLiteral("meta nfproto ipv6 udp sport 547 udp dport 546 accept")
+       << QStringLiteral("ip6 hoplimit 255 icmpv6 type { nd-router-advert, "
+                         "nd-neighbor-solicit, nd-neighbor-advert } accept")
+       << QStringLiteral("counter name %1 drop").arg(QLatin1String(DroppedIn));
+
+    return removal() +
+           QStringLiteral("table inet %1 {\n\tcounter %2 {\n\t}\n\tcounter %3 {\n\t}\n")
+               .arg(QLatin1String(Table), QLatin1String(DroppedOut), QLatin1String(DroppedIn)) +
+           chain("output", out) + chain("input", in) + QStringLiteral("}\n");
+}
+
+QString NftRuleset::describe() const
+{
+    QStringList parts{
+        QStringLiteral("blocking all traffic but loopback, DHCP and neighbour discovery")};
+    if (tunnelDevice.isEmpty())
+        parts << QStringLiteral("no tunnel device yet");
+    else if (isDeviceName(tunnelDevice))
+        parts << QStringLiteral("%1 through %2")
+                     .arg(tunnelIPv6 ? QStringLiteral("IPv4 and IPv6") : QStringLiteral("IPv4"),
+                          tunnelDevice);
+    QString why;
+    QStringList ways;
+    for (const Endpoint &server : servers)
+        ways << endpointMatch(server, &why).value_or(QStringLiteral("(refused)"));
+    if (proxy)
+        ways << QStringLiteral("proxy ") +
+                    endpointMatch(*proxy, &why).value_or(QStringLiteral("(refused)"));
+    parts << QStringLiteral("open: ") + ways.join(QStringLiteral(", "));
+    return parts.join(QStringLiteral("; "));
+}
+
+QString NftRuleset::removal()
+{
+    // nft 1.0.6 has no "delete if it exists": declaring the table first makes
+    // the deletion always find one, and both happen in one transaction.
+    return QStringLiteral("table inet %1 {}\ndelete table inet %1\n").arg(QLatin1String(Table));
+}
