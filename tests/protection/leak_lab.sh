@@ -69,7 +69,7 @@ isp_ns_of() { echo "quillnet-isp-$1"; }
 net_ns_of() { echo "quillnet-net-$1"; }
 
 running() {
-    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status"
+    [ -r "/proc/$1/status" ] && ! grep -qs '^State:[[:space:]]*Z' "/proc/$1/status"
 }
 
 any_running() {
