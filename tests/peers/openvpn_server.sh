@@ -31,11 +31,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-
-die() {
-    echo "openvpn_server.sh: $*" >&2
-    exit 1
-}
+# shellcheck source=SCRIPTDIR/script_support.sh
+source "$here/script_support.sh"
 
 netns_of() { echo "quillnet-vpn-$1"; }
 host_link_of() { echo "qnvpn$1"; }
@@ -69,30 +66,6 @@ claim_net() {
     fi
     echo "$n" >"$workdir/net"
     net_number=$n
-}
-
-running() {
-    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status"
-}
-
-any_running() {
-    local pid
-    for pid; do
-        running "$pid" && return 0
-    done
-    return 1
-}
-
-# Ends the given processes: politely, then for sure.
-end_processes() {
-    local i
-    [ $# -gt 0 ] || return 0
-    kill -TERM "$@" 2>/dev/null || true
-    for ((i = 0; i < 50; i++)); do
-        any_running "$@" || return 0
-        sleep 0.1
-    done
-    kill -KILL "$@" 2>/dev/null || true
 }
 
 # The server's pid if it still runs, also when its namespace is gone.

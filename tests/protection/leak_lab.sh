@@ -51,6 +51,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 peers=$here/../peers
+# shellcheck source=SCRIPTDIR/../peers/script_support.sh
+source "$peers/script_support.sh"
 python=python3
 [ -x /usr/bin/python3 ] && python=/usr/bin/python3
 
@@ -59,42 +61,9 @@ readonly ISP_ANSWER=198.51.100.1 TUNNEL_ANSWER=198.51.100.2
 readonly USER_V4=10.98.0.2 USER_V6=fd5a:98::2 ISP_V4=10.98.0.1 ISP_V6=fd5a:98::1
 readonly INTERNET_V4=10.97.0.2 INTERNET_V6=fd5a:97::2
 
-die() {
-    echo "leak_lab.sh: $*" >&2
-    exit 1
-}
-
 user_ns_of() { echo "quillnet-user-$1"; }
 isp_ns_of() { echo "quillnet-isp-$1"; }
 net_ns_of() { echo "quillnet-net-$1"; }
-
-running() {
-    [ -r "/proc/$1/status" ] && ! grep -qs '^State:[[:space:]]*Z' "/proc/$1/status"
-}
-
-any_running() {
-    local pid
-    for pid; do
-        running "$pid" && return 0
-    done
-    return 1
-}
-
-# Ends the given processes: politely, then for sure.
-end_processes() {
-    local i
-    [ $# -gt 0 ] || return 0
-    kill -TERM "$@" 2>/dev/null || true
-    for ((i = 0; i < 30; i++)); do
-        any_running "$@" || return 0
-        sleep 0.1
-    done
-    kill -KILL "$@" 2>/dev/null || true
-    for ((i = 0; i < 20; i++)); do
-        any_running "$@" || return 0
-        sleep 0.1
-    done
-}
 
 # Claims a lab number: creating the ISP's namespace is the claim.
 claim_lab() {
