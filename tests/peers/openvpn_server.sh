@@ -4,6 +4,8 @@
 #
 #   openvpn_server.sh start <workdir> [--users NAME:PW[,NAME:PW...]] [--net N]
 #                                     [--port PORT] [--location TEXT]
+#                                     [--uplink-netns NS] [--redirect-gateway]
+#                                     [--push-dns]
 #   openvpn_server.sh stop <workdir> [--net N]
 #
 # Each running server owns one number N: the namespace
@@ -17,14 +19,20 @@
 # server listens; "stop" ends everything start created and leaves <workdir>
 # to the caller. Stop is safe to repeat and cleans up after a failed start;
 # given --net N it also cleans up when <workdir> is gone already.
+#
+# A server that stands on a network of its own rather than next to the
+# tests: --uplink-netns NS puts the veth's other end (with 10.99.N.1) into
+# the existing namespace NS instead of the root namespace, and the server
+# routes everything through it. --redirect-gateway pushes "redirect-gateway
+# def1" and forwards and masquerades the clients' traffic out of the server's
+# veth, so that a host behind NS sees it come from 10.99.N.2. --push-dns
+# pushes the server's own tunnel address (TUNNEL_ADDRESS) as the DNS server;
+# whatever answers there is the caller's.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-
-die() {
-    echo "openvpn_server.sh: $*" >&2
-    exit 1
-}
+# shellcheck source=SCRIPTDIR/script_support.sh
+source "$here/script_support.sh"
 
 netns_of() { echo "quillnet-vpn-$1"; }
 host_link_of() { echo "qnvpn$1"; }
@@ -58,30 +66,6 @@ claim_net() {
     fi
     echo "$n" >"$workdir/net"
     net_number=$n
-}
-
-running() {
-    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status"
-}
-
-any_running() {
-    local pid
-    for pid; do
-        running "$pid" && return 0
-    done
-    return 1
-}
-
-# Ends the given processes: politely, then for sure.
-end_processes() {
-    local i
-    [ $# -gt 0 ] || return 0
-    kill -TERM "$@" 2>/dev/null || true
-    for ((i = 0; i < 50; i++)); do
-        any_running "$@" || return 0
-        sleep 0.1
-    done
-    kill -KILL "$@" 2>/dev/null || true
 }
 
 # The server's pid if it still runs, also when its namespace is gone.
@@ -127,17 +111,22 @@ start_server() {
     local workdir=$1
     shift
     local users=alice:secret1 wanted='' port=1194 location='Test Lab'
+    local uplink_ns='' redirect='' push_dns=''
     while [ $# -gt 0 ]; do
         case $1 in
         --users) users=${2:?}; shift 2 ;;
         --net) wanted=${2:?}; shift 2 ;;
         --port) port=${2:?}; shift 2 ;;
         --location) location=${2:?}; shift 2 ;;
+        --uplink-netns) uplink_ns=${2:?}; shift 2 ;;
+        --redirect-gateway) redirect=1; shift ;;
+        --push-dns) push_dns=1; shift ;;
         *) die "unknown option $1" ;;
         esac
     done
     [ -z "$wanted" ] || [[ $wanted =~ ^[0-9]+$ && $wanted -ge 1 && $wanted -le 127 ]] ||
         die "--net wants 1..127"
+    [ -z "$uplink_ns" ] || [ -e "/run/netns/$uplink_ns" ] || die "no network namespace $uplink_ns"
 
     mkdir -p "$workdir"
     workdir=$(cd "$workdir" && pwd)
@@ -152,16 +141,23 @@ start_server() {
     link=$(host_link_of "$n")
     net=10.99.$n
 
+    local host_ip=(ip)
+    [ -n "$uplink_ns" ] && host_ip=(ip -n "$uplink_ns")
     ip link add "$link" type veth peer name veth0 netns "$ns"
-    ip addr add "$net.1/24" dev "$link"
-    ip link set "$link" up
+    [ -n "$uplink_ns" ] && ip link set "$link" netns "$uplink_ns"
+    "${host_ip[@]}" addr add "$net.1/24" dev "$link"
+    "${host_ip[@]}" link set "$link" up
     ip -n "$ns" addr add "$net.2/24" dev veth0
     ip -n "$ns" link set veth0 up
     ip -n "$ns" link set lo up
+    [ -n "$uplink_ns" ] && ip -n "$ns" route add default via "$net.1"
+    [ -n "$redirect" ] && forward_clients "$ns" "$(tunnel_net_of "$n").0/26"
 
     "$here/openvpn_pki.sh" "$workdir"
     tr ',' '\n' <<<"$users" >"$workdir/users.txt"
     write_server_config "$workdir" "$net" "$(tunnel_net_of "$n")" "$port"
+    [ -n "$redirect" ] && echo 'push "redirect-gateway def1"' >>"$workdir/server.conf"
+    [ -n "$push_dns" ] && echo "push \"dhcp-option DNS $(tunnel_net_of "$n").1\"" >>"$workdir/server.conf"
     "$here/openvpn_client_config.sh" "$workdir" "$net.2" "$port" "${users%%:*}" "$location"
 
     ip netns exec "$ns" openvpn --config "$workdir/server.conf" ||
@@ -177,6 +173,7 @@ SERVER_ADDRESS=$net.2
 SERVER_PORT=$port
 REFUSED_PORT=$((port + 1))
 TUNNEL_NETWORK=$(tunnel_net_of "$n").0/26
+TUNNEL_ADDRESS=$(tunnel_net_of "$n").1
 CA_FILE=$workdir/ca.crt
 CLIENT_CONFIG=$workdir/client.ovpn
 CONFIG_BODY=$workdir/config-body.txt
@@ -185,6 +182,21 @@ SERVER_PID=$(cat "$workdir/server.pid")
 EOF
     cat "$workdir/server.env"
     trap - EXIT INT TERM HUP
+}
+
+# The clients' traffic leaves through veth0 as the server's own; the table
+# goes with the namespace.
+forward_clients() {
+    local ns=$1 clients=$2
+    ip netns exec "$ns" sysctl -qw net.ipv4.ip_forward=1
+    ip netns exec "$ns" nft -f - <<EOF
+table ip quillnet_test_vpn {
+    chain postrouting {
+        type nat hook postrouting priority srcnat; policy accept;
+        oifname "veth0" ip saddr $clients masquerade
+    }
+}
+EOF
 }
 
 write_server_config() {

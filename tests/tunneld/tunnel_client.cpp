@@ -1,10 +1,14 @@
 // The client's tunnel through the tunnel service, as a program of its own
 // so that the tests can run it as an ordinary user: VPNConnection on a
 // ServiceConsole, started on "quillnet.ovpn" in the working directory.
-//   tunnel_client <user> <password>
+// With --direct it runs OpenVPN itself (LocalConsole), as the client does
+// in direct mode; that needs CAP_NET_ADMIN.
+//   tunnel_client [--direct] <user> <password>
 // Prints "status <state> <text>", "error <text>" and "adapter <device>"
 // lines (line breaks in texts as "|"); "stop" on standard input stops the
-// tunnel, and the program exits once it is down again.
+// tunnel, and the program exits once it is down again (at once when it is
+// down already).
+#include "vpn/LocalConsole.h"
 #include "vpn/ServiceConsole.h"
 #include "vpn/TunnelFiles.h"
 #include "vpn/VPNConnection.h"
@@ -28,9 +32,13 @@ void say(const QString &line)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3)
+    QStringList arguments = app.arguments().mid(1);
+    const bool direct = arguments.value(0) == QLatin1String("--direct");
+    if (direct)
+        arguments.removeFirst();
+    if (arguments.size() != 2)
         return 2;
-    VPNConnection vpn(new ServiceConsole);
+    VPNConnection vpn(direct ? static_cast<TunnelConsole *>(new LocalConsole) : new ServiceConsole);
     bool stopping = false;
     QObject::connect(&vpn, &VPNConnection::statusChanged, &app,
                      [&](CnnStatus status, const QString &text) {
@@ -50,11 +58,15 @@ int main(int argc, char *argv[])
             input.setEnabled(false);
         if (size <= 0 || QByteArray(buffer, int(size)).startsWith("stop")) {
             stopping = true;
-            vpn.stop(false);
+            // A tunnel that died by itself reports no further change.
+            if (vpn.getStatus() == Disconnected)
+                app.quit();
+            else
+                vpn.stop(false);
         }
     });
     vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
-    vpn.setCredentials(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    vpn.setCredentials(arguments.at(0), arguments.at(1));
     vpn.start();
     return app.exec();
 }

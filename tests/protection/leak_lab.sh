@@ -1,0 +1,355 @@
+#!/bin/bash
+# The leak lab: a user's machine on an ISP's network, an internet host
+# behind the ISP and a real OpenVPN server reached through it, all in
+# network namespaces of their own, to see what leaves the machine while its
+# tunnel is up, after the tunnel broke and after the user logged out. Needs
+# root.
+#
+#   leak_lab.sh start <workdir>      prints KEY=VALUE lines (also <workdir>/lab.env)
+#   leak_lab.sh stop <workdir>       ends everything start made; safe to repeat
+#   leak_lab.sh run <workdir> [--] COMMAND...
+#                                    COMMAND on the user's machine
+#   leak_lab.sh mark <workdir>       zero for the counts of "report"
+#   leak_lab.sh report <workdir>     what the ISP saw since the mark:
+#       isp_queries=N      questions the ISP's resolver got
+#       tunnel_queries=N   questions the VPN server's resolver got
+#       leaked=N           packets from the machine to anything on the ISP's
+#                          side but the VPN server's port (neighbour discovery
+#                          and multicast housekeeping not counted)
+#       to_vpn=N           packets from the machine to the VPN server's port
+#   leak_lab.sh fetch <workdir> 4|6  asks the internet host over IPv4 or IPv6
+#                                    who is asking: prints "direct", "tunnel",
+#                                    "none" (no answer within 3 s) or
+#                                    "other ADDRESS"
+#   leak_lab.sh resolve <workdir>    looks PROBE_NAME up the way programs do
+#                                    (libc, /etc/resolv.conf): prints "isp",
+#                                    "tunnel", "none" or "other ADDRESS"
+#
+# The network (the addresses are the lab's own: they live only inside its
+# namespaces, so parallel labs do not collide):
+#
+#   user machine (quillnet-user-N)  uplink 10.98.0.2/24 fd5a:98::2/64
+#       |
+#   ISP (quillnet-isp-N)            user0 10.98.0.1 fd5a:98::1 (its resolver),
+#       |          |                net0 10.97.0.1 fd5a:97::1, forwarding
+#       |       VPN server (openvpn_server.sh, quillnet-vpn-M): 10.99.M.2,
+#       |          pushes redirect-gateway def1 and its resolver on
+#       |          TUNNEL_ADDRESS, masquerades its clients
+#   internet host (quillnet-net-N)  eth0 10.97.0.2 fd5a:97::2, HTTP on 80
+#
+# The user's machine also has a mount namespace of its own (kept in
+# <workdir>/ns/mnt) in which /etc is an overlay, so that /etc/resolv.conf
+# (a plain file naming the ISP's resolver) can be replaced by rename as on a
+# real machine without touching this one's; /run is an empty tmpfs and /sys
+# shows the machine's own network devices. "run" enters both namespaces;
+# the tunnel service can be started there by a bus through an Exec line
+# that begins with "leak_lab.sh run <workdir> --".
+#
+# The ISP counts in its own namespace (table inet quillnet_lab), so no
+# firewall on the user's machine can change what it sees.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+peers=$here/../peers
+# shellcheck source=SCRIPTDIR/../peers/script_support.sh
+source "$peers/script_support.sh"
+python=python3
+[ -x /usr/bin/python3 ] && python=/usr/bin/python3
+
+readonly PROBE_NAME=probe.quillnet-lab.test
+readonly ISP_ANSWER=198.51.100.1 TUNNEL_ANSWER=198.51.100.2
+readonly USER_V4=10.98.0.2 USER_V6=fd5a:98::2 ISP_V4=10.98.0.1 ISP_V6=fd5a:98::1
+readonly INTERNET_V4=10.97.0.2 INTERNET_V6=fd5a:97::2
+
+user_ns_of() { echo "quillnet-user-$1"; }
+isp_ns_of() { echo "quillnet-isp-$1"; }
+net_ns_of() { echo "quillnet-net-$1"; }
+
+# Claims a lab number: creating the ISP's namespace is the claim.
+claim_lab() {
+    local workdir=$1 first n i
+    first=$(($$ % 127))
+    for ((i = 0; i < 127; i++)); do
+        n=$(((first + i) % 127 + 1))
+        if ip netns add "$(isp_ns_of "$n")" 2>/dev/null; then
+            echo "$n" >"$workdir/lab-net"
+            lab=$n
+            return 0
+        fi
+    done
+    die "all 127 labs are in use"
+}
+
+lab_value() { # lab_value <workdir> <key>
+    sed -n "s/^$2=//p" "$1/lab.env"
+}
+
+# Every namespace of the lab that still exists.
+lab_namespaces() {
+    local n=$1 ns
+    for ns in "$(user_ns_of "$n")" "$(net_ns_of "$n")" "$(isp_ns_of "$n")"; do
+        [ -e "/run/netns/$ns" ] && echo "$ns"
+    done
+    true
+}
+
+stop_lab() {
+    local workdir=$1 n ns pids=()
+    n=$(cat "$workdir/lab-net" 2>/dev/null) || n=''
+    if [ -n "$n" ]; then
+        for ns in $(lab_namespaces "$n"); do
+            read -r -a found <<<"$(ip netns pids "$ns" | tr '\n' ' ')"
+            pids+=("${found[@]}")
+        done
+        end_processes "${pids[@]}"
+    fi
+    [ -d "$workdir/vpn" ] && "$peers/openvpn_server.sh" stop "$workdir/vpn" >/dev/null
+    if mountpoint -q "$workdir/ns/mnt" 2>/dev/null; then umount "$workdir/ns/mnt"; fi
+    if mountpoint -q "$workdir/ns" 2>/dev/null; then umount "$workdir/ns"; fi
+    if [ -n "$n" ]; then
+        for ns in $(lab_namespaces "$n"); do
+            ip netns del "$ns"
+        done
+    fi
+    rm -rf "${workdir:?}/lab-net" "${workdir:?}/lab.env" "${workdir:?}/ns" "${workdir:?}/etc"
+}
+
+# Starts a peer program in a namespace and waits for its READY line.
+start_peer() { # start_peer <namespace> <name> <program> <arguments...>
+    local ns=$1 name=$2 i pid
+    shift 2
+    : >"$workdir/$name.out"
+    ip netns exec "$ns" setsid "$python" "$@" >"$workdir/$name.out" 2>"$workdir/$name.log" &
+    pid=$!
+    for ((i = 0; i < 100; i++)); do
+        grep -q '^READY' "$workdir/$name.out" && return 0
+        running "$pid" || break
+        sleep 0.05
+    done
+    die "$name did not start: $(tail -n 5 "$workdir/$name.log")"
+}
+
+link_pair() { # link_pair <ns a> <name a> <ns b> <name b>
+    ip link add "$2" netns "$1" type veth peer name "$4" netns "$3"
+    ip -n "$1" link set "$2" up
+    ip -n "$3" link set "$4" up
+}
+
+# IPv6 addresses without duplicate detection: the lab's network is its
+# own, and waiting for it would only slow every start.
+address() { # address <ns> <device> <IPv4 address/prefix> <IPv6 address/prefix>
+    ip -n "$1" addr add "$3" dev "$2"
+    ip -n "$1" addr add "$4" dev "$2" nodad
+}
+
+make_network() {
+    local ns
+    for ns in "$user_ns" "$net_ns"; do
+        ip netns add "$ns"
+    done
+    for ns in "$user_ns" "$isp_ns" "$net_ns"; do
+        ip -n "$ns" link set lo up
+        ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0
+    done
+    ip netns exec "$isp_ns" sysctl -qw net.ipv4.ip_forward=1 net.ipv6.conf.all.forwarding=1
+
+    link_pair "$user_ns" uplink "$isp_ns" user0
+    address "$user_ns" uplink "$USER_V4/24" "$USER_V6/64"
+    address "$isp_ns" user0 "$ISP_V4/24" "$ISP_V6/64"
+    ip -n "$user_ns" route add default via "$ISP_V4"
+    ip -n "$user_ns" -6 route add default via "$ISP_V6"
+
+    link_pair "$net_ns" eth0 "$isp_ns" net0
+    address "$net_ns" eth0 "$INTERNET_V4/24" "$INTERNET_V6/64"
+    address "$isp_ns" net0 10.97.0.1/24 fd5a:97::1/64
+    ip -n "$net_ns" route add default via 10.97.0.1
+    ip -n "$net_ns" -6 route add default via fd5a:97::1
+}
+
+start_vpn_server() {
+    "$peers/openvpn_server.sh" start "$workdir/vpn" --uplink-netns "$isp_ns" \
+        --redirect-gateway --push-dns >"$workdir/vpn.out" 2>&1 ||
+        die "the VPN server did not start: $(tail -n 5 "$workdir/vpn.out")"
+    vpn_value() { sed -n "s/^$1=//p" "$workdir/vpn/server.env"; }
+    vpn_ns=$(vpn_value NETNS)
+    vpn_address=$(vpn_value SERVER_ADDRESS)
+    vpn_port=$(vpn_value SERVER_PORT)
+    tunnel_address=$(vpn_value TUNNEL_ADDRESS)
+}
+
+# What the ISP sees coming from the machine, counted before anything else
+# in its namespace looks at it.
+start_isp_counters() {
+    ip netns exec "$isp_ns" nft -f - <<EOF
+table inet quillnet_lab {
+    counter link {}
+    counter to_vpn {}
+    counter leaked {}
+    chain from_user {
+        type filter hook prerouting priority raw; policy accept;
+        iifname != "user0" accept
+        icmpv6 type { nd-router-solicit, nd-neighbor-solicit, nd-neighbor-advert, mld-listener-report, mld2-listener-report } counter name link accept
+        ip6 daddr ff00::/8 counter name link accept
+        ip daddr $vpn_address tcp dport $vpn_port counter name to_vpn accept
+        counter name leaked accept
+    }
+}
+EOF
+}
+
+# The machine's mount namespace: /etc an overlay on this machine's, with a
+# resolv.conf of the lab's.
+make_machine() {
+    mkdir -p "$workdir/ns" "$workdir/etc/upper" "$workdir/etc/work"
+    mount --bind "$workdir/ns" "$workdir/ns"
+    mount --make-private "$workdir/ns"
+    touch "$workdir/ns/mnt"
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    nsenter --net="/run/netns/$user_ns" unshare --mount="$workdir/ns/mnt" --propagation private \
+        /bin/sh -euc '
+        mount -t overlay quillnet-lab-etc -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
+        mount -t tmpfs -o mode=0755 quillnet-lab-run /run
+        mount -t sysfs quillnet-lab-sys /sys
+        rm -f /etc/resolv.conf
+        printf "nameserver %s\nnameserver %s\noptions timeout:1 attempts:1\n" "$2" "$3" >/etc/resolv.conf
+        # Names only from files and DNS: no resolver of this machine answers.
+        sed -i "s/^hosts:.*/hosts: files dns/" /etc/nsswitch.conf
+        ' sh "$workdir/etc" "$ISP_V4" "$ISP_V6"
+}
+
+start_lab() {
+    workdir=$1
+    mkdir -p "$workdir"
+    workdir=$(cd "$workdir" && pwd)
+    [ ! -e "$workdir/lab-net" ] || die "$workdir already has a lab; stop it first"
+    trap 'stop_lab "$workdir"' EXIT
+    trap 'exit 1' INT TERM HUP
+
+    local lab
+    claim_lab "$workdir"
+    user_ns=$(user_ns_of "$lab") isp_ns=$(isp_ns_of "$lab") net_ns=$(net_ns_of "$lab")
+    make_network
+    start_vpn_server
+    start_isp_counters
+    make_machine
+    : >"$workdir/isp-queries.log"
+    : >"$workdir/tunnel-queries.log"
+    start_peer "$isp_ns" isp-resolver "$here/lab_resolver.py" --listen "$ISP_V4" --listen "$ISP_V6" \
+        --name "$PROBE_NAME" --a "$ISP_ANSWER" --aaaa 2001:db8:1::1 --log "$workdir/isp-queries.log"
+    start_peer "$vpn_ns" tunnel-resolver "$here/lab_resolver.py" --listen "$tunnel_address" \
+        --name "$PROBE_NAME" --a "$TUNNEL_ANSWER" --aaaa 2001:db8:2::1 --log "$workdir/tunnel-queries.log"
+    start_peer "$net_ns" internet "$here/lab_echo_http.py"
+
+    cat >"$workdir/lab.env" <<EOF
+LAB=$lab
+USER_NETNS=$user_ns
+ISP_NETNS=$isp_ns
+INTERNET_NETNS=$net_ns
+VPN_NETNS=$vpn_ns
+MOUNT_NS=$workdir/ns/mnt
+USER_ADDRESS=$USER_V4
+USER_ADDRESS6=$USER_V6
+ISP_RESOLVER=$ISP_V4
+INTERNET_ADDRESS=$INTERNET_V4
+INTERNET_ADDRESS6=$INTERNET_V6
+VPN_ADDRESS=$vpn_address
+VPN_PORT=$vpn_port
+TUNNEL_RESOLVER=$tunnel_address
+PROBE_NAME=$PROBE_NAME
+CLIENT_CONFIG=$(sed -n 's/^CLIENT_CONFIG=//p' "$workdir/vpn/server.env")
+CA_FILE=$(sed -n 's/^CA_FILE=//p' "$workdir/vpn/server.env")
+VPN_USER=alice
+VPN_PASSWORD=secret1
+EOF
+    mark "$workdir"
+    cat "$workdir/lab.env"
+    trap - EXIT INT TERM HUP
+}
+
+need_lab() {
+    [ -f "$1/lab.env" ] || die "no lab runs in $1"
+}
+
+run_on_machine() { # run_on_machine <workdir> COMMAND...
+    local workdir=$1
+    shift
+    need_lab "$workdir"
+    # Entering a mount namespace moves to its root: stay where the caller is.
+    exec nsenter --net="/run/netns/$(lab_value "$workdir" USER_NETNS)" \
+        --mount="$workdir/ns/mnt" --wd="$PWD" -- "$@"
+}
+
+counter_packets() { # counter_packets <workdir> <counter name>
+    ip netns exec "$(lab_value "$1" ISP_NETNS)" nft list counter inet quillnet_lab "$2" |
+        sed -n 's/.*packets \([0-9]*\).*/\1/p'
+}
+
+mark() {
+    local workdir=$1
+    ip netns exec "$(lab_value "$workdir" ISP_NETNS)" nft reset counters table inet quillnet_lab >/dev/null
+    {
+        echo "isp_queries=$(wc -l <"$workdir/isp-queries.log")"
+        echo "tunnel_queries=$(wc -l <"$workdir/tunnel-queries.log")"
+    } >"$workdir/mark"
+}
+
+report() {
+    local workdir=$1 key
+    for key in isp tunnel; do
+        echo "${key}_queries=$(($(wc -l <"$workdir/$key-queries.log") - \
+            $(sed -n "s/^${key}_queries=//p" "$workdir/mark")))"
+    done
+    for key in leaked to_vpn; do
+        echo "$key=$(counter_packets "$workdir" "$key")"
+    done
+}
+
+# Which way an answer came: by the address it names.
+path_of() { # path_of <workdir> <address>
+    case $2 in
+    '') echo none ;;
+    "$USER_V4" | "$USER_V6") echo direct ;;
+    "$(lab_value "$1" VPN_ADDRESS)") echo tunnel ;;
+    "$ISP_ANSWER") echo isp ;;
+    "$TUNNEL_ANSWER") echo tunnel ;;
+    *) echo "other $2" ;;
+    esac
+}
+
+fetch() { # fetch <workdir> 4|6
+    local workdir=$1 url seen
+    case ${2:-} in
+    4) url="http://$INTERNET_V4/" ;;
+    6) url="http://[$INTERNET_V6]/" ;;
+    *) die "fetch wants 4 or 6" ;;
+    esac
+    seen=$("$0" run "$workdir" curl -gsS --noproxy '*' --max-time 3 "$url" 2>/dev/null) || seen=''
+    path_of "$workdir" "$seen"
+}
+
+resolve() {
+    local workdir=$1 seen
+    seen=$("$0" run "$workdir" timeout 8 getent ahostsv4 "$PROBE_NAME" 2>/dev/null |
+        awk 'NR == 1 { print $1 }') || seen=''
+    path_of "$workdir" "$seen"
+}
+
+command=${1:-}
+[ $# -ge 2 ] || die "usage: leak_lab.sh start|stop|run|mark|report|fetch|resolve <workdir> ..."
+workdir=$2
+[ -d "$workdir" ] && workdir=$(cd "$workdir" && pwd)
+case $command in
+start) start_lab "$workdir" ;;
+stop) stop_lab "$workdir" ;;
+run)
+    shift 2
+    [ "${1:-}" = -- ] && shift
+    [ $# -gt 0 ] || die "run wants a command"
+    run_on_machine "$workdir" "$@"
+    ;;
+mark) need_lab "$workdir" && mark "$workdir" ;;
+report) need_lab "$workdir" && report "$workdir" ;;
+fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" ;;
+resolve) need_lab "$workdir" && resolve "$workdir" ;;
+*) die "unknown command $command" ;;
+esac
