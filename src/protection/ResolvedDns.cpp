@@ -159,6 +159,12 @@ void ResolvedDns::probe(const QDBusConnection &bus, QObject *context,
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     question << QLatin1String(Service);
+    // Qt never finishes a call on a connection that is not up.
+    if (!bus.isConnected()) {
+        QMetaObject::invokeMethod(
+            context, [answer] { answer(false); }, Qt::QueuedConnection);
+        return;
+    }
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(question, CallTimeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                      [answer](QDBusPendingCallWatcher *reply) {
@@ -172,6 +178,11 @@ void ResolvedDns::sendNext(quint64 run)
 {
     if (pending.isEmpty()) {
         finishLater(true, doneDetail);
+        return;
+    }
+    if (!bus.isConnected()) {
+        pending.clear();
+        finishLater(false, QStringLiteral("systemd-resolved: the system bus is not connected"));
         return;
     }
     auto *watcher =
