@@ -1,6 +1,7 @@
 #include "SystemBusPeer.h"
 
 #include "ChildProcess.h"
+#include "ResolvedStandIn.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -42,6 +43,8 @@ const char ConfigTemplate[] =
     <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
     <allow own="org.freedesktop.PolicyKit1"/>
     <allow send_destination="org.freedesktop.PolicyKit1"/>
+    <allow own="org.freedesktop.resolve1"/>
+    <allow send_destination="org.freedesktop.resolve1"/>
   </policy>
   <includedir>%1/system.d</includedir>
 </busconfig>
@@ -96,6 +99,7 @@ SystemBusPeer::~SystemBusPeer()
     authorityThread.quit();
     authorityThread.wait();
     delete authority;
+    delete resolved;
     stopChildProcess(bus);
 }
 
@@ -194,4 +198,25 @@ void SystemBusPeer::clearQuestions()
 {
     QMutexLocker locked(&authority->lock);
     authority->asked.clear();
+}
+
+bool SystemBusPeer::standInForResolved(const QString &recordFile)
+{
+    QDBusConnection connection = QDBusConnection(QLatin1String(Connection));
+    if (resolved || !connection.registerService(QStringLiteral("org.freedesktop.resolve1")))
+        return false;
+    resolved = new ResolvedStandIn(recordFile);
+    resolved->moveToThread(&authorityThread);
+    return connection.registerVirtualObject(QLatin1String(ResolvedStandIn::Path), resolved);
+}
+
+QStringList SystemBusPeer::resolvedCalls() const
+{
+    return resolved ? resolved->calls() : QStringList();
+}
+
+void SystemBusPeer::clearResolvedCalls()
+{
+    if (resolved)
+        resolved->clear();
 }

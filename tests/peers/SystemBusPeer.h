@@ -7,12 +7,13 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+class ResolvedStandIn;
+
 // A private D-Bus daemon configured like a system bus (method calls denied
 // unless a policy file allows them, services started by activation), with
-// a stand-in for polkit on it that answers as the test says and records
-// what it was asked. start() points DBUS_SYSTEM_BUS_ADDRESS at it, for
-// this process and everything it starts, the bus's activated services
-// included. Any user may connect.
+// a stand-in for polkit on it (and for systemd-resolved, when asked) that answers as the test says
+// and records what it was asked. start() points DBUS_SYSTEM_BUS_ADDRESS at it, for this process and
+// everything it starts, the bus's activated services included. Any user may connect.
 class SystemBusPeer
 {
 public:
@@ -41,6 +42,12 @@ public:
     QList<Question> questions() const;
     void clearQuestions();
 
+    // Stands in for systemd-resolved as well (see ResolvedStandIn), its
+    // calls also appended to `recordFile` when one is given. After start().
+    bool standInForResolved(const QString &recordFile = QString());
+    QStringList resolvedCalls() const;
+    void clearResolvedCalls();
+
 private:
     class Authority;
     QTemporaryDir folder;
@@ -49,4 +56,5 @@ private:
     QString error;
     QThread authorityThread;
     Authority *authority = nullptr;
+    ResolvedStandIn *resolved = nullptr;
 };

@@ -1,9 +1,12 @@
 // quillnet_system_bus_peer: the private system-like bus of the tests as a
 // program of its own, for scripts (the demo) that want the tunnel service
 // activated as the installed package has it. Polkit's stand-in on it says
-// yes to everything.
+// yes to everything. With --resolved, a stand-in for systemd-resolved is on
+// it too, appending the calls it accepted to FILE, one line each (see
+// ResolvedStandIn.h).
 //
-//   quillnet_system_bus_peer [--service FILE --exec COMMAND] POLICY...
+//   quillnet_system_bus_peer [--service FILE --exec COMMAND] [--resolved FILE]
+//                            POLICY...
 //
 // Prints the bus's address on one line of stdout once the bus and the
 // stand-in are ready, and runs until SIGTERM or SIGINT; the bus and its
@@ -45,7 +48,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption execOption(QStringLiteral("exec"),
                                         QStringLiteral("The Exec line the service gets instead."),
                                         QStringLiteral("command"));
+    const QCommandLineOption resolvedOption(
+        QStringLiteral("resolved"),
+        QStringLiteral("Stand in for systemd-resolved, recording its calls in a file."),
+        QStringLiteral("file"));
     parser.addOption(serviceOption);
+    parser.addOption(resolvedOption);
     parser.addOption(execOption);
     parser.addPositionalArgument(QStringLiteral("policy"), QStringLiteral("Bus policy files."));
     parser.process(app);
@@ -72,6 +80,10 @@ int main(int argc, char *argv[])
         !bus.addActivatableService(parser.value(serviceOption), parser.value(execOption))) {
         std::fprintf(stderr, "quillnet_system_bus_peer: cannot install %s\n",
                      qPrintable(parser.value(serviceOption)));
+        return 1;
+    }
+    if (parser.isSet(resolvedOption) && !bus.standInForResolved(parser.value(resolvedOption))) {
+        std::fprintf(stderr, "quillnet_system_bus_peer: cannot stand in for systemd-resolved\n");
         return 1;
     }
     std::printf("%s\n", qPrintable(bus.address()));
