@@ -1,6 +1,7 @@
 // The options a server pushes, read from OpenVPN's console lines: lines a
 // real OpenVPN 2.6 printed, and lines a hostile server or a broken output
 // could produce.
+#include "PushedReply.h"
 #include "TestFiles.h"
 #include "protection/PushedOptions.h"
 
@@ -14,12 +15,6 @@ QStringList recordedReplies()
                                     QStringLiteral("/tests/protection/data/push-replies.txt"));
     replies.removeIf([](const QString &line) { return line.startsWith(QLatin1Char('#')); });
     return replies;
-}
-
-QString reply(const QString &options)
-{
-    return QStringLiteral("2026-12-07 19:49:12 PUSH: Received control message: 'PUSH_REPLY,%1'")
-        .arg(options);
 }
 
 QStringList texts(const QList<QHostAddress> &addresses)
@@ -83,9 +78,9 @@ private slots:
             << QStringList{QStringLiteral("fd00:99::53")} << QStringList()
             << QStringList{QStringLiteral("lab.test")} << QList<bool>{false, true, true, false};
         QTest::newRow("IPv4 tunnel: its IPv6 server is out of reach")
-            << QStringList{reply(QStringLiteral("redirect-gateway def1,dhcp-option DNS "
-                                                "10.99.129.1,dhcp-option DNS6 fd00::1,ifconfig "
-                                                "10.99.129.2 255.255.255.192"))}
+            << QStringList{replyLine(QStringLiteral("redirect-gateway def1,dhcp-option DNS "
+                                                    "10.99.129.1,dhcp-option DNS6 fd00::1,ifconfig "
+                                                    "10.99.129.2 255.255.255.192"))}
             << true << QStringList{QStringLiteral("10.99.129.1"), QStringLiteral("fd00::1")}
             << QStringList{QStringLiteral("10.99.129.1")} << QStringList() << QStringList()
             << QList<bool>{true, false, false, false};
@@ -93,23 +88,24 @@ private slots:
             << QStringList{QStringLiteral("PUSH: Received control message: "
                                           "'PUSH_REPLY,dhcp-option DNS 10.0.0.1,push-continuation "
                                           "2'\r\n"),
-                           reply(QStringLiteral("dns server 5 address 10.0.0.2,dhcp-option DNS "
-                                                "10.0.0.3,push-continuation 1"))}
+                           replyLine(QStringLiteral("dns server 5 address 10.0.0.2,dhcp-option DNS "
+                                                    "10.0.0.3,push-continuation 1"))}
             << true << QStringList{QStringLiteral("10.0.0.2")}
             << QStringList{QStringLiteral("10.0.0.2")} << QStringList() << QStringList()
             << QList<bool>{false, false, false, false};
         QTest::newRow("bounded: 20 servers, 70 domains, repeats once")
-            << QStringList{reply(numbered(QStringLiteral("dhcp-option DNS 10.0.0.%1"), 20)
-                                     .join(QLatin1Char(',')) +
-                                 QStringLiteral(",dhcp-option DNS 10.0.0.1,") +
-                                 numbered(QStringLiteral("dhcp-option DOMAIN-SEARCH d%1.test"), 70)
-                                     .join(QLatin1Char(',')) +
-                                 QStringLiteral(",dhcp-option DOMAIN-SEARCH D1.TEST"))}
+            << QStringList{replyLine(
+                   numbered(QStringLiteral("dhcp-option DNS 10.0.0.%1"), 20)
+                       .join(QLatin1Char(',')) +
+                   QStringLiteral(",dhcp-option DNS 10.0.0.1,") +
+                   numbered(QStringLiteral("dhcp-option DOMAIN-SEARCH d%1.test"), 70)
+                       .join(QLatin1Char(',')) +
+                   QStringLiteral(",dhcp-option DOMAIN-SEARCH D1.TEST"))}
             << true << numbered(QStringLiteral("10.0.0.%1"), 16)
             << numbered(QStringLiteral("10.0.0.%1"), 16) << QStringList()
             << numbered(QStringLiteral("d%1.test"), 64) << QList<bool>{false, false, false, false};
         QTest::newRow("hostile and malformed values are dropped")
-            << QStringList{reply(
+            << QStringList{replyLine(
                    QStringLiteral(
                        "dhcp-option DNS 127.0.0.53,dhcp-option DNS 0.0.0.0,dhcp-option DNS "
                        "224.0.0.251,"
@@ -139,15 +135,17 @@ private slots:
                                           "'AUTH_FAILED'")}
             << false << QStringList() << QStringList() << QStringList() << QStringList()
             << QList<bool>{false, false, false, false};
+        int broken = 0;
         for (const QString &line :
              {QStringLiteral("client said PUSH: Received control message: 'PUSH_REPLY,dhcp-option "
                              "DNS 10.0.0.1'"),
-              reply(QStringLiteral("dhcp-option DNS 10.0.0.1")) + QStringLiteral(" trailing"),
+              replyLine(QStringLiteral("dhcp-option DNS 10.0.0.1")) + QStringLiteral(" trailing"),
               QStringLiteral("PUSH: Received control message: 'PUSH_REPLY,dhcp-option DNS "
                              "10.0.0.1"),
               QStringLiteral("PUSH: Received control message: 'PUSH_REPLYX'"),
-              reply(QStringLiteral("dhcp-option DNS 10.0.0.1")) + QString(70000, QLatin1Char(' '))})
-            QTest::newRow(qPrintable(line.left(40)))
+              replyLine(QStringLiteral("dhcp-option DNS 10.0.0.1")) +
+                  QString(70000, QLatin1Char(' '))})
+            QTest::addRow("not a reply %d", int(++broken))
                 << QStringList{line} << false << QStringList() << QStringList() << QStringList()
                 << QStringList() << QList<bool>{false, false, false, false};
     }

@@ -1,6 +1,7 @@
 // The tunnel's name servers handed to systemd-resolved: here a stand-in on a
 // private system-like bus that records the calls as resolved received them.
 #include "LogindPeer.h"
+#include "PushedReply.h"
 #include "SystemBusPeer.h"
 #include "protection/ResolvedDns.h"
 
@@ -8,18 +9,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <net/if.h>
-
-namespace {
-
-PushedOptions pushed(const QString &options)
-{
-    PushedOptions parsed;
-    PushedOptions::parse(
-        QStringLiteral("PUSH: Received control message: 'PUSH_REPLY,%1'").arg(options), &parsed);
-    return parsed;
-}
-
-} // namespace
 
 class TestResolvedDns : public QObject
 {
