@@ -23,6 +23,7 @@
 #include "ServicePeer.h"
 #include "SystemBusPeer.h"
 #include "core/ApplicationNames.h"
+#include "core/SettingsKeys.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/LocalConsole.h"
 #include "vpn/ServiceConsole.h"
@@ -35,6 +36,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QResource>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -172,6 +174,9 @@ int main(int argc, char *argv[])
         qunsetenv(name);
 
     setApplicationNames();
+    // The tunnels run in this machine's own network namespace, which a block
+    // outside them would shut off for everything else.
+    QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), false);
     QList<double> connected, shown, floor, serviceConnected;
     {
         ClientMode direct(new LocalConsole);

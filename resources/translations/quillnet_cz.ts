@@ -603,6 +603,14 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
         <source>Please wait</source>
         <translation>Čekejte prosím</translation>
     </message>
+    <message>
+        <source>Block all traffic outside the tunnel</source>
+        <translation>Blokovat veškerý provoz mimo tunel</translation>
+    </message>
+    <message>
+        <source>While you are logged in, nothing leaves this computer except through the tunnel, also while it reconnects.</source>
+        <translation>Dokud jste přihlášeni, nic neopustí tento počítač jinak než tunelem, ani když se tunel znovu připojuje.</translation>
+    </message>
 </context>
 <context>
     <name>ProxyDlg</name>
@@ -988,6 +996,16 @@ Na tomto počítači již běží jiný VPN tunel.</translation>
 The tunnel service cannot be reached.</source>
         <translation>Vytvoření VPN tunelu selhalo.
 Služba tunelu není dostupná.</translation>
+    </message>
+    <message>
+        <source>The connection could not be protected, so it was closed.</source>
+        <translation>Spojení nebylo možné ochránit, proto bylo ukončeno.</translation>
+    </message>
+    <message>
+        <source>Creating VPN tunnel failed.
+Traffic outside the tunnel could not be blocked.</source>
+        <translation>Vytvoření VPN tunelu selhalo.
+Provoz mimo tunel nebylo možné zablokovat.</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,7 @@
 #include "ui/login/LoginDlg.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/AdapterControl.h"
+#include "vpn/LocalConsole.h"
 #include "vpn/TunnelMode.h"
 #include "vpn/VPNConnection.h"
 
@@ -75,6 +76,13 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "%s\n", qPrintable(tunnelMode.line));
     auto *openVpn = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
     openVpn->noteInLog(tunnelMode.line);
+    // In direct mode the client protects its tunnel itself: a resolver file
+    // a crashed run of it replaced is restored now.
+    if (tunnelMode.mode == TunnelMode::Direct) {
+        const QString recovered = LocalConsole::recoverAfterCrash();
+        if (!recovered.isEmpty())
+            openVpn->noteInLog(QStringLiteral("Quillnet: ") + recovered);
+    }
     // The tray follows the tunnel and the login dialog uses both, so the
     // dialog goes first at the end.
     Tunnel *tunnel = openVpn;
@@ -93,8 +101,8 @@ int main(int argc, char *argv[])
 
     delete loginDlg;
 
-    if (tunnel->getStatus() != Disconnected)
-        tunnel->stop(false);
+    // Also when the tunnel is down already: its protection goes at quit.
+    tunnel->stop(false);
     delete tunnel;
 
     disableAdapter();

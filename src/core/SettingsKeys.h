@@ -2,7 +2,8 @@
 
 // Every key of the per-user settings store. Each access opens a short-lived
 // QSettings and reads with an empty default, so a missing key reads as false,
-// 0 or the empty string; nothing else in the program spells a key.
+// 0 or the empty string (unless a key says otherwise); nothing else in the
+// program spells a key.
 namespace SettingsKey {
 // Login dialog; the four are always written together.
 inline constexpr char RememberUser[] = "remember_user";
@@ -22,6 +23,10 @@ inline constexpr char WebBrowser[] = "web_browser";
 inline constexpr char MailAnonymize[] = "mail_anonymize";
 inline constexpr char MailDefault[] = "mail_default";
 inline constexpr char ContactEmail[] = "contact_email";
+
+// Leak protection: true (also when missing) blocks every path around the
+// tunnel while logged in; DNS always goes through the tunnel.
+inline constexpr char BlockOutsideTunnel[] = "block_outside_tunnel";
 
 // HTTP proxy: 0 none, 1 the system's settings, 2 the keys below.
 inline constexpr char ProxySource[] = "proxy_source";

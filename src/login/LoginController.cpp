@@ -184,6 +184,7 @@ void LoginController::startVpn()
     tunnel->setCredentials(username, userPassword);
     tunnel->setConfig(QLatin1String(TunnelFiles::ConfigFile));
     tunnel->setProxy(proxyFromSettings(-1));
+    tunnel->setBlockOutsideTunnel(blockOutsideTunnelSetting());
     emit statusCleared();
     if (tunnel->getStatus() == Disconnected)
         tunnel->start();

@@ -1,8 +1,10 @@
 #include "tunneld/TunnelService.h"
 
+#include "protection/TunnelProtection.h"
 #include "tunneld/PolkitAuthority.h"
 #include "tunneld/StartRequest.h"
 #include "tunneld/TunnelRun.h"
+#include "vpn/TunnelEndpoints.h"
 #include "vpn/TunnelServiceApi.h"
 
 #include <QDBusMessage>
@@ -15,8 +17,30 @@ namespace Error = TunnelServiceApi::Error;
 TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolder, int idleMs,
                              QObject *parent)
     : QObject(parent), bus(bus), runFolder(runFolder), authority(new PolkitAuthority(bus, this)),
-      callerWatcher(new QDBusServiceWatcher(this)), idleTimer(new QTimer(this))
+      callerWatcher(new QDBusServiceWatcher(this)),
+      protection(
+          new TunnelProtection(bus, {.stateFolder = runFolder + QStringLiteral("/state")}, this)),
+      idleTimer(new QTimer(this))
 {
+    connect(protection, &TunnelProtection::note, this, [this](const QString &line) {
+        qInfo("quillnet-tunneld: %s", qPrintable(line));
+        if (releaseRequest.type() != QDBusMessage::InvalidMessage)
+            releaseNotes << line;
+        else
+            sendToOwner("Protection", {line});
+    });
+    connect(protection, &TunnelProtection::failed, this, [this](const QString &detail) {
+        qInfo("quillnet-tunneld: %s", qPrintable(detail));
+        // Unprotected, the tunnel must not go on as if it were.
+        sendToOwner("ProtectionFailed", {detail});
+        if (run)
+            run->stop();
+    });
+    connect(protection, &TunnelProtection::released, this, [this] {
+        this->bus.send(std::exchange(releaseRequest, QDBusMessage())
+                     .createReply(QVariant(std::exchange(releaseNotes, {}))));
+        becomeIdleLater();
+    });
     callerWatcher->setConnection(bus);
     callerWatcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(callerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -24,7 +48,7 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
     idleTimer->setSingleShot(true);
     idleTimer->setInterval(idleMs);
     connect(idleTimer, &QTimer::timeout, this, [this] {
-        if (!busy())
+        if (!needed())
             emit idle();
     });
     idleTimer->start();
@@ -42,13 +66,20 @@ bool TunnelService::busy() const
     return run || !pendingCaller.isEmpty();
 }
 
+bool TunnelService::needed() const
+{
+    return busy() || protection->isActive() ||
+           releaseRequest.type() != QDBusMessage::InvalidMessage;
+}
+
 void TunnelService::replyError(const QDBusMessage &request, const char *name, const QString &text)
 {
     bus.send(request.createErrorReply(QLatin1String(name), text));
 }
 
 void TunnelService::Start(const QByteArray &configuration, const QByteArray &certificate,
-                          const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials)
+                          const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials,
+                          bool blockOutsideTunnel)
 {
     const QDBusMessage request = message();
     setDelayedReply(true);
@@ -69,10 +100,14 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
     pendingCaller = request.service();
     callerWatcher->setWatchedServices({pendingCaller});
     idleTimer->stop();
-    authority->check(pendingCaller, QLatin1String(Api::ConnectAction),
-                     [this, request](PolkitAuthority::Answer answer, const QString &detail) {
-                         authorized(request, answer == PolkitAuthority::Answer::Authorized, detail);
-                     });
+    const QList<ServerEndpoint> servers = TunnelEndpoints::fromConfiguration(configuration);
+    authority->check(
+        pendingCaller, QLatin1String(Api::ConnectAction),
+        [=, this](PolkitAuthority::Answer answer, const QString &detail) {
+            authorized(request, answer == PolkitAuthority::Answer::Authorized, detail, [=, this] {
+                protect(request, servers, proxyHost, proxyPort, blockOutsideTunnel);
+            });
+        });
     // The files are written while polkit decides; OpenVPN starts only once
     // it said yes, and the files go with a refusal.
     QString error;
@@ -97,7 +132,8 @@ void TunnelService::discardRun()
     becomeIdleLater();
 }
 
-void TunnelService::authorized(const QDBusMessage &request, bool allowed, const QString &detail)
+void TunnelService::authorized(const QDBusMessage &request, bool allowed, const QString &detail,
+                               const std::function<void()> &go)
 {
     // The caller went away while polkit was deciding: nobody to run for.
     if (pendingCaller != request.service())
@@ -112,12 +148,85 @@ void TunnelService::authorized(const QDBusMessage &request, bool allowed, const 
                                     : QStringLiteral("polkit could not be asked: ") + detail);
         return;
     }
-    startRun(request);
+    go();
+}
+
+void TunnelService::protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
+                            const QString &proxyHost, quint16 proxyPort, bool block)
+{
+    // The caller stays the pending one until OpenVPN runs: its going away
+    // in between ends the start like any other.
+    pendingCaller = request.service();
+    connect(
+        protection, &TunnelProtection::ready, this,
+        [this, request](bool ok, const QString &detail) {
+            if (pendingCaller != request.service())
+                return;
+            pendingCaller.clear();
+            if (!ok) {
+                discardRun();
+                replyError(request, Error::Unprotected,
+                           QStringLiteral("traffic outside the tunnel cannot be blocked: ") +
+                               detail);
+                return;
+            }
+            protectedFor = request.service();
+            startRun(request);
+        },
+        Qt::SingleShotConnection);
+    protection->begin(servers, proxyHost, proxyPort, block);
+}
+
+QStringList TunnelService::Release()
+{
+    const QDBusMessage request = message();
+    setDelayedReply(true);
+    becomeIdleLater();
+    if (releaseRequest.type() != QDBusMessage::InvalidMessage) {
+        replyError(request, Error::Busy, QStringLiteral("a release is under way"));
+        return {};
+    }
+    if (busy()) {
+        // Another client's tunnel, or this one's still running: its
+        // protection is not to be lifted under it.
+        replyError(request, owner == request.service() ? Error::Busy : Error::NotOwner,
+                   QStringLiteral("a tunnel is running; stop it first"));
+        return {};
+    }
+    if (request.service() == protectedFor) {
+        release(request);
+        return {};
+    }
+    authority->check(request.service(), QLatin1String(Api::ConnectAction),
+                     [this, request](PolkitAuthority::Answer answer, const QString &detail) {
+                         if (answer == PolkitAuthority::Answer::Authorized) {
+                             release(request);
+                             return;
+                         }
+                         replyError(
+                             request, Error::NotAuthorized,
+                             detail.isEmpty()
+                                 ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
+                                 : QStringLiteral("polkit could not be asked: ") + detail);
+                     });
+    return {};
+}
+
+void TunnelService::release(const QDBusMessage &request)
+{
+    if (releaseRequest.type() != QDBusMessage::InvalidMessage || busy()) {
+        replyError(request, Error::Busy, QStringLiteral("a tunnel or a release is under way"));
+        return;
+    }
+    releaseRequest = request;
+    protectedFor.clear();
+    protection->release();
 }
 
 void TunnelService::startRun(const QDBusMessage &request)
 {
     connect(run, &TunnelRun::output, this, [this](const QByteArray &bytes) {
+        protection->feed(bytes);
         // With the echo state: a password prompt is answered without
         // a question back.
         sendToOwner("Output", {bytes, run->isEchoOff()});
@@ -218,6 +327,6 @@ void TunnelService::runFinished(int exitCode, bool crashed)
 // finds the same instance.
 void TunnelService::becomeIdleLater()
 {
-    if (!busy())
+    if (!needed())
         idleTimer->start();
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusContext>
 #include <QObject>
+#include <functional>
 
 class PolkitAuthority;
 class QDBusServiceWatcher;
 class QTimer;
+class TunnelProtection;
 class TunnelRun;
+struct ServerEndpoint;
 struct StartRequest;
 
 // The tunnel service's object on the system bus: runs OpenVPN for a caller
@@ -37,16 +41,27 @@ signals:
 
 public slots:
     void Start(const QByteArray &configuration, const QByteArray &certificate,
-               const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials);
+               const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials,
+               bool blockOutsideTunnel);
+    // Lifts the protection of the last tunnel: its owner may at once,
+    // anyone else (a client started after the owner crashed) as polkit says.
+    QStringList Release();
     void Write(const QByteArray &bytes);
     bool EchoOff();
     void Stop();
 
 private:
     bool busy() const;
+    // Running, deciding, or protecting: no idle exit then, since a new
+    // instance would not know what the protection holds.
+    bool needed() const;
+    void protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
+                 const QString &proxyHost, quint16 proxyPort, bool block);
+    void release(const QDBusMessage &request);
     // Null when the sender owns the running tunnel; else the error is sent.
     TunnelRun *ownedRun();
-    void authorized(const QDBusMessage &request, bool allowed, const QString &detail);
+    void authorized(const QDBusMessage &request, bool allowed, const QString &detail,
+                    const std::function<void()> &go);
     void startRun(const QDBusMessage &request);
     // Answers `request` with the error, and removes the run and its files.
     void failRun(const QDBusMessage &request, const QString &error);
@@ -61,6 +76,12 @@ private:
     QString runFolder;
     PolkitAuthority *authority;
     QDBusServiceWatcher *callerWatcher;
+    TunnelProtection *protection;
+    // The client whose tunnel the protection is for.
+    QString protectedFor;
+    // The Release being answered, and what it undid.
+    QDBusMessage releaseRequest;
+    QStringList releaseNotes;
     QTimer *idleTimer;
     // Prepared while polkit decides, running once it said yes.
     TunnelRun *run = nullptr;

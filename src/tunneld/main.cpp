@@ -1,6 +1,7 @@
 // quillnet-tunneld: the privileged tunnel service. Started by the system
 // bus when a client first calls it; runs OpenVPN for polkit-authorised
 // callers and ends once it has been idle for a while.
+#include "protection/TunnelProtection.h"
 #include "tunneld/TunnelService.h"
 #include "vpn/TunnelServiceApi.h"
 
@@ -60,6 +61,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     removeStaleRuns(parser.value(folderOption));
+    // A resolver file the last instance replaced and could not restore (it
+    // was killed, or the machine went down): restored now. A block it left
+    // stays until a client logs out; that is what a block is for.
+    const QString recovered = TunnelProtection::recoverAfterCrash(
+        {.stateFolder = parser.value(folderOption) + QStringLiteral("/state")});
+    if (!recovered.isEmpty())
+        qInfo("quillnet-tunneld: %s", qPrintable(recovered));
     QObject::connect(&service, &TunnelService::idle, &app, [&] {
         // Released before the exit, so a call that comes now starts a new
         // instance rather than reaching one on its way out.

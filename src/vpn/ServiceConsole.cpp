@@ -43,6 +43,8 @@ TunnelConsole::StartFailure failureOf(const QString &errorName)
         return TunnelConsole::StartFailure::Busy;
     if (errorName == QLatin1String(Error::Failed))
         return TunnelConsole::StartFailure::ProgramFailed;
+    if (errorName == QLatin1String(Error::Unprotected))
+        return TunnelConsole::StartFailure::Unprotected;
     return TunnelConsole::StartFailure::ServiceMissing;
 }
 
@@ -92,6 +94,12 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
                       SLOT(onOutput(QByteArray, bool, QDBusMessage)));
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("Finished"), this, SLOT(onFinished(int, bool, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("Protection"), this,
+                      SLOT(onProtection(QString, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("ProtectionFailed"), this,
+                      SLOT(onProtectionFailed(QString, QDBusMessage)));
 }
 
 void ServiceConsole::start(const TunnelLaunch &launch)
@@ -124,7 +132,8 @@ void ServiceConsole::start(const TunnelLaunch &launch)
         QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
                                        QLatin1String(Interface), QStringLiteral("Start"));
     message << configuration << certificate << launch.proxyHost
-            << QVariant::fromValue<ushort>(launch.proxyPort) << launch.proxyAsksCredentials;
+            << QVariant::fromValue<ushort>(launch.proxyPort) << launch.proxyAsksCredentials
+            << launch.blockOutsideTunnel;
     running = true;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, StartTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &ServiceConsole::onStartReply);
@@ -247,6 +256,56 @@ void ServiceConsole::onOutput(const QByteArray &bytes, bool echoOff, const QDBus
     this->echoOff = echoOff;
     output += bytes;
     emit readyRead();
+}
+
+void ServiceConsole::release()
+{
+    if (!bus.isConnected() || releasing)
+        return;
+    // To whichever instance runs now: the one that protected a crashed
+    // client's tunnel may be the only one that knows of it.
+    const QDBusMessage message = QDBusMessage::createMethodCall(
+        QLatin1String(TunnelServiceApi::Service), QLatin1String(TunnelServiceApi::Path),
+        QLatin1String(TunnelServiceApi::Interface), QStringLiteral("Release"));
+    releasing =
+        new QDBusPendingCallWatcher(bus.asyncCall(message, TunnelServiceApi::StartTimeoutMs), this);
+    connect(releasing, &QDBusPendingCallWatcher::finished, this, &ServiceConsole::onReleased);
+}
+
+void ServiceConsole::onReleased()
+{
+    QDBusPendingCallWatcher *answer = std::exchange(releasing, nullptr);
+    answer->deleteLater();
+    const QDBusMessage reply = answer->reply();
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        emit protectionNoted(QStringLiteral("the tunnel service did not lift the protection: ") +
+                             reply.errorMessage());
+    else
+        for (const QString &line : reply.arguments().value(0).toStringList())
+            emit protectionNoted(line);
+    emit released();
+}
+
+void ServiceConsole::waitForRelease(int msecs)
+{
+    if (!releasing)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
+    connect(this, &TunnelConsole::released, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void ServiceConsole::onProtection(const QString &line, const QDBusMessage &message)
+{
+    if (running && message.service() == runner)
+        emit protectionNoted(line);
+}
+
+void ServiceConsole::onProtectionFailed(const QString &detail, const QDBusMessage &message)
+{
+    if (running && message.service() == runner)
+        emit protectionFailed(detail);
 }
 
 void ServiceConsole::onFinished(int exitCode, bool crashed, const QDBusMessage &message)

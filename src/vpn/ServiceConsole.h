@@ -34,16 +34,21 @@ public:
     void stop() override;
     void kill() override { stop(); }
     bool waitForFinished(int msecs) override;
+    void release() override;
+    void waitForRelease(int msecs) override;
 
 private slots:
     void onOutput(const QByteArray &bytes, bool echoOff, const QDBusMessage &message);
     void onFinished(int exitCode, bool crashed, const QDBusMessage &message);
+    void onProtection(const QString &line, const QDBusMessage &message);
+    void onProtectionFailed(const QString &detail, const QDBusMessage &message);
 
 private:
     QDBusMessage call(const char *method) const;
     void onStartReply(QDBusPendingCallWatcher *watcher);
     void fail(StartFailure failure, const QString &detail);
     void endRun();
+    void onReleased();
 
     QDBusConnection bus;
     QDBusServiceWatcher *serviceWatcher;
@@ -66,5 +71,6 @@ private:
     bool echoOff = false;
     bool echoAsked = false; // an EchoOff call is on its way
     bool running = false;
-    bool stopWanted = false; // asked to stop before the start was decided
+    QDBusPendingCallWatcher *releasing = nullptr; // a Release on its way
+    bool stopWanted = false;                      // asked to stop before the start was decided
 };

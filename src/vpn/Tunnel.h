@@ -32,6 +32,9 @@ public:
     virtual void setCredentials(const QString &user, const QString &password) = 0;
     // A proxy without host name means none.
     virtual void setProxy(const QNetworkProxy &proxy) = 0;
+    // From the next start on, nothing but the tunnel gets out until the
+    // user logs out or quits, also while it reconnects or is down.
+    virtual void setBlockOutsideTunnel(bool block) { Q_UNUSED(block) }
 
     virtual CnnStatus getStatus() const = 0;
     virtual QString getIp() const = 0;

@@ -23,6 +23,7 @@ public:
         Refused,        // the configuration or another argument was refused
         Busy,           // another tunnel runs on this machine
         ServiceMissing, // the tunnel service cannot be reached
+        Unprotected,    // traffic outside the tunnel could not be blocked
     };
     Q_ENUM(StartFailure)
 
@@ -51,6 +52,14 @@ public:
     virtual void stop() = 0;
     // Ends it for sure.
     virtual void kill() = 0;
+    // The user logged out or quits: the block and the DNS settings of the
+    // tunnel's protection go (also those a crashed client left), and
+    // traffic takes its usual ways again. Asynchronous; a console that is
+    // deleted waits a moment for it to be done.
+    virtual void release() {}
+    // Blocks (the event loop running) until a release is done, for at most
+    // `msecs`: for a client that quits.
+    virtual void waitForRelease(int msecs) { Q_UNUSED(msecs) }
     // Blocks until finished() has been emitted, or for at most `msecs`.
     virtual bool waitForFinished(int msecs) = 0;
 
@@ -59,4 +68,10 @@ signals:
     void finished();
     // `detail` is for the log: what the system said.
     void startFailed(TunnelConsole::StartFailure failure, const QString &detail);
+    // A line for the log: what the protection applied or undid.
+    void protectionNoted(const QString &line);
+    // The running tunnel could not be protected (its DNS, say); it ends.
+    void protectionFailed(const QString &detail);
+    // The release asked for is done (or failed; the log says which).
+    void released();
 };

@@ -14,6 +14,9 @@ struct TunnelLaunch
     quint16 proxyPort = 0;
     // OpenVPN asks for the proxy's user name and password on its console.
     bool proxyAsksCredentials = false;
+    // Nothing but the tunnel gets out while the user is logged in (DNS goes
+    // through the tunnel either way).
+    bool blockOutsideTunnel = false;
     // The OpenVPN program, where the client runs it itself.
     QString program;
 

@@ -11,9 +11,12 @@ inline constexpr char Path[] = "/net/quillnet/Tunnel";
 inline constexpr char Interface[] = "net.quillnet.Tunnel";
 
 // Methods: Start(ay configuration, ay certificate, s proxyHost, q proxyPort,
-// b proxyAsksCredentials), Write(ay), EchoOff() -> b, Stop(). Signals, sent
-// to the owner of the tunnel alone: Output(ay bytes, b echoOff), the echo
-// state as it was when the bytes were read; Finished(i exitCode, b crashed).
+// b proxyAsksCredentials, b blockOutsideTunnel), Write(ay), EchoOff() -> b,
+// Stop(), Release() -> as (log lines of what was undone). Signals, sent to
+// the owner of the tunnel alone: Output(ay bytes, b echoOff), the echo state
+// as it was when the bytes were read; Finished(i exitCode, b crashed);
+// Protection(s logLine); ProtectionFailed(s detail), after which the
+// tunnel ends.
 
 // The polkit action a caller must be allowed before anything is started.
 inline constexpr char ConnectAction[] = "net.quillnet.tunnel.connect";
@@ -26,6 +29,7 @@ inline constexpr char NotOwner[] = "net.quillnet.Tunnel.Error.NotOwner";
 inline constexpr char NotRunning[] = "net.quillnet.Tunnel.Error.NotRunning";
 inline constexpr char InvalidArgs[] = "net.quillnet.Tunnel.Error.InvalidArgs";
 inline constexpr char Failed[] = "net.quillnet.Tunnel.Error.Failed";
+inline constexpr char Unprotected[] = "net.quillnet.Tunnel.Error.Unprotected";
 } // namespace Error
 
 // A CA certificate is a few kilobytes.
@@ -35,5 +39,8 @@ inline constexpr qsizetype MaxWriteSize = 4096;
 // Start waits for polkit, which may be asking the user for a password.
 inline constexpr int StartTimeoutMs = 150000;
 inline constexpr int AuthorizationTimeoutMs = 120000;
+// Lifting a block runs nft and may restore a file; a client that quits
+// waits no longer than this for it.
+inline constexpr int ReleaseWaitMs = 5000;
 
 } // namespace TunnelServiceApi

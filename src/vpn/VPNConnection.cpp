@@ -6,6 +6,7 @@
 #include "vpn/ConsolePrompt.h"
 #include "vpn/LocalConsole.h"
 #include "vpn/OpenVpnLineRules.h"
+#include "vpn/TunnelServiceApi.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -56,6 +57,12 @@ VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     connect(console, &TunnelConsole::readyRead, this, &VPNConnection::checkLine);
     connect(console, &TunnelConsole::finished, this, &VPNConnection::finished);
     connect(console, &TunnelConsole::startFailed, this, &VPNConnection::failedToStart);
+    connect(console, &TunnelConsole::protectionNoted, this,
+            [this](const QString &line) { noteInLog(QStringLiteral("Quillnet: ") + line); });
+    connect(console, &TunnelConsole::protectionFailed, this, [this](const QString &detail) {
+        noteInLog(QStringLiteral("Quillnet: ") + detail);
+        reportFailure(tr("The connection could not be protected, so it was closed."));
+    });
 }
 
 VPNConnection::~VPNConnection()
@@ -68,6 +75,11 @@ VPNConnection::~VPNConnection()
             console->waitForFinished(exitWaitMs);
         }
     }
+    // The user quits: the protection goes before the client does, or the
+    // machine would stay shut off.
+    if (std::exchange(releaseAfterStop, false))
+        console->release();
+    console->waitForRelease(TunnelServiceApi::ReleaseWaitMs);
     logFile->close();
     delete logFile;
 }
@@ -141,6 +153,7 @@ void VPNConnection::start()
     launch.proxyHost = proxyHost;
     launch.proxyPort = proxyPort;
     launch.proxyAsksCredentials = !proxyUser.isEmpty();
+    launch.blockOutsideTunnel = blockOutsideTunnel;
     launch.program = storedSetting(SettingsKey::OpenvpnExe).toString();
     if (launch.program.isEmpty())
         launch.program = defaultProgram();
@@ -186,6 +199,9 @@ QString VPNConnection::startFailureText(TunnelConsole::StartFailure failure)
         return tr("Creating VPN tunnel failed.\nAnother VPN tunnel is running on this computer.");
     case TunnelConsole::StartFailure::ServiceMissing:
         return tr("Creating VPN tunnel failed.\nThe tunnel service cannot be reached.");
+    case TunnelConsole::StartFailure::Unprotected:
+        return tr("Creating VPN tunnel failed.\nTraffic outside the tunnel could not be "
+                  "blocked.");
     case TunnelConsole::StartFailure::ProgramFailed:
         break;
     }
@@ -204,8 +220,14 @@ void VPNConnection::stop(bool silent)
 {
     restartOnWake = false;
     askToExit();
-    if (status == Disconnected)
+    // Not a reconnect: the user is done with the tunnel, and its protection
+    // goes once OpenVPN has ended (at once when it has already).
+    if (status == Disconnected) {
+        releaseAfterStop = false;
+        console->release();
         return;
+    }
+    releaseAfterStop = true;
     if (status != Reconnecting)
         status = Disconnecting;
     emit statusChanged(status, silent ? QString() : tr("Disconnecting"));
@@ -222,6 +244,7 @@ void VPNConnection::reconnect()
 {
     status = Reconnecting;
     stop(false);
+    releaseAfterStop = false;
 }
 
 void VPNConnection::finished()
@@ -234,6 +257,8 @@ void VPNConnection::finished()
         return;
     }
     status = Disconnected;
+    if (std::exchange(releaseAfterStop, false))
+        console->release();
     emit statusChanged(Disconnected, QString());
 }
 

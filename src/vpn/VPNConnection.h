@@ -44,6 +44,7 @@ public:
     void setConfig(const QString &path) override;
     void setCredentials(const QString &user, const QString &password) override;
     void setProxy(const QNetworkProxy &proxy) override;
+    void setBlockOutsideTunnel(bool block) override { blockOutsideTunnel = block; }
     // Another wait than EchoWaitMs, in milliseconds (tests).
     void setEchoWait(int ms) { echoWaitMs = ms; }
     // Another wait for OpenVPN to end than ExitWaitMs, in milliseconds
@@ -93,7 +94,9 @@ private:
     QByteArray echoToHide;      // the terminal's echo of a name just typed
     QString runError;           // the failure already reported for this run
     bool restartOnWake = false; // a sleep had to kill OpenVPN
-    bool logFailed = false;     // said once for each opening of the log
+    bool blockOutsideTunnel = false;
+    bool releaseAfterStop = false; // the user's stop: the protection goes with it
+    bool logFailed = false;        // said once for each opening of the log
 
     Q_DISABLE_COPY_MOVE(VPNConnection)
 };

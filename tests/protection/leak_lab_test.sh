@@ -8,19 +8,15 @@
 # answers and the internet host is reached directly over IPv4 and IPv6;
 # with the tunnel up IPv4 goes through the VPN server) and the log-out (the
 # tunnel goes, direct traffic works again, /etc/resolv.conf is byte for byte
-# what it was). With LEAK_LAB_PROTECTION=1 also what the leak protection
-# promises: while connected no question reaches the ISP's resolver and IPv6
-# does not go around the tunnel; once OpenVPN is killed nothing but the
-# VPN server's port is reached on the ISP's side.
+# what it was). And what the leak protection promises: while connected no
+# question reaches the ISP's resolver and IPv6 does not go around the
+# tunnel; while it reconnects, while the machine sleeps and once OpenVPN is
+# killed nothing but the VPN server's port is reached on the ISP's side.
+# With the block turned off, names still go through the tunnel and nothing
+# else is held back.
 #
 # Usage: leak_lab_test.sh <build folder>   (as root)
 set -euo pipefail
-
-# TODO(integration): once TunnelProtection is wired into the tunnel service
-# and the direct client, run this with LEAK_LAB_PROTECTION=1 by default (and
-# drop the variable). Until then those checks fail, as they should: the
-# client leaks today, and the "today:" lines below show how.
-protection=${LEAK_LAB_PROTECTION:-}
 
 skip() {
     echo "SKIP: $*"
@@ -94,29 +90,36 @@ wait_until() { # wait_until <seconds> <command...>
 
 # tunnel_client on the lab's machine, fed through a pipe of this script
 # (fd 7) so that "stop" can be sent; its lines go to $work/client.out.
-start_client() { # start_client [--direct]
+start_client() { # start_client [--direct] [--block]
     rm -f "$work/client.in"
     mkfifo "$work/client.in"
     exec 7<>"$work/client.in"
     : >"$work/client.out"
     if [ "${1:-}" = --direct ]; then
-        (cd "$work/user" && exec setsid "$lab_sh" run "$lab_dir" -- "$client" --direct alice secret1) \
+        (cd "$work/user" && exec setsid "$lab_sh" run "$lab_dir" -- "$client" "$@" alice secret1) \
             <&7 >"$work/client.out" 2>"$work/client.log" &
     else
         (
             cd "$work/user"
             export HOME=$work/user XDG_CONFIG_HOME=$work/user DBUS_SYSTEM_BUS_ADDRESS=$bus_address
             exec setsid "$lab_sh" run "$lab_dir" -- setpriv --reuid=nobody --regid=nogroup --clear-groups \
-                "$client" alice secret1
+                "$client" "$@" alice secret1
         ) <&7 >"$work/client.out" 2>"$work/client.log" &
     fi
     client_pid=$!
-    if ! wait_until 30 grep -q '^adapter ' "$work/client.out"; then
+    wait_for_adapter 1
+}
+
+adapters_reported() { [ "$(grep -c '^adapter ' "$work/client.out")" -ge "$1" ]; }
+
+# Waits for the client's <n>th report of a tunnel up.
+wait_for_adapter() { # wait_for_adapter <n>
+    if ! wait_until 30 adapters_reported "$1"; then
         say "client: $(tr '\n' ' ' <"$work/client.out") $(tail -n 5 "$work/client.log")"
         say "tunnel log: $(tail -n 10 "$work/user/log.txt" 2>/dev/null)"
         abort "the tunnel did not come up"
     fi
-    adapter=$(sed -n 's/^adapter //p' "$work/client.out" | head -n 1)
+    adapter=$(sed -n 's/^adapter //p' "$work/client.out" | tail -n 1)
 }
 
 client_ended() { ! alive "$client_pid"; }
@@ -234,55 +237,76 @@ check "IPv4 goes" direct "$(lab fetch 4)"
 check "IPv6 goes" direct "$(lab fetch 6)"
 [ "$(report_value "$(lab report)" leaked)" -gt 0 ] || fail "the ISP counted nothing of that traffic"
 
-# One mode after the other, each from log-in to log-out.
-for mode in service direct; do
+# Nothing but the VPN server's port reached the ISP's side since the mark,
+# and nothing got through to anywhere.
+held_back() { # held_back <when>
+    local now seen
+    now="name: $(lab resolve), IPv4: $(lab fetch 4), IPv6: $(lab fetch 6)"
+    seen=$(lab report)
+    check "$1" "name: none, IPv4: none, IPv6: none" "$now"
+    check "$1 the ISP's side gets" 0 "$(report_value "$seen" leaked)"
+}
+
+# One mode after the other, each from log-in to log-out: the service and the
+# direct client blocking, then the service with the block turned off.
+for mode in service direct unblocked; do
     say "the tunnel, $mode"
-    if [ "$mode" = service ]; then
-        start_bus
-        start_client
-        [ -n "$(openvpn_on_machine)" ] || fail "the service's OpenVPN does not run on the lab's machine"
-    else
-        start_client --direct
-    fi
+    case $mode in
+    service) start_bus && start_client --block ;;
+    direct) start_client --direct --block ;;
+    unblocked) start_client ;;
+    esac
+    [ "$mode" = direct ] || [ -n "$(openvpn_on_machine)" ] ||
+        fail "the service's OpenVPN does not run on the lab's machine"
     device_on_machine "$adapter" || fail "$adapter is not on the lab's machine"
     check "IPv4 goes" tunnel "$(lab fetch 4)"
 
     lab mark
-    answered_by=$(lab resolve)
-    v6=$(lab fetch 6)
-    seen=$(lab report)
-    say "today: the name is answered by $answered_by, IPv6 goes $v6; at the ISP: $(tr "\n" " " <<<"$seen")"
-    if [ -n "$protection" ]; then
-        check "while connected the name is answered by" tunnel "$answered_by"
-        check "while connected the ISP's resolver hears" 0 "$(report_value "$seen" isp_queries)"
-        check "while connected IPv6 goes" none "$v6"
-    fi
+    check "while connected the name is answered by" tunnel "$(lab resolve)"
+    check "while connected the ISP's resolver hears" 0 "$(report_value "$(lab report)" isp_queries)"
+    if [ "$mode" = unblocked ]; then
+        check "unblocked, IPv6 goes" direct "$(lab fetch 6)"
+    else
+        check "while connected IPv6 goes" none "$(lab fetch 6)"
 
-    # OpenVPN dies under the tunnel: only after it really is gone does
-    # the traffic say anything.
-    if [ -n "$protection" ] || [ "$mode" = service ]; then
+        # A reconnect: from the mark until the tunnel is back, nothing
+        # but the way to the VPN server.
+        lab mark
+        echo reconnect >&7
+        wait_for_adapter 2
+        check "across a reconnect the ISP's side gets" 0 "$(report_value "$(lab report)" leaked)"
+
+        # The machine sleeps: OpenVPN is ended, the block stays.
+        echo suspend >&7
+        wait_until 10 adapter_gone || abort "$adapter outlived the sleep"
+        lab mark
+        held_back "asleep"
+        echo resume >&7
+        wait_for_adapter 3
+
+        # OpenVPN dies under the tunnel: only after it really is gone does
+        # the traffic say anything.
         pids=$(openvpn_on_machine)
         [ -n "$pids" ] || abort "no OpenVPN to kill"
         # shellcheck disable=SC2086
         kill -KILL $pids
         wait_until 10 adapter_gone || abort "$adapter outlived OpenVPN"
         lab mark
-        after_kill="name: $(lab resolve), IPv4: $(lab fetch 4), IPv6: $(lab fetch 6)"
-        seen=$(lab report)
-        say "today, OpenVPN killed: $after_kill; at the ISP: $(tr "\n" " " <<<"$seen")"
-        if [ -n "$protection" ]; then
-            check "with OpenVPN killed" "name: none, IPv4: none, IPv6: none" "$after_kill"
-            check "with OpenVPN killed the ISP's side gets" 0 "$(report_value "$seen" leaked)"
-        fi
+        held_back "with OpenVPN killed"
     fi
 
     say "log-out"
     stop_client || fail "the client ended with an error"
     device_on_machine "$adapter" && fail "$adapter is still there"
     [ -z "$(openvpn_on_machine)" ] || fail "OpenVPN still runs after the log-out"
+    [ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the block outlived the log-out"
     lab run cat /etc/resolv.conf >"$work/resolv.conf.after"
     cmp -s "$work/resolv.conf.before" "$work/resolv.conf.after" ||
         fail "after the log-out /etc/resolv.conf is not what it was: $(diff "$work/resolv.conf.before" "$work/resolv.conf.after")"
+    grep -q "Quillnet: traffic outside the tunnel blocked" "$work/user/log.txt" ||
+        [ "$mode" = unblocked ] || fail "the client's log does not say the block was made"
+    grep -q "Quillnet: DNS through the tunnel" "$work/user/log.txt" ||
+        fail "the client's log does not say where names go"
     check "after the log-out IPv4 goes" direct "$(lab fetch 4)"
     check "after the log-out IPv6 goes" direct "$(lab fetch 6)"
     check "after the log-out the name is answered by" isp "$(lab resolve)"

@@ -73,7 +73,7 @@ QDBusMessage call(const QString &method, const QVariantList &arguments = {},
 QVariantList startArguments(const QByteArray &configuration, const QByteArray &certificate,
                             const QString &proxyHost = QString(), quint16 proxyPort = 0)
 {
-    return {configuration, certificate, proxyHost, QVariant::fromValue(proxyPort), false};
+    return {configuration, certificate, proxyHost, QVariant::fromValue(proxyPort), false, false};
 }
 
 // "state text" for each status report, as the client program prints them.

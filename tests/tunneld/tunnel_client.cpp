@@ -2,12 +2,14 @@
 // so that the tests can run it as an ordinary user: VPNConnection on a
 // ServiceConsole, started on "quillnet.ovpn" in the working directory.
 // With --direct it runs OpenVPN itself (LocalConsole), as the client does
-// in direct mode; that needs CAP_NET_ADMIN.
-//   tunnel_client [--direct] <user> <password>
+// in direct mode; that needs CAP_NET_ADMIN. With --block nothing but the
+// tunnel gets out until "stop" (the user's log-out).
+//   tunnel_client [--direct] [--block] <user> <password>
 // Prints "status <state> <text>", "error <text>" and "adapter <device>"
-// lines (line breaks in texts as "|"); "stop" on standard input stops the
-// tunnel, and the program exits once it is down again (at once when it is
-// down already).
+// lines (line breaks in texts as "|"). Commands on standard input:
+// "reconnect", "suspend" and "resume" (the machine's sleep), and "stop",
+// which stops the tunnel and ends the program once it is down again (at
+// once when it is down already).
 #include "vpn/LocalConsole.h"
 #include "vpn/ServiceConsole.h"
 #include "vpn/TunnelFiles.h"
@@ -33,9 +35,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
-    const bool direct = arguments.value(0) == QLatin1String("--direct");
-    if (direct)
-        arguments.removeFirst();
+    const bool direct = arguments.removeAll(QStringLiteral("--direct")) > 0;
+    const bool block = arguments.removeAll(QStringLiteral("--block")) > 0;
     if (arguments.size() != 2)
         return 2;
     VPNConnection vpn(direct ? static_cast<TunnelConsole *>(new LocalConsole) : new ServiceConsole);
@@ -56,17 +57,26 @@ int main(int argc, char *argv[])
         const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (size <= 0)
             input.setEnabled(false);
-        if (size <= 0 || QByteArray(buffer, int(size)).startsWith("stop")) {
+        const QByteArray command = size > 0 ? QByteArray(buffer, int(size)).trimmed() : "stop";
+        if (command == "reconnect")
+            vpn.reconnect();
+        else if (command == "suspend")
+            vpn.systemSuspending();
+        else if (command == "resume")
+            vpn.systemResumed();
+        if (command == "stop") {
             stopping = true;
-            // A tunnel that died by itself reports no further change.
-            if (vpn.getStatus() == Disconnected)
+            // A tunnel that died by itself reports no further change; its
+            // protection goes all the same, before the program ends.
+            const bool down = vpn.getStatus() == Disconnected;
+            vpn.stop(false);
+            if (down)
                 app.quit();
-            else
-                vpn.stop(false);
         }
     });
     vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
     vpn.setCredentials(arguments.at(0), arguments.at(1));
+    vpn.setBlockOutsideTunnel(block);
     vpn.start();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 // A tunnel configuration from elsewhere passes only with the client's own
 // directives: nothing in it may run a program, name a file or reach the
-// process, however it is spelt.
+// process, however it is spelt. And the servers it names are read as
+// OpenVPN reads them, since the leak block opens exactly those.
 #include "vpn/TunnelConfigCheck.h"
+#include "vpn/TunnelEndpoints.h"
 
 #include <QTest>
 
@@ -98,6 +100,41 @@ private slots:
         QCOMPARE(verdict.directive, refused);
         if (!refused.isEmpty() && refused != "(size)" && refused != "(NUL)")
             QVERIFY(verdict.line > 0);
+    }
+
+    void namesTheServersOpenVpnConnectsTo_data()
+    {
+        QTest::addColumn<QByteArray>("configuration");
+        QTest::addColumn<QStringList>("servers"); // host:port/protocol
+        QTest::newRow("the service's own")
+            << QByteArray("client\ndev tun\nproto udp\nremote 127.0.0.1 1194\n")
+            << QStringList{"127.0.0.1:1194/udp"};
+        QTest::newRow("defaults from port and proto, in either order")
+            << QByteArray("remote 10.0.0.1\nport 443\nproto tcp-client\nremote 10.0.0.2 8443 udp\n")
+            << QStringList{"10.0.0.1:443/tcp", "10.0.0.2:8443/udp"};
+        QTest::newRow("OpenVPN's defaults")
+            << QByteArray("remote vpn.example.net\n") << QStringList{"vpn.example.net:1194/udp"};
+        QTest::newRow("quoted, commented, repeated")
+            << QByteArray(
+                   "remote \"10.0.0.1\" 1195 # main\n;remote 10.0.0.9\nremote 10.0.0.1 1195\n")
+            << QStringList{"10.0.0.1:1195/udp"};
+        QTest::newRow("nothing inside key blocks")
+            << QByteArray("<ca>\nremote 10.6.6.6 66\n</ca>\nremote 10.0.0.1\n")
+            << QStringList{"10.0.0.1:1194/udp"};
+        QTest::newRow("no remote") << QByteArray("client\n") << QStringList{};
+    }
+
+    void namesTheServersOpenVpnConnectsTo()
+    {
+        QFETCH(QByteArray, configuration);
+        QFETCH(QStringList, servers);
+        QStringList read;
+        for (const ServerEndpoint &server : TunnelEndpoints::fromConfiguration(configuration))
+            read << QStringLiteral("%1:%2/%3")
+                        .arg(server.host)
+                        .arg(server.port)
+                        .arg(server.tcp ? QStringLiteral("tcp") : QStringLiteral("udp"));
+        QCOMPARE(read, servers);
     }
 };
 

@@ -170,6 +170,9 @@ void MainForm::connectShell()
     // The support form's reply address follows the stored contact address.
     connect(personal, &PersonalPage::contactChanged, supportPage, &SupportWdg::reloadSender);
     connect(personal, &PersonalPage::passwordChanged, this, &MainForm::passwordChanged);
+    // The next start (a reconnect, the next login) blocks or not as the box says.
+    connect(personal, &PersonalPage::blockOutsideTunnelChanged, tunnel,
+            &Tunnel::setBlockOutsideTunnel);
     if (!tray)
         return;
     connect(tray, &TrayWidget::junkMailTriggered, email, &EmailPage::addJunkAlias);

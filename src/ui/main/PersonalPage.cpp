@@ -2,6 +2,7 @@
 
 #include "core/InputPatterns.h"
 #include "core/SettingsKeys.h"
+#include "core/StoredSetting.h"
 #include "login/LoginController.h"
 #include "net/RequestServer.h"
 #include "support/SupportRequest.h"
@@ -63,6 +64,14 @@ void PersonalPage::setUpInputs()
     connect(ui->passwdChangeBtn, &QPushButton::clicked, this, &PersonalPage::changePassword);
     ui->personalProgressLbl->setWordWrap(true);
     ui->personalProgressLbl->setAlignment(Qt::AlignRight);
+
+    // Free accounts are protected too: the box is not one of the inputs
+    // that need a registered account.
+    ui->blockOutsideTunnelChk->setChecked(blockOutsideTunnelSetting());
+    connect(ui->blockOutsideTunnelChk, &QCheckBox::toggled, this, [this](bool checked) {
+        QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), checked);
+        emit blockOutsideTunnelChanged(checked);
+    });
 }
 
 void PersonalPage::setFreeAccount(bool free)

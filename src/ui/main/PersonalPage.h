@@ -34,6 +34,8 @@ signals:
     void passwordChanged(const QString &password);
     // The stored contact address changed (the support form's reply address).
     void contactChanged();
+    // The user turned blocking outside the tunnel on or off (stored already).
+    void blockOutsideTunnelChanged(bool block);
 
 public slots:
     void getContact();

@@ -77,6 +77,8 @@ public:
 
         setApplicationNames();
         QSettings().clear();
+        // Real tunnels here run in the machine's own namespace: no block.
+        QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), false);
         if (kind == RealTunnel)
             useTunnel(new VPNConnection);
         else

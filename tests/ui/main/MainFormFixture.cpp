@@ -61,6 +61,8 @@ bool MainFormFixture::start(QString *error, const QByteArray &deploymentLines)
         QDir(qEnvironmentVariable("QUILLNET_APP_DIR")).filePath(QStringLiteral("graphics.rcc")));
     setApplicationNames();
     QSettings().clear();
+    // Real tunnels here run in the machine's own namespace: no block.
+    QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), false);
     tray = new DesktopTray;
     tunnel = new VPNConnection;
     return true;

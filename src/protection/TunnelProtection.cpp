@@ -1,0 +1,338 @@
+#include "protection/TunnelProtection.h"
+
+#include "platform/PrivateFile.h"
+#include "protection/DnsBackend.h"
+#include "protection/LeakFirewall.h"
+#include "protection/NftRuleset.h"
+#include "protection/ResolvConfDns.h"
+#include "protection/ResolvedDns.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHostInfo>
+#include <QRegularExpression>
+#include <memory>
+#include <net/if.h>
+
+namespace {
+
+// A console line is short; a longer run without a line break is cut here.
+constexpr qsizetype MaxLine = 16 * 1024;
+
+QString deviceOpened(const QString &line)
+{
+    static const QRegularExpression opened(QStringLiteral("TUN/TAP device (\\S{1,15}) opened$"));
+    const QRegularExpressionMatch match = opened.match(line);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+QString endpointText(const ServerEndpoint &endpoint)
+{
+    return QStringLiteral("%1:%2/%3")
+        .arg(endpoint.host)
+        .arg(endpoint.port)
+        .arg(endpoint.tcp ? QLatin1String("tcp") : QLatin1String("udp"));
+}
+
+} // namespace
+
+TunnelProtection::TunnelProtection(const QDBusConnection &systemBus, const Places &places,
+                                   QObject *parent)
+    : QObject(parent), bus(systemBus), places(places), firewall(new LeakFirewall(this))
+{
+    firewall->setProgram(places.nftProgram);
+    connect(firewall, &LeakFirewall::finished, this, [this](bool ok, const QString &detail) {
+        // One finished() per request, in the order asked.
+        if (!firewallAnswers.isEmpty())
+            firewallAnswers.takeFirst()(ok, detail);
+    });
+    // A marker from a run that ended without release(): its block is still
+    // in the kernel, and still ours to lift.
+    blocking = QFile::exists(blockMarker());
+}
+
+TunnelProtection::~TunnelProtection() = default;
+
+QString TunnelProtection::blockMarker() const
+{
+    return QDir(places.stateFolder).filePath(QStringLiteral("blocking"));
+}
+
+bool TunnelProtection::isActive() const
+{
+    return blocking || dnsApplied;
+}
+
+void TunnelProtection::askFirewall(const std::optional<NftRuleset> &ruleset,
+                                   const FirewallAnswer &answer)
+{
+    firewallAnswers.append(answer);
+    if (ruleset)
+        firewall->apply(*ruleset);
+    else
+        firewall->remove();
+}
+
+void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString &proxyHost,
+                             quint16 proxyPort, bool block)
+{
+    device.clear();
+    pushed = PushedOptions();
+    completed = false;
+    unread.clear();
+    if (!block) {
+        if (!blocking) {
+            emit ready(true, QString());
+            return;
+        }
+        // Turned off since the last run: the old block goes first.
+        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
+            if (ok)
+                blockLifted();
+            emit ready(ok, detail);
+        });
+        return;
+    }
+    endpoints = servers;
+    this->proxyPort = proxyPort;
+    proxyAddress = QHostAddress(proxyHost);
+    if (endpoints.isEmpty()) {
+        emit ready(false, QStringLiteral("the configuration names no server"));
+        return;
+    }
+    QStringList names;
+    for (const ServerEndpoint &endpoint : std::as_const(endpoints))
+        if (QHostAddress(endpoint.host).isNull() && !names.contains(endpoint.host))
+            names << endpoint.host;
+    if (!proxyHost.isEmpty() && proxyAddress.isNull() && !names.contains(proxyHost))
+        names << proxyHost;
+    if (names.isEmpty()) {
+        applyBlock(true);
+        return;
+    }
+    // Names are looked up before the block is made: the addresses found are
+    // the ones let through.
+    struct Lookups
+    {
+        qsizetype pending = 0;
+        QHash<QString, QList<QHostAddress>> addresses;
+    };
+    auto lookups = std::make_shared<Lookups>();
+    lookups->pending = names.size();
+    for (const QString &name : std::as_const(names)) {
+        QHostInfo::lookupHost(name, this, [this, name, lookups, proxyHost](const QHostInfo &info) {
+            // A name that no longer resolves (the last block stands, say)
+            // keeps the addresses it had.
+            lookups->addresses[name] =
+                info.addresses().isEmpty() ? resolvedServers.value(name) : info.addresses();
+            if (--lookups->pending > 0)
+                return;
+            for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it) {
+                if (it.value().isEmpty()) {
+                    emit ready(false, QStringLiteral("cannot resolve ") + it.key());
+                    return;
+                }
+            }
+            for (const ServerEndpoint &endpoint : std::as_const(endpoints))
+                resolvedServers.insert(endpoint.host, lookups->addresses.value(endpoint.host));
+            if (proxyAddress.isNull() && !proxyHost.isEmpty())
+                proxyAddress = lookups->addresses.value(proxyHost).value(0);
+            applyBlock(true);
+        });
+    }
+}
+
+std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
+{
+    NftRuleset rules;
+    for (const ServerEndpoint &endpoint : std::as_const(endpoints)) {
+        const QHostAddress literal(endpoint.host);
+        const QList<QHostAddress> addresses =
+            literal.isNull() ? resolvedServers.value(endpoint.host) : QList<QHostAddress>{literal};
+        for (const QHostAddress &address : addresses)
+            rules.addServer({address, endpoint.port,
+                             endpoint.tcp ? QStringLiteral("tcp") : QStringLiteral("udp")});
+    }
+    if (!proxyAddress.isNull() && proxyPort)
+        rules.setProxy(proxyAddress, proxyPort);
+    rules.setTunnelDevice(device);
+    rules.setTunnelIPv6(pushed.tunnelIPv6);
+    if (!rules.text(error))
+        return std::nullopt;
+    return rules;
+}
+
+void TunnelProtection::applyBlock(bool starting)
+{
+    QString error;
+    const std::optional<NftRuleset> rules = ruleset(&error);
+    if (!rules) {
+        blockApplied(starting, false, error);
+        return;
+    }
+    askFirewall(rules, [this, starting](bool ok, const QString &detail) {
+        blockApplied(starting, ok, detail);
+    });
+}
+
+void TunnelProtection::blockApplied(bool starting, bool ok, QString detail)
+{
+    if (ok && !blocking) {
+        // The marker first tells a later start that the block is ours.
+        ok = QDir().mkpath(places.stateFolder) &&
+             PrivateFile::write(blockMarker(), QByteArray(), &detail);
+    }
+    if (ok) {
+        blocking = true;
+        QStringList open;
+        for (const ServerEndpoint &endpoint : std::as_const(endpoints))
+            open << endpointText(endpoint);
+        if (!device.isEmpty())
+            open << device + (pushed.tunnelIPv6 ? QString() : QStringLiteral(" (IPv4)"));
+        emit note(QStringLiteral("traffic outside the tunnel blocked; open: ") +
+                  open.join(QLatin1String(", ")));
+    }
+    if (starting)
+        emit ready(ok, detail);
+    else if (!ok)
+        emit failed(QStringLiteral("the block could not let the tunnel through: ") + detail);
+}
+
+void TunnelProtection::blockLifted()
+{
+    QFile::remove(blockMarker());
+    blocking = false;
+    emit note(QStringLiteral("traffic outside the tunnel no longer blocked"));
+}
+
+void TunnelProtection::feed(const QByteArray &bytes)
+{
+    unread += bytes;
+    for (qsizetype end = unread.indexOf('\n'); end >= 0; end = unread.indexOf('\n')) {
+        QByteArray line = unread.left(end);
+        unread.remove(0, end + 1);
+        while (line.endsWith('\r'))
+            line.chop(1);
+        onLine(QString::fromLatin1(line));
+    }
+    if (unread.size() > MaxLine)
+        unread.clear();
+}
+
+void TunnelProtection::onLine(const QString &line)
+{
+    PushedOptions options;
+    if (PushedOptions::parse(line, &options)) {
+        // A new run of pushes (OpenVPN restarting within itself) starts a
+        // new set.
+        if (completed) {
+            pushed = PushedOptions();
+            completed = false;
+        }
+        pushed.merge(options);
+        return;
+    }
+    const QString opened = deviceOpened(line);
+    if (!opened.isEmpty()) {
+        device = opened;
+        if (blocking && !endpoints.isEmpty())
+            applyBlock(false);
+        return;
+    }
+    if (line.endsWith(QLatin1String("Initialization Sequence Completed"))) {
+        completed = true;
+        applyDns();
+    }
+}
+
+void TunnelProtection::applyDns()
+{
+    // Nothing pushed: nothing to change.
+    if (!pushed.hasDns() || device.isEmpty())
+        return;
+    if (dns) {
+        applyDnsWith(*dns);
+        return;
+    }
+    ResolvedDns::probe(bus, this, [this](bool resolvedRuns) {
+        if (!dns) {
+            if (resolvedRuns)
+                dns = new ResolvedDns(bus, this);
+            else
+                dns = new ResolvConfDns(places.stateFolder, places.resolvConf, this);
+        }
+        applyDnsWith(*dns);
+    });
+}
+
+void TunnelProtection::applyDnsWith(DnsBackend &backend)
+{
+    connect(
+        &backend, &DnsBackend::finished, this,
+        [this](bool ok, const QString &detail) {
+            if (!ok) {
+                emit failed(QStringLiteral("DNS could not be set to the tunnel's servers: ") +
+                            detail);
+                return;
+            }
+            dnsApplied = true;
+            emit note(QStringLiteral("DNS through the tunnel: ") + dns->describe());
+        },
+        Qt::SingleShotConnection);
+    backend.apply(device, int(if_nametoindex(device.toLatin1().constData())), pushed);
+}
+
+void TunnelProtection::release()
+{
+    if (releasing)
+        return;
+    releasing = true;
+    pendingUndos = 1; // this call's own share, given back at the end
+    if (dnsApplied && dns) {
+        ++pendingUndos;
+        connect(
+            dns, &DnsBackend::finished, this,
+            [this](bool ok, const QString &detail) {
+                dnsApplied = false;
+                emit note(ok ? QStringLiteral("DNS settings restored")
+                             : QStringLiteral("DNS settings not restored: ") + detail);
+                finishRelease();
+            },
+            Qt::SingleShotConnection);
+        dns->revert();
+    } else {
+        const QString recovered = recoverAfterCrash(places);
+        if (!recovered.isEmpty())
+            emit note(recovered);
+    }
+    if (blocking) {
+        ++pendingUndos;
+        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
+            if (ok)
+                blockLifted();
+            else
+                emit note(QStringLiteral("the block could not be lifted: ") + detail);
+            finishRelease();
+        });
+    }
+    finishRelease();
+}
+
+void TunnelProtection::finishRelease()
+{
+    if (--pendingUndos > 0)
+        return;
+    releasing = false;
+    delete dns;
+    dns = nullptr;
+    emit released();
+}
+
+QString TunnelProtection::recoverAfterCrash(const Places &places)
+{
+    QString detail;
+    const bool recovered = ResolvConfDns::recover(places.resolvConf, places.stateFolder, &detail);
+    if (detail.isEmpty())
+        return QString();
+    return recovered ? detail : QStringLiteral("resolver file not restored: ") + detail;
+}

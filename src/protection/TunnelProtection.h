@@ -1,0 +1,99 @@
+#pragma once
+
+#include "protection/PushedOptions.h"
+#include "protection/ServerEndpoint.h"
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <functional>
+#include <optional>
+
+class DnsBackend;
+class LeakFirewall;
+class NftRuleset;
+
+// What makes "Connected" mean protected, for the privileged side of a tunnel
+// (the tunnel service, or the client in direct mode): the leak block before
+// OpenVPN starts, the tunnel device let through once it exists, and the
+// pushed DNS servers made the only resolvers once the tunnel is up. Both stay
+// through reconnects, sleep and OpenVPN's death, so nothing goes around the
+// tunnel while it is away; only release() (log-out, quit) lifts them.
+// Whatever it cannot apply is reported, never passed over.
+class TunnelProtection : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Places
+    {
+        QString nftProgram = QStringLiteral("/usr/sbin/nft");
+        QString resolvConf = QStringLiteral("/etc/resolv.conf");
+        // Root's own folder: the markers of what is ours to undo, also after a
+        // crash.
+        QString stateFolder;
+    };
+
+    TunnelProtection(const QDBusConnection &systemBus, const Places &places,
+                     QObject *parent = nullptr);
+    ~TunnelProtection() override;
+
+    // Before OpenVPN starts: with `block`, only the configuration's servers
+    // (and the proxy) are let out; without, a block left from before is
+    // lifted. ready() follows.
+    void begin(const QList<ServerEndpoint> &servers, const QString &proxyHost, quint16 proxyPort,
+               bool block);
+    // OpenVPN's console output, as it comes.
+    void feed(const QByteArray &bytes);
+    // Log-out or quit: the block and the DNS settings go, also those a
+    // crashed run left (their markers say so). released() follows.
+    void release();
+    // Restores a resolver file that a run ended without restoring; for the
+    // start of whoever does the protecting. Returns the log line, if any.
+    static QString recoverAfterCrash(const Places &places);
+
+    // A block or DNS settings of ours are in place.
+    bool isActive() const;
+
+signals:
+    void ready(bool ok, const QString &detail);
+    // One line for the client's log: what was applied or undone.
+    void note(const QString &line);
+    // Protection could not be applied while the tunnel runs: it must end.
+    void failed(const QString &detail);
+    void released();
+
+private:
+    using FirewallAnswer = std::function<void(bool ok, const QString &detail)>;
+    void askFirewall(const std::optional<NftRuleset> &ruleset, const FirewallAnswer &answer);
+    std::optional<NftRuleset> ruleset(QString *error) const;
+    void applyBlock(bool starting);
+    void blockApplied(bool starting, bool ok, QString detail);
+    void blockLifted();
+    void onLine(const QString &line);
+    void applyDns();
+    void applyDnsWith(DnsBackend &backend);
+    void finishRelease();
+    QString blockMarker() const;
+
+    QDBusConnection bus;
+    Places places;
+    LeakFirewall *firewall;
+    DnsBackend *dns = nullptr;
+
+    QList<FirewallAnswer> firewallAnswers; // one per request nft has not answered
+    QList<ServerEndpoint> endpoints;
+    QHash<QString, QList<QHostAddress>> resolvedServers; // by host name
+    QHostAddress proxyAddress;
+    quint16 proxyPort = 0;
+    bool blocking = false;
+    bool dnsApplied = false;
+    bool releasing = false; // release() waits for nft or the resolver
+    int pendingUndos = 0;
+
+    QByteArray unread;
+    QString device;
+    PushedOptions pushed;
+    bool completed = false; // "Initialization Sequence Completed" seen this run
+};
