@@ -2,18 +2,23 @@
 # The Debian package as cpack builds it from this build folder: its files,
 # their owners and modes and its dependencies; the installed launcher giving
 # a user a working folder of their own while the installation stays
-# untouched; and, as root, a real install and purge.
+# untouched; and, as root, a real install and purge. Installed, the package
+# runs the demo (scripts/demo --installed) as an ordinary user would use it:
+# its client, its tunnel service started by Debian's system bus and its
+# launch helper, the real polkitd deciding.
 #
 # Usage: package_test.sh <build folder>
 set -u
 command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb missing"; exit 77; }
 build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 privoxy=/usr/sbin/privoxy
 
 work=$(mktemp -d)
 installed=''
 # shellcheck disable=SC2317 # called through the trap below
 cleanup() {
+    demo_checks_cleanup
     [ -n "$installed" ] && dpkg --purge quillnet >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -37,6 +42,8 @@ finish() {
     [ $failures -eq 0 ]
     exit
 }
+# shellcheck source=tests/app/demo_checks.sh
+. "$source_dir/tests/app/demo_checks.sh"
 
 # --- the package file ------------------------------------------------------
 
@@ -256,6 +263,29 @@ polkit_knows_action() {
         grep -Eq 'implicit active: +yes' <<<"$answer"
 }
 
+# shellcheck disable=SC2317 # called through check
+no_tunnel() { ! grep -q 'Initialization Sequence Completed' "$1"; }
+
+# The demo with the installed package: the throwaway user connects through
+# the service, granted by the run's polkit rule; without that rule the same
+# kind of user is refused, so it is the rule polkitd evaluated that let the
+# first one in. The client shows the refusal as "... was not allowed to
+# connect" (translated), from this error of the service.
+installed_demo() {
+    local log=$build/demo/data/quillnet/log.txt before
+    run_demo installed "$log" "OpenVPN runs in the tunnel service net.quillnet.Tunnel" --installed
+    echo "== installed mode without the polkit rule"
+    before=$failures
+    start_demo 15 --installed --without-grant
+    check "refused: the demo fails without a login" test "$status" -ne 0 -a -z "$(grep -x 'demo: logged in' "$output")"
+    check "refused: the client was told that polkit refused the connect action" \
+        grep -qxF "net.quillnet.Tunnel.Error.NotAuthorized: polkit refused net.quillnet.tunnel.connect" "$log"
+    check "refused: no tunnel came up" no_tunnel "$log"
+    check_nothing_left refused
+    cp "$screenshot" "$build/demo-refused.png" 2>/dev/null
+    report_run refused "$log" "$before"
+}
+
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: installing needs root"
 elif dpkg-query -W -f='${Status}' quillnet 2>/dev/null | grep -q ' installed$'; then
@@ -277,6 +307,11 @@ else
         check "polkit reads the connect action with its defaults" polkit_knows_action
     else
         echo "SKIP: pkaction or polkitd missing"
+    fi
+    if [ -u /usr/lib/dbus-1.0/dbus-daemon-launch-helper ] && [ -x "$polkitd" ] && command -v Xvfb >/dev/null; then
+        installed_demo
+    else
+        echo "SKIP: the launch helper, polkitd or Xvfb is missing: no demo of the installed package"
     fi
     check "dpkg purges the package" dpkg --purge quillnet
     installed=''
