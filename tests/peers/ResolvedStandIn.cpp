@@ -54,6 +54,11 @@ bool ResolvedStandIn::handleMessage(const QDBusMessage &message, const QDBusConn
     QString errorName, errorText;
     const QString line = describe(message, &errorName, &errorText);
     if (line.isEmpty()) {
+        // resolved forgets a link's settings when the link goes; a revert
+        // that comes after is answered so, and still tells that it came.
+        if (message.member() == QLatin1String("RevertLink") &&
+            errorName == QLatin1String("org.freedesktop.resolve1.NoSuchLink"))
+            record(QStringLiteral("RevertLink %1 gone").arg(message.arguments().value(0).toInt()));
         connection.send(message.createErrorReply(errorName, errorText));
         return true;
     }

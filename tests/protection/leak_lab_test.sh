@@ -117,6 +117,7 @@ wait_for_adapter() { # wait_for_adapter <n>
     if ! wait_until 30 adapters_reported "$1"; then
         say "client: $(tr '\n' ' ' <"$work/client.out") $(tail -n 5 "$work/client.log")"
         say "tunnel log: $(tail -n 10 "$work/user/log.txt" 2>/dev/null)"
+        say "bus: $(tail -n 5 "$work/bus.log" 2>/dev/null)"
         abort "the tunnel did not come up"
     fi
     adapter=$(sed -n 's/^adapter //p' "$work/client.out" | tail -n 1)
@@ -152,10 +153,18 @@ adapter_gone() { ! device_on_machine "$adapter"; }
 
 # --- the bus that activates the tunnel service on the lab's machine --------
 
-start_bus() {
+start_bus() { # start_bus [--resolved FILE]: the bus, on the lab's machine with a resolved stand-in
     : >"$work/bus.out"
-    setsid "$bus_peer" --service "$source_dir/resources/tunneld/net.quillnet.Tunnel.service" \
-        --exec "$lab_sh run $lab_dir -- setpriv --bounding-set=-all,+net_admin --inh-caps=-all --no-new-privs $tunneld --idle-seconds 2 --run-folder $work/tunneld" \
+    # The service runs on the lab's machine: the bus starts it there, or is
+    # there already.
+    local on_machine=("$lab_sh" run "$lab_dir" --) bus_on_machine=() service_prefix
+    service_prefix="${on_machine[*]} "
+    if [ $# -gt 0 ]; then
+        bus_on_machine=("${on_machine[@]}")
+        service_prefix=''
+    fi
+    setsid "${bus_on_machine[@]}" "$bus_peer" "$@" --service "$source_dir/resources/tunneld/net.quillnet.Tunnel.service" \
+        --exec "${service_prefix}$(command -v setpriv) --bounding-set=-all,+net_admin --inh-caps=-all --no-new-privs $tunneld --idle-seconds 2 --run-folder $work/tunneld" \
         "$source_dir/resources/tunneld/net.quillnet.Tunnel.conf" >"$work/bus.out" 2>"$work/bus.log" &
     bus_pid=$!
     wait_until 10 grep -q '^unix:' "$work/bus.out" || abort "the bus did not start: $(tail -n 5 "$work/bus.log")"
@@ -248,13 +257,20 @@ held_back() { # held_back <when>
 }
 
 # One mode after the other, each from log-in to log-out: the service and the
-# direct client blocking, then the service with the block turned off.
-for mode in service direct unblocked; do
+# direct client blocking, the service with the block turned off, and the
+# service on a machine where systemd-resolved runs (its stand-in, on a bus
+# of the lab's machine, so that it knows the machine's links).
+for mode in service direct unblocked resolved; do
     say "the tunnel, $mode"
     case $mode in
     service) start_bus && start_client --block ;;
     direct) start_client --direct --block ;;
     unblocked) start_client ;;
+    resolved)
+        stop_bus
+        : >"$work/resolved.calls"
+        start_bus --resolved "$work/resolved.calls" && start_client --block
+        ;;
     esac
     [ "$mode" = direct ] || [ -n "$(openvpn_on_machine)" ] ||
         fail "the service's OpenVPN does not run on the lab's machine"
@@ -262,10 +278,21 @@ for mode in service direct unblocked; do
     check "IPv4 goes" tunnel "$(lab fetch 4)"
 
     lab mark
-    check "while connected the name is answered by" tunnel "$(lab resolve)"
+    if [ "$mode" = resolved ]; then
+        # The stand-in resolves nothing; what counts is what it was told.
+        index=$(lab run cat "/sys/class/net/$adapter/ifindex")
+        dns=$(value TUNNEL_RESOLVER)
+        for call in "SetLinkDNS $index 2:$dns" "SetLinkDomains $index .:true" "SetLinkDefaultRoute $index true"; do
+            grep -qxF "$call" "$work/resolved.calls" || fail "resolved was not told \"$call\": $(tr '\n' ';' <"$work/resolved.calls")"
+        done
+        lab run cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.before" ||
+            fail "with resolved running /etc/resolv.conf was changed"
+    else
+        check "while connected the name is answered by" tunnel "$(lab resolve)"
+    fi
     check "while connected the ISP's resolver hears" 0 "$(report_value "$(lab report)" isp_queries)"
-    if [ "$mode" = unblocked ]; then
-        check "unblocked, IPv6 goes" direct "$(lab fetch 6)"
+    if [ "$mode" = unblocked ] || [ "$mode" = resolved ]; then
+        [ "$mode" = resolved ] || check "unblocked, IPv6 goes" direct "$(lab fetch 6)"
     else
         check "while connected IPv6 goes" none "$(lab fetch 6)"
 
@@ -307,7 +334,33 @@ for mode in service direct unblocked; do
         [ "$mode" = unblocked ] || fail "the client's log does not say the block was made"
     grep -q "Quillnet: DNS through the tunnel" "$work/user/log.txt" ||
         fail "the client's log does not say where names go"
+    [ "$mode" != resolved ] || grep -qE "^RevertLink $index( gone)?\$" "$work/resolved.calls" ||
+        fail "resolved did not see the link reverted: $(tr '\n' ';' <"$work/resolved.calls")"
     check "after the log-out IPv4 goes" direct "$(lab fetch 4)"
     check "after the log-out IPv6 goes" direct "$(lab fetch 6)"
     check "after the log-out the name is answered by" isp "$(lab resolve)"
 done
+
+# A client that crashes leaves its protection standing (it fails closed);
+# the next client lifts it when its user logs out.
+say "a crashed client"
+start_client --block
+kill -KILL "$client_pid"
+wait "$client_pid" 2>/dev/null || true
+exec 7>&-
+client_pid=''
+wait_until 10 adapter_gone || abort "the service let $adapter outlive its client"
+lab mark
+held_back "after the client crashed"
+# The user starts the client again and quits at its login window.
+(
+    cd "$work/user"
+    export HOME=$work/user XDG_CONFIG_HOME=$work/user DBUS_SYSTEM_BUS_ADDRESS=$bus_address
+    exec "$lab_sh" run "$lab_dir" -- setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$client" --quit alice secret1
+) >"$work/client.out" 2>"$work/client.log" </dev/null || fail "the next client ended with an error"
+grep -q "Quillnet: traffic outside the tunnel no longer blocked" "$work/user/log.txt" ||
+    fail "the next client's log does not say the block was lifted: $(tail -n 3 "$work/user/log.txt")"
+[ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the next log-out left the block"
+lab run cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.before" || fail "the next log-out left /etc/resolv.conf changed"
+check "after the next log-out IPv4 goes" direct "$(lab fetch 4)"

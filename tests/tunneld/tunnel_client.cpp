@@ -3,8 +3,9 @@
 // ServiceConsole, started on "quillnet.ovpn" in the working directory.
 // With --direct it runs OpenVPN itself (LocalConsole), as the client does
 // in direct mode; that needs CAP_NET_ADMIN. With --block nothing but the
-// tunnel gets out until "stop" (the user's log-out).
-//   tunnel_client [--direct] [--block] <user> <password>
+// tunnel gets out until "stop" (the user's log-out). With --quit it starts
+// nothing and quits at once, as a user who quits at the login window.
+//   tunnel_client [--direct] [--block] [--quit] <user> <password>
 // Prints "status <state> <text>", "error <text>" and "adapter <device>"
 // lines (line breaks in texts as "|"). Commands on standard input:
 // "reconnect", "suspend" and "resume" (the machine's sleep), and "stop",
@@ -37,6 +38,7 @@ int main(int argc, char *argv[])
     QStringList arguments = app.arguments().mid(1);
     const bool direct = arguments.removeAll(QStringLiteral("--direct")) > 0;
     const bool block = arguments.removeAll(QStringLiteral("--block")) > 0;
+    const bool quit = arguments.removeAll(QStringLiteral("--quit")) > 0;
     if (arguments.size() != 2)
         return 2;
     VPNConnection vpn(direct ? static_cast<TunnelConsole *>(new LocalConsole) : new ServiceConsole);
@@ -77,6 +79,10 @@ int main(int argc, char *argv[])
     vpn.setConfig(QLatin1String(TunnelFiles::ConfigFile));
     vpn.setCredentials(arguments.at(0), arguments.at(1));
     vpn.setBlockOutsideTunnel(block);
+    if (quit) {
+        vpn.stop(false);
+        return 0;
+    }
     vpn.start();
     return app.exec();
 }
