@@ -5,9 +5,7 @@
 #include "vpn/TunnelEndpoints.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 namespace {
 
@@ -125,16 +123,6 @@ void LocalConsole::release()
 {
     releasing = true;
     protection()->release();
-}
-
-void LocalConsole::waitForRelease(int msecs)
-{
-    if (!releasing)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
-    connect(this, &TunnelConsole::released, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 bool LocalConsole::waitForFinished(int msecs)

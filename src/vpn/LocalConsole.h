@@ -26,7 +26,7 @@ public:
     void kill() override;
     bool waitForFinished(int msecs) override;
     void release() override;
-    void waitForRelease(int msecs) override;
+    bool isReleasing() const override { return releasing; }
 
     // Where the protection keeps its markers and which programs and files
     // it uses; the system's own unless set (tests).

@@ -286,16 +286,6 @@ void ServiceConsole::onReleased()
     emit released();
 }
 
-void ServiceConsole::waitForRelease(int msecs)
-{
-    if (!releasing)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
-    connect(this, &TunnelConsole::released, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void ServiceConsole::onProtection(const QString &line, const QDBusMessage &message)
 {
     if (running && message.service() == runner)

@@ -35,7 +35,7 @@ public:
     void kill() override { stop(); }
     bool waitForFinished(int msecs) override;
     void release() override;
-    void waitForRelease(int msecs) override;
+    bool isReleasing() const override { return releasing; }
 
 private slots:
     void onOutput(const QByteArray &bytes, bool echoOff, const QDBusMessage &message);

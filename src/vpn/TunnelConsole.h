@@ -57,9 +57,11 @@ public:
     // traffic takes its usual ways again. Asynchronous; a console that is
     // deleted waits a moment for it to be done.
     virtual void release() {}
+    // A release() has not yet emitted released().
+    virtual bool isReleasing() const { return false; }
     // Blocks (the event loop running) until a release is done, for at most
     // `msecs`: for a client that quits.
-    virtual void waitForRelease(int msecs) { Q_UNUSED(msecs) }
+    void waitForRelease(int msecs);
     // Blocks until finished() has been emitted, or for at most `msecs`.
     virtual bool waitForFinished(int msecs) = 0;
 
