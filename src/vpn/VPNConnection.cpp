@@ -57,8 +57,7 @@ VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     connect(console, &TunnelConsole::readyRead, this, &VPNConnection::checkLine);
     connect(console, &TunnelConsole::finished, this, &VPNConnection::finished);
     connect(console, &TunnelConsole::startFailed, this, &VPNConnection::failedToStart);
-    connect(console, &TunnelConsole::protectionNoted, this,
-            [this](const QString &line) { noteInLog(QStringLiteral("Quillnet: ") + line); });
+    connect(console, &TunnelConsole::protectionNoted, this, &VPNConnection::logProtection);
     connect(console, &TunnelConsole::protectionFailed, this, [this](const QString &detail) {
         noteInLog(QStringLiteral("Quillnet: ") + detail);
         reportFailure(tr("The connection could not be protected, so it was closed."));
@@ -67,8 +66,11 @@ VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
 
 VPNConnection::~VPNConnection()
 {
+    // Only the log still hears from the console: nothing else of this
+    // object may run while it goes.
+    console->disconnect(this);
+    connect(console, &TunnelConsole::protectionNoted, this, &VPNConnection::logProtection);
     if (console->isRunning()) {
-        console->disconnect(this);
         askToExit();
         if (!console->waitForFinished(exitWaitMs)) {
             console->kill();
@@ -110,6 +112,11 @@ void VPNConnection::writeLog(const QByteArray &text)
 void VPNConnection::prepare()
 {
     console->prepare();
+}
+
+void VPNConnection::logProtection(const QString &line)
+{
+    noteInLog(QStringLiteral("Quillnet: ") + line);
 }
 
 void VPNConnection::noteInLog(const QString &line)

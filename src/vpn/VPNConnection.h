@@ -63,6 +63,7 @@ public slots:
     void systemResumed() override;
 
 private:
+    void logProtection(const QString &line);
     void applyLine(const QString &line);
     bool answerPrompt();
     void waitForEchoOff();
