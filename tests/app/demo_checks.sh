@@ -7,7 +7,8 @@
 demo=$build/demo
 screenshot=$build/demo.png
 output=$(mktemp)
-netns='' user='' namespace='' rule='' run_folder_before=''
+host_before=$(mktemp) host_during=$(mktemp) host_after=$(mktemp)
+netns='' user='' namespace='' rule='' run_folder_before='' lab_namespaces=''
 leftovers=()
 
 # Every process the demo starts carries its deployment file in the
@@ -40,18 +41,36 @@ none_left() { # none_left <comm>
 
 # Ends what a demo run left behind; the checks have told of it already.
 clear_leftovers() {
+    local ns
     [ ${#leftovers[@]} -eq 0 ] || kill -KILL "${leftovers[@]}" 2>/dev/null
     [ -n "$netns" ] && ip netns del "$netns" 2>/dev/null
+    for ns in $lab_namespaces; do
+        ip netns del "$ns" 2>/dev/null
+    done
+    lab_mounts | sort -r | xargs -r umount -l
     [ -n "$user" ] && userdel "$user" 2>/dev/null
     [ -n "$rule" ] && rm -f "$rule"
-    netns='' user='' namespace='' rule=''
+    netns='' user='' namespace='' rule='' lab_namespaces=''
 }
 
 demo_checks_cleanup() {
     find_leftovers
     clear_leftovers
-    rm -f "$output"
+    rm -f "$output" "$host_before" "$host_during" "$host_after"
 }
+
+# What the lab of --isolated has mounted in this mount namespace.
+lab_mounts() {
+    awk -v lab="$demo/lab" 'index($5, lab) == 1 { print $5 }' /proc/self/mountinfo
+}
+
+# What a demo must never change on the machine running it: its firewall
+# and its resolver.
+save_host_state() { # save_host_state <file>
+    { nft list ruleset 2>&1; echo '--- /etc/resolv.conf'; cat /etc/resolv.conf 2>&1; } >"$1"
+}
+
+logged_in() { grep -qx 'demo: logged in' "$output"; }
 
 # What a demo killed outright leaves: its peers' ready lines, naming ports
 # and a bus that no longer exist. Port 1 has no listener on this machine.
@@ -71,7 +90,7 @@ used_reported_ports() {
     relay=$(sed -n 's/^READY port=\([0-9]*\)$/\1/p' "$demo/relay.log")
     [ -n "$https" ] && [ -n "$http" ] && [ -n "$relay" ] &&
         grep -qF "service      https://127.0.0.1:$https and http://127.0.0.1:$http" "$output" &&
-        grep -qF "mail relay   127.0.0.1:$relay;" "$output" &&
+        grep -qE "mail relay   127\.0\.0\.1:$relay( on the lab's machine)?;" "$output" &&
         ! grep -qF "$demo/no-such-bus" "$output"
 }
 
@@ -81,13 +100,44 @@ start_demo() { # start_demo <login timeout> [demo options]
     rm -f "$screenshot"
     leave_stale_ready_lines
     run_folder_before=$(ls -d /run/quillnet-tunneld 2>/dev/null)
+    save_host_state "$host_before"
+    : >"$host_during"
     timeout --kill-after=30 240 "$source_dir/scripts/demo" --build "$build" --screenshot-and-exit \
-        --timeout "$login_timeout" "$@" >"$output" 2>&1
+        --timeout "$login_timeout" "$@" >"$output" 2>&1 &
+    local demo_pid=$!
+    # The machine while the client is connected and logged in.
+    while kill -0 "$demo_pid" 2>/dev/null; do
+        if [ ! -s "$host_during" ] && logged_in; then
+            save_host_state "$host_during"
+        fi
+        sleep 0.2
+    done
+    wait "$demo_pid"
     status=$?
+    save_host_state "$host_after"
     netns=$(grep -o 'network namespace quillnet-vpn-[0-9]*' "$output" | cut -d' ' -f3)
     user=$(grep -o 'user quillnet-demo-[0-9]*' "$output" | head -n 1 | cut -d' ' -f2)
     namespace=$(grep -o 'bus namespace mnt:\[[0-9]*\]' "$output" | cut -d' ' -f3)
     rule=$(grep -o '/etc/polkit-1/rules.d/10-quillnet-demo-[0-9]*\.rules' "$output")
+    lab_namespaces=$(grep -o 'quillnet-\(user\|isp\|net\)-[0-9]*' "$output" | sort -u | tr '\n' ' ')
+}
+
+# With --isolated: the client's tunnel blocked what went around it and sent
+# names through it, on the lab's machine and not on this one, until the
+# client ended.
+check_isolated() { # check_isolated <mode> <the client's log>
+    local mode=$1 log=$2
+    check "$mode: the client's log says the traffic outside the tunnel was blocked" \
+        grep -q '^Quillnet: traffic outside the tunnel blocked; ' "$log"
+    check "$mode: the client's log says where names went" grep -q '^Quillnet: DNS through the tunnel: ' "$log"
+    check "$mode: while connected names went through the tunnel and only IPv4 through it got out" \
+        grep -qx "demo: on the lab's machine while connected: a name is answered by tunnel, the internet host is reached over IPv4 tunnel, over IPv6 none; firewall table: inet quillnet; /etc/resolv.conf: changed" "$output"
+    check "$mode: after the log-out the block and the DNS change were gone" \
+        grep -qx "demo: on the lab's machine after the log-out: a name is answered by isp, the internet host is reached over IPv4 direct, over IPv6 direct; firewall table: none; /etc/resolv.conf: as before the log-in" "$output"
+    check "$mode: the machine was seen while logged in" test -s "$host_during"
+    check "$mode: this machine's firewall and resolver were untouched while logged in" \
+        cmp "$host_before" "$host_during"
+    check "$mode: the demo named the lab's three namespaces" test "$(wc -w <<<"$lab_namespaces")" -eq 3
 }
 
 # check_logged_in <mode> <the client's log> <its line naming the mode>
@@ -101,7 +151,8 @@ check_logged_in() {
     check "$mode: the screenshot shows windows" test "$(convert "$screenshot" -format %k info: 2>/dev/null)" -gt 1
     check "$mode: the client's log says who runs OpenVPN" grep -qF "$3" "$log"
     check "$mode: the tunnel came up" grep -q 'Initialization Sequence Completed' "$log"
-    [ "$mode" = direct ] && return 0
+    [[ $mode == isolated* ]] && check_isolated "$mode" "$log"
+    [[ $mode == *direct ]] && return 0
     check "$mode: OpenVPN was a child of the tunnel service, which ran as root" \
         grep -qx 'demo: tunnel up, its OpenVPN a child of the tunnel service, which runs as root' "$output"
     check "$mode: the client ran as the throwaway user" \
@@ -111,8 +162,14 @@ check_logged_in() {
 }
 
 check_nothing_left() { # check_nothing_left <mode>
-    local mode=$1
-    if [ "$mode" != direct ]; then
+    local mode=$1 ns
+    check "$mode: this machine's firewall and resolver are as before" cmp "$host_before" "$host_after"
+    for ns in $lab_namespaces; do
+        check "$mode: the lab's namespace $ns is gone" test ! -e "/run/netns/$ns"
+    done
+    check "$mode: nothing of the lab is mounted" test -z "$(lab_mounts)"
+    check "$mode: the lab's folder is gone" test ! -e "$demo/lab"
+    if [[ $mode != *direct ]]; then
         check "$mode: the demo named its throwaway user" test -n "$user"
         check "$mode: the throwaway user is gone" test -z "$(getent passwd "$user")"
     fi

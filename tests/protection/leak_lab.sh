@@ -5,7 +5,11 @@
 # tunnel is up, after the tunnel broke and after the user logged out. Needs
 # root.
 #
-#   leak_lab.sh start <workdir>      prints KEY=VALUE lines (also <workdir>/lab.env)
+#   leak_lab.sh start <workdir> [--users NAME:PW[,NAME:PW...]]
+#                                    prints KEY=VALUE lines (also <workdir>/lab.env);
+#                                    VPN_USER and VPN_PASSWORD are the first
+#                                    account the VPN server takes (default
+#                                    alice:secret1)
 #   leak_lab.sh stop <workdir>       ends everything start made; safe to repeat
 #   leak_lab.sh run <workdir> [--] COMMAND...
 #                                    COMMAND on the user's machine
@@ -167,7 +171,7 @@ make_network() {
 }
 
 start_vpn_server() {
-    "$peers/openvpn_server.sh" start "$workdir/vpn" --uplink-netns "$isp_ns" \
+    "$peers/openvpn_server.sh" start "$workdir/vpn" --uplink-netns "$isp_ns" --users "$users" \
         --redirect-gateway --push-dns >"$workdir/vpn.out" 2>&1 ||
         die "the VPN server did not start: $(tail -n 5 "$workdir/vpn.out")"
     vpn_value() { sed -n "s/^$1=//p" "$workdir/vpn/server.env"; }
@@ -219,13 +223,21 @@ make_machine() {
 
 start_lab() {
     workdir=$1
+    shift
+    users=alice:secret1
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --users) users=${2:?--users wants NAME:PW[,NAME:PW...]}; shift 2 ;;
+        *) die "unknown option $1" ;;
+        esac
+    done
     mkdir -p "$workdir"
     workdir=$(cd "$workdir" && pwd)
     [ ! -e "$workdir/lab-net" ] || die "$workdir already has a lab; stop it first"
     trap 'stop_lab "$workdir"' EXIT
     trap 'exit 1' INT TERM HUP
 
-    local lab
+    local lab first_account=${users%%,*}
     claim_lab "$workdir"
     user_ns=$(user_ns_of "$lab") isp_ns=$(isp_ns_of "$lab") net_ns=$(net_ns_of "$lab")
     make_network
@@ -258,8 +270,8 @@ TUNNEL_RESOLVER=$tunnel_address
 PROBE_NAME=$PROBE_NAME
 CLIENT_CONFIG=$(sed -n 's/^CLIENT_CONFIG=//p' "$workdir/vpn/server.env")
 CA_FILE=$(sed -n 's/^CA_FILE=//p' "$workdir/vpn/server.env")
-VPN_USER=alice
-VPN_PASSWORD=secret1
+VPN_USER=${first_account%%:*}
+VPN_PASSWORD=${first_account#*:}
 EOF
     mark "$workdir"
     cat "$workdir/lab.env"
@@ -339,7 +351,7 @@ command=${1:-}
 workdir=$2
 [ -d "$workdir" ] && workdir=$(cd "$workdir" && pwd)
 case $command in
-start) start_lab "$workdir" ;;
+start) start_lab "$workdir" "${@:3}" ;;
 stop) stop_lab "$workdir" ;;
 run)
     shift 2
