@@ -855,7 +855,7 @@ Opravdu chcete okno zavřít?</translation>
     </message>
     <message>
         <source>Send support request</source>
-        <translation>Odeslat požadavek na podporu</translation>
+        <translation>Odeslat požadavek</translation>
     </message>
     <message>
         <source>Sending has been canceled by user.</source>
@@ -950,7 +950,7 @@ Chcete svůj požadavek přesto odeslat?</translation>
     </message>
     <message>
         <source>Send support request</source>
-        <translation>Odeslat požadavek na podporu</translation>
+        <translation>Odeslat požadavek</translation>
     </message>
     <message>
         <source>Don&apos;t send now</source>
