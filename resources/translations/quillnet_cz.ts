@@ -613,6 +613,93 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
     </message>
 </context>
 <context>
+    <name>PictureLettering</name>
+    <message>
+        <source>Reconnect</source>
+        <translation>Znovu připojit</translation>
+    </message>
+    <message>
+        <source>Renew the secure connection</source>
+        <translation>Obnovit zabezpečené připojení</translation>
+    </message>
+    <message>
+        <source>Log out</source>
+        <translation>Odhlásit se</translation>
+    </message>
+    <message>
+        <source>Disconnect and sign in as another user</source>
+        <translation>Odpojit a přihlásit jiného uživatele</translation>
+    </message>
+    <message>
+        <source>Exit Quillnet</source>
+        <translation>Ukončit Quillnet</translation>
+    </message>
+    <message>
+        <source>Close the connection and quit</source>
+        <translation>Zavřít připojení a skončit</translation>
+    </message>
+    <message>
+        <source>Web surfing</source>
+        <translation>Surfování</translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Nastavení</translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation>Podpora</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Konec</translation>
+    </message>
+    <message>
+        <source>You</source>
+        <translation>Vy</translation>
+    </message>
+    <message>
+        <source>Proxy</source>
+        <translation>Proxy</translation>
+    </message>
+    <message>
+        <source>Internet</source>
+        <translation>Internet</translation>
+    </message>
+    <message>
+        <source>Personal</source>
+        <translation>Osobní</translation>
+    </message>
+    <message>
+        <source>Private connection · Web filter · Anonymous e-mail</source>
+        <translation>Soukromé připojení · Filtrování webu · Anonymní e-mail</translation>
+    </message>
+    <message>
+        <source>Your private connection</source>
+        <translation>Vaše soukromé připojení</translation>
+    </message>
+    <message>
+        <source>Web filter is on</source>
+        <translation>Filtrování webu je zapnuto</translation>
+    </message>
+    <message>
+        <source>Click to switch the filter off</source>
+        <translation>Kliknutím filtrování vypnete</translation>
+    </message>
+    <message>
+        <source>Web filter is off</source>
+        <translation>Filtrování webu je vypnuto</translation>
+    </message>
+    <message>
+        <source>Click to filter ads, cookies and headers</source>
+        <translation>Kliknutím zapnete filtrování reklam, cookies a hlaviček</translation>
+    </message>
+</context>
+<context>
     <name>ProxyDlg</name>
     <message>
         <source>Quillnet - Proxy settings</source>
@@ -768,7 +855,7 @@ Opravdu chcete okno zavřít?</translation>
     </message>
     <message>
         <source>Send support request</source>
-        <translation>Odeslat požadavek na podporu</translation>
+        <translation>Odeslat požadavek</translation>
     </message>
     <message>
         <source>Sending has been canceled by user.</source>
@@ -863,7 +950,7 @@ Chcete svůj požadavek přesto odeslat?</translation>
     </message>
     <message>
         <source>Send support request</source>
-        <translation>Odeslat požadavek na podporu</translation>
+        <translation>Odeslat požadavek</translation>
     </message>
     <message>
         <source>Don&apos;t send now</source>

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Every text the code passes through tr() has its Czech translation, and the
+# Every text the code passes through tr(), and every text the picture
+# generator letters its pictures with, has its Czech translation, and the
 # committed catalogue is what the translation tool makes of the code today.
 set -u
 src=${QUILLNET_SOURCE_DIR:?}
@@ -12,6 +13,7 @@ committed=$src/resources/translations/quillnet_cz.ts
 cp "$committed" "$work/quillnet_cz.ts"
 sources=src
 [ -d "$src/resources/forms" ] && sources="$sources resources/forms"
+[ -d "$src/tools/pictures" ] && sources="$sources tools/pictures"
 # shellcheck disable=SC2086
 (cd "$src" && "$lupdate" -silent -no-obsolete -locations none -extensions cpp,h,ui \
     $sources -ts "$work/quillnet_cz.ts") || exit 1

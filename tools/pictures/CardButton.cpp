@@ -1,6 +1,8 @@
 #include "CardButton.h"
 
+#include "Lettering.h"
 #include "Palette.h"
+#include "TextBlock.h"
 #include "Typeface.h"
 
 #include <QFontMetricsF>
@@ -72,22 +74,25 @@ void CardButton::paintBadge(QPainter &painter, QPointF centre, Look look, const 
     painter.restore();
 }
 
-void CardButton::paintCaption(QPainter &painter, const QRectF &area, const QString &title,
-                              const QString &subtitle)
+void CardButton::paintCaption(QPainter &painter, Lettering &lettering, const QRectF &area,
+                              const QString &title, const QString &subtitle)
 {
     painter.save();
-    const QFont titleFont = Typeface::fitted(title, 15, true, area.width());
-    const QFont noteFont = Typeface::fitted(subtitle, 11, false, area.width());
-    const qreal titleHeight = QFontMetricsF(titleFont).height();
-    const qreal noteHeight = QFontMetricsF(noteFont).height();
+    const qreal titleSize = 15, noteSize = 11;
+    // One line for the title, all the rest for the explanation.
+    const qreal titleLine = QFontMetricsF(Typeface::font(titleSize, true)).height();
+    const TextBlock heading =
+        TextBlock::fit(title, QSizeF(area.width(), titleLine), titleSize, true);
+    const qreal titleHeight = heading.size().height();
+    const TextBlock note =
+        TextBlock::fit(subtitle, QSizeF(area.width(), area.height() - titleHeight), noteSize);
+    const qreal noteHeight = note.size().height();
     const qreal top = area.center().y() - (titleHeight + noteHeight) / 2;
-    painter.setFont(titleFont);
     painter.setPen(Palette::navy);
-    painter.drawText(QRectF(area.left(), top, area.width(), titleHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, title);
-    painter.setFont(noteFont);
+    lettering.draw(painter, heading, QRectF(area.left(), top, area.width(), titleHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter);
     painter.setPen(Palette::textMuted);
-    painter.drawText(QRectF(area.left(), top + titleHeight, area.width(), noteHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, subtitle);
+    lettering.draw(painter, note, QRectF(area.left(), top + titleHeight, area.width(), noteHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter);
     painter.restore();
 }

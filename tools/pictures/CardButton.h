@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QString>
 
+class Lettering;
 class QPainter;
 
 // The large rounded buttons of the exit page and the web page: a card with
@@ -27,8 +28,9 @@ public:
     // A round badge holding a sign, centred on the given point.
     static void paintBadge(QPainter &painter, QPointF centre, Look look, const QColor &accent,
                            Glyphs::Kind glyph);
-    static void paintCaption(QPainter &painter, const QRectF &area, const QString &title,
-                             const QString &subtitle);
+    // The title on one line above its explanation, which may take two.
+    static void paintCaption(QPainter &painter, Lettering &lettering, const QRectF &area,
+                             const QString &title, const QString &subtitle);
 
     static constexpr qreal badgeDiameter = 36;
 };

@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "CardButton.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
 
@@ -14,9 +15,15 @@ void ExitBarSprite::addTo(PictureCatalogue &catalogue) const
         Glyphs::Kind glyph;
         QColor accent;
     } rows[] = {
-        {"Reconnect", "Renew the secure connection", Glyphs::Reconnect, Palette::accent},
-        {"Log out", "Disconnect and sign in as another user", Glyphs::Logout, Palette::accentDark},
-        {"Exit Quillnet", "Close the connection and quit", Glyphs::Power, Palette::red},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Reconnect"),
+         QT_TRANSLATE_NOOP("PictureLettering", "Renew the secure connection"), Glyphs::Reconnect,
+         Palette::accent},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Log out"),
+         QT_TRANSLATE_NOOP("PictureLettering", "Disconnect and sign in as another user"),
+         Glyphs::Logout, Palette::accentDark},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Exit Quillnet"),
+         QT_TRANSLATE_NOOP("PictureLettering", "Close the connection and quit"), Glyphs::Power,
+         Palette::red},
     };
     const CardButton::Look looks[] = {CardButton::Normal, CardButton::Hover, CardButton::Pressed};
 
@@ -31,8 +38,9 @@ void ExitBarSprite::addTo(PictureCatalogue &catalogue) const
             const qreal d = CardButton::badgeDiameter;
             CardButton::paintBadge(p, QPointF(content.left() + d / 2, content.center().y()),
                                    looks[column], rows[row].accent, rows[row].glyph);
-            CardButton::paintCaption(p, content.adjusted(d + 12, 0, 0, 0), rows[row].title,
-                                     rows[row].note);
+            CardButton::paintCaption(p, lettering, content.adjusted(d + 12, 0, 0, 0),
+                                     lettering.text(rows[row].title),
+                                     lettering.text(rows[row].note));
             p.restore();
         }
     }

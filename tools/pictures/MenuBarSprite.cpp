@@ -1,12 +1,12 @@
 #include "MenuBarSprite.h"
 
 #include "Canvas.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
 #include "TabShape.h"
-#include "Typeface.h"
+#include "TextBlock.h"
 
-#include <QFontMetricsF>
 #include <iterator>
 
 namespace {
@@ -20,8 +20,11 @@ void MenuBarSprite::addTo(PictureCatalogue &catalogue) const
         const char *caption;
         Glyphs::Kind glyph;
     } buttons[] = {
-        {"Web surfing", Glyphs::Globe}, {"E-mail", Glyphs::Envelope}, {"Settings", Glyphs::Gear},
-        {"Support", Glyphs::Lifebuoy},  {"Exit", Glyphs::Power},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Web surfing"), Glyphs::Globe},
+        {QT_TRANSLATE_NOOP("PictureLettering", "E-mail"), Glyphs::Envelope},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Settings"), Glyphs::Gear},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Support"), Glyphs::Lifebuoy},
+        {QT_TRANSLATE_NOOP("PictureLettering", "Exit"), Glyphs::Power},
     };
     constexpr int count = int(std::size(boundaries)) - 1;
     static_assert(std::size(buttons) == count);
@@ -31,15 +34,15 @@ void MenuBarSprite::addTo(PictureCatalogue &catalogue) const
         for (int i = 0; i < count; ++i) {
             const QRectF cell(boundaries[i], look * rowHeight, boundaries[i + 1] - boundaries[i],
                               rowHeight);
-            paintCell(canvas.painter(), cell, Look(look), buttons[i].caption, buttons[i].glyph,
-                      i == count - 1);
+            paintCell(canvas.painter(), cell, Look(look), lettering.text(buttons[i].caption),
+                      buttons[i].glyph, i == count - 1);
         }
     }
     catalogue.addImage("button/menubar.png", canvas.finish());
 }
 
 void MenuBarSprite::paintCell(QPainter &painter, const QRectF &cell, Look look,
-                              const QString &caption, Glyphs::Kind glyph, bool lastInRow)
+                              const QString &caption, Glyphs::Kind glyph, bool lastInRow) const
 {
     painter.save();
     painter.setClipRect(cell);
@@ -62,15 +65,17 @@ void MenuBarSprite::paintCell(QPainter &painter, const QRectF &cell, Look look,
     }
 
     const qreal glyphSize = 17, gap = 7;
-    const QFont font = Typeface::fitted(caption, 13, true, tab.width() - glyphSize - gap - 16);
-    const qreal textWidth = QFontMetricsF(font).horizontalAdvance(caption);
+    // 8 px of margin on either side of the sign and its caption.
+    const TextBlock block =
+        TextBlock::fit(caption, QSizeF(tab.width() - glyphSize - gap - 16, tab.height()), 13, true);
+    const qreal textWidth = block.size().width();
     const qreal left = tab.center().x() - (glyphSize + gap + textWidth) / 2;
     const qreal middle = tab.center().y();
     Glyphs::draw(painter, glyph, QRectF(left, middle - glyphSize / 2, glyphSize, glyphSize), icon,
                  2.1);
-    painter.setFont(font);
     painter.setPen(text);
-    painter.drawText(QRectF(left + glyphSize + gap, tab.top(), textWidth + 2, tab.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, caption);
+    lettering.draw(painter, block,
+                   QRectF(left + glyphSize + gap, tab.top(), textWidth + 1, tab.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter);
     painter.restore();
 }

@@ -3,6 +3,8 @@
 #include "Glyphs.h"
 #include "PictureGroup.h"
 
+class Lettering;
+
 #include <QString>
 
 // The main window's menu bar: five buttons side by side, with the normal,
@@ -20,9 +22,12 @@ public:
         Selected
     };
 
+    explicit MenuBarSprite(Lettering &lettering) : lettering(lettering) {}
     void addTo(PictureCatalogue &catalogue) const override;
 
 private:
-    static void paintCell(QPainter &painter, const QRectF &cell, Look look, const QString &caption,
-                          Glyphs::Kind glyph, bool lastInRow);
+    void paintCell(QPainter &painter, const QRectF &cell, Look look, const QString &caption,
+                   Glyphs::Kind glyph, bool lastInRow) const;
+
+    Lettering &lettering;
 };

@@ -2,9 +2,10 @@
 
 #include "Canvas.h"
 #include "Glyphs.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
-#include "Typeface.h"
+#include "TextBlock.h"
 
 void ProxyPanel::addTo(PictureCatalogue &catalogue) const
 {
@@ -13,11 +14,12 @@ void ProxyPanel::addTo(PictureCatalogue &catalogue) const
     p.setPen(QPen(QColor(0xe0, 0xe0, 0xe0), 1));
     p.setBrush(Palette::panelGrey);
     p.drawRoundedRect(QRectF(0.5, 0.5, width - 1, height - 1), 8, 8);
-    paintRoute(p, 338, width - 10, height / 2.0);
+    // The last caption stays clear of the panel's right edge.
+    paintRoute(p, 338, width - 16, height / 2.0);
     catalogue.addImage("backgnd/proxy.png", canvas.finish());
 }
 
-void ProxyPanel::paintRoute(QPainter &painter, qreal left, qreal right, qreal middle)
+void ProxyPanel::paintRoute(QPainter &painter, qreal left, qreal right, qreal middle) const
 {
     const qreal icon = 30;
     const struct
@@ -26,20 +28,23 @@ void ProxyPanel::paintRoute(QPainter &painter, qreal left, qreal right, qreal mi
         QColor color;
         const char *caption;
     } stops[] = {
-        {Glyphs::Computer, Palette::accent, "You"},
-        {Glyphs::Server, Palette::navy, "Proxy"},
-        {Glyphs::Globe, Palette::accent, "Internet"},
+        {Glyphs::Computer, Palette::accent, QT_TRANSLATE_NOOP("PictureLettering", "You")},
+        {Glyphs::Server, Palette::navy, QT_TRANSLATE_NOOP("PictureLettering", "Proxy")},
+        {Glyphs::Globe, Palette::accent, QT_TRANSLATE_NOOP("PictureLettering", "Internet")},
     };
     const qreal step = (right - left - icon) / 2;
-    const QFont captionFont = Typeface::font(10);
     for (int i = 0; i < 3; ++i) {
         const qreal x = left + i * step;
         const QRectF box(x, middle - icon / 2 - 6, icon, icon);
         Glyphs::draw(painter, stops[i].glyph, box, stops[i].color, 1.8);
-        painter.setFont(captionFont);
+        // Each caption has the width of one step under its sign, so that
+        // neighbours never touch; a long one takes a second line.
+        const qreal top = box.bottom() + 4;
+        const QRectF below(box.center().x() - step / 2 + 1, top, step - 2, height - 8 - top);
+        const TextBlock caption =
+            TextBlock::fit(lettering.text(stops[i].caption), below.size(), 10);
         painter.setPen(Palette::textMuted);
-        painter.drawText(QRectF(x - 20, box.bottom() + 4, icon + 40, 14),
-                         Qt::AlignHCenter | Qt::AlignTop, stops[i].caption);
+        lettering.draw(painter, caption, below, Qt::AlignHCenter | Qt::AlignTop);
         if (i > 0)
             dashed(painter, QPointF(x - step + icon + 4, box.center().y()),
                    QPointF(x - 4, box.center().y()));

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+class Lettering;
 class QPainter;
 class QPointF;
 
@@ -17,9 +18,12 @@ public:
     static constexpr int width = 490;
     static constexpr int height = 160;
 
+    explicit ProxyPanel(Lettering &lettering) : lettering(lettering) {}
     void addTo(PictureCatalogue &catalogue) const override;
 
 private:
-    static void paintRoute(QPainter &painter, qreal left, qreal right, qreal middle);
+    void paintRoute(QPainter &painter, qreal left, qreal right, qreal middle) const;
     static void dashed(QPainter &painter, const QPointF &from, const QPointF &to);
+
+    Lettering &lettering;
 };

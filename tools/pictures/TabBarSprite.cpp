@@ -1,16 +1,18 @@
 #include "TabBarSprite.h"
 
 #include "Canvas.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
 #include "TabShape.h"
-#include "Typeface.h"
+#include "TextBlock.h"
 
 #include <iterator>
 
 void TabBarSprite::addTo(PictureCatalogue &catalogue) const
 {
-    const char *captions[] = {"Personal", "Proxy"};
+    const char *captions[] = {QT_TRANSLATE_NOOP("PictureLettering", "Personal"),
+                              QT_TRANSLATE_NOOP("PictureLettering", "Proxy")};
     constexpr int tabs = int(std::size(tabBoundaries)) - 1;
     static_assert(std::size(captions) == tabs);
 
@@ -21,7 +23,7 @@ void TabBarSprite::addTo(PictureCatalogue &catalogue) const
         for (int i = 0; i < tabs; ++i) {
             const QRectF cell(tabBoundaries[i], top, tabBoundaries[i + 1] - tabBoundaries[i],
                               rowHeight);
-            paintTab(p, cell, Look(look), captions[i]);
+            paintTab(p, cell, Look(look), lettering.text(captions[i]));
         }
         paintBaseline(p, QRectF(tabBoundaries[tabs], top, width - tabBoundaries[tabs], rowHeight));
     }
@@ -29,7 +31,7 @@ void TabBarSprite::addTo(PictureCatalogue &catalogue) const
 }
 
 void TabBarSprite::paintTab(QPainter &painter, const QRectF &cell, Look look,
-                            const QString &caption)
+                            const QString &caption) const
 {
     painter.save();
     painter.setClipRect(cell);
@@ -52,8 +54,9 @@ void TabBarSprite::paintTab(QPainter &painter, const QRectF &cell, Look look,
             text = Palette::navy;
     }
     painter.setPen(text);
-    painter.setFont(Typeface::fitted(caption, 12, look == Selected, tab.width() - 10));
-    painter.drawText(tab.adjusted(0, 2, 0, 0), Qt::AlignCenter, caption);
+    const QRectF box = tab.adjusted(5, 2, -5, 0);
+    lettering.draw(painter, TextBlock::fit(caption, box.size(), 12, look == Selected), box,
+                   Qt::AlignCenter);
     painter.restore();
 }
 

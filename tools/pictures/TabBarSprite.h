@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QString>
 
+class Lettering;
 class QPainter;
 
 // The settings page's tab bar: two tabs in rows of 26 px (normal, hover,
@@ -22,9 +23,12 @@ public:
         Selected
     };
 
+    explicit TabBarSprite(Lettering &lettering) : lettering(lettering) {}
     void addTo(PictureCatalogue &catalogue) const override;
 
 private:
-    static void paintTab(QPainter &painter, const QRectF &cell, Look look, const QString &caption);
+    void paintTab(QPainter &painter, const QRectF &cell, Look look, const QString &caption) const;
     static void paintBaseline(QPainter &painter, const QRectF &cell);
+
+    Lettering &lettering;
 };

@@ -2,21 +2,28 @@
 
 #include "BrandArt.h"
 #include "Canvas.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
+#include "TextBlock.h"
 #include "Typeface.h"
+
+#include <QFontMetricsF>
 
 void TitleBanners::addTo(PictureCatalogue &catalogue) const
 {
     catalogue.addImage(
         "backgnd/title.png",
         banner(mainWidth, 30,
-               QString::fromUtf8("Private connection \u00b7 Web filter \u00b7 Anonymous e-mail")));
-    catalogue.addImage("backgnd/title-login.png",
-                       banner(loginWidth, 27, "Your private connection"));
+               lettering.text(QT_TRANSLATE_NOOP(
+                   "PictureLettering", "Private connection · Web filter · Anonymous e-mail"))));
+    catalogue.addImage(
+        "backgnd/title-login.png",
+        banner(loginWidth, 27,
+               lettering.text(QT_TRANSLATE_NOOP("PictureLettering", "Your private connection"))));
 }
 
-QImage TitleBanners::banner(int width, qreal wordmarkSize, const QString &tagline)
+QImage TitleBanners::banner(int width, qreal wordmarkSize, const QString &tagline) const
 {
     Canvas canvas(width, height);
     QPainter &p = canvas.painter();
@@ -25,8 +32,12 @@ QImage TitleBanners::banner(int width, qreal wordmarkSize, const QString &taglin
     BrandArt::paintMark(p, mark);
     const qreal textLeft = mark.right() + 14;
     BrandArt::paintWordmark(p, QPointF(textLeft, 45), wordmarkSize);
-    p.setFont(Typeface::fitted(tagline, 12, false, width - textLeft - 12));
+    // One line under the word mark, its baseline at y 63, 12 px clear of the right edge.
+    const qreal taglineSize = 12;
+    const QFontMetricsF metrics(Typeface::font(taglineSize));
+    const QRectF box(textLeft + 1, 63 - metrics.ascent(), width - textLeft - 13, metrics.height());
     p.setPen(Palette::onNavy);
-    p.drawText(QPointF(textLeft + 1, 63), tagline);
+    lettering.draw(p, TextBlock::fit(tagline, box.size(), taglineSize), box,
+                   Qt::AlignLeft | Qt::AlignVCenter);
     return canvas.finish();
 }

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+class Lettering;
+
 // The title pictures across the top of the main window (686 x 78) and of
 // the login dialog (300 x 78).
 class TitleBanners : public PictureGroup
@@ -14,8 +16,11 @@ public:
     static constexpr int mainWidth = 686;
     static constexpr int loginWidth = 300;
 
+    explicit TitleBanners(Lettering &lettering) : lettering(lettering) {}
     void addTo(PictureCatalogue &catalogue) const override;
 
 private:
-    static QImage banner(int width, qreal wordmarkSize, const QString &tagline);
+    QImage banner(int width, qreal wordmarkSize, const QString &tagline) const;
+
+    Lettering &lettering;
 };

@@ -2,7 +2,6 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QFontMetricsF>
 #include <QStringList>
 
 QFont Typeface::font(qreal pixelSize, bool bold)
@@ -13,18 +12,6 @@ QFont Typeface::font(qreal pixelSize, bool bold)
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
-}
-
-QFont Typeface::fitted(const QString &text, qreal pixelSize, bool bold, qreal maxWidth)
-{
-    QFont result = font(pixelSize, bold);
-    constexpr qreal smallestLegible = 8;
-    while (pixelSize > smallestLegible &&
-           QFontMetricsF(result).horizontalAdvance(text) > maxWidth) {
-        pixelSize -= 1;
-        result = font(pixelSize, bold);
-    }
-    return result;
 }
 
 // Families may carry a foundry suffix ("Nimbus Sans [UKWN]") and one foundry

@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "CardButton.h"
+#include "Lettering.h"
 #include "Palette.h"
 #include "PictureCatalogue.h"
 
@@ -11,7 +12,7 @@ void WebFilterButtons::addTo(PictureCatalogue &catalogue) const
     catalogue.addImage("button/webfilter-off.png", button(false));
 }
 
-QImage WebFilterButtons::button(bool on)
+QImage WebFilterButtons::button(bool on) const
 {
     Canvas canvas(width, height);
     QPainter &p = canvas.painter();
@@ -21,11 +22,12 @@ QImage WebFilterButtons::button(bool on)
     const QRectF track(content.left(), content.center().y() - 11, 42, 22);
     paintSwitch(p, track, on);
     const QRectF text = content.adjusted(track.width() + 14, 0, 0, 0);
-    if (on)
-        CardButton::paintCaption(p, text, "Web filter is on", "Click to switch the filter off");
-    else
-        CardButton::paintCaption(p, text, "Web filter is off",
-                                 "Click to filter ads, cookies and headers");
+    const char *title = on ? QT_TRANSLATE_NOOP("PictureLettering", "Web filter is on")
+                           : QT_TRANSLATE_NOOP("PictureLettering", "Web filter is off");
+    const char *note =
+        on ? QT_TRANSLATE_NOOP("PictureLettering", "Click to switch the filter off")
+           : QT_TRANSLATE_NOOP("PictureLettering", "Click to filter ads, cookies and headers");
+    CardButton::paintCaption(p, lettering, text, lettering.text(title), lettering.text(note));
     return canvas.finish();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+class Lettering;
+
 // The web page's filter switch, one picture per state; same size as the
 // button it is shown on (25,55 to 336,108).
 class WebFilterButtons : public PictureGroup
@@ -12,9 +14,12 @@ public:
     static constexpr int width = 312;
     static constexpr int height = 54;
 
+    explicit WebFilterButtons(Lettering &lettering) : lettering(lettering) {}
     void addTo(PictureCatalogue &catalogue) const override;
 
 private:
-    static QImage button(bool on);
+    QImage button(bool on) const;
     static void paintSwitch(QPainter &painter, const QRectF &track, bool on);
+
+    Lettering &lettering;
 };

@@ -1,10 +1,16 @@
 // Draws every picture of the program into a folder, together with the
 // resource collection file that rcc turns into graphics.rcc; or, with
 // --app-icons, the program's icon as an icon theme folder for installing.
+//
+// The lettering comes from the program's compiled catalogue (--catalogue),
+// or with --english stays in its source wording. A text the catalogue lacks
+// or one that does not fit its box is named on the error output, and with
+// --strict fails the run.
 
 #include "BusySpinner.h"
 #include "ComboArrow.h"
 #include "ExitBarSprite.h"
+#include "Lettering.h"
 #include "LoginStripes.h"
 #include "MailBanner.h"
 #include "MenuBarSprite.h"
@@ -20,6 +26,7 @@
 #include "TrayIcons.h"
 #include "WebFilterButtons.h"
 
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <cstdio>
 #include <memory>
@@ -42,25 +49,44 @@ int writeAppIcons(const QString &themeDir)
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 3 && args.at(1) == QLatin1String("--app-icons"))
-        return writeAppIcons(args.at(2));
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: quillnet_graphics_gen <output folder>\n"
-                             "       quillnet_graphics_gen --app-icons <icon theme folder>\n");
+    QCommandLineParser parser;
+    const QCommandLineOption appIcons("app-icons", "Draw the program's icon as an icon theme.");
+    const QCommandLineOption cataloguePath("catalogue", "The compiled catalogue to letter from.",
+                                           "file.qm");
+    const QCommandLineOption english("english", "Keep the lettering in its source wording.");
+    const QCommandLineOption strict("strict", "Fail on a missing or overflowing text.");
+    parser.addOptions({appIcons, cataloguePath, english, strict});
+    parser.addPositionalArgument("folder", "Where the pictures go.");
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1 ||
+        (!parser.isSet(appIcons) && !parser.isSet(cataloguePath) && !parser.isSet(english))) {
+        std::fprintf(
+            stderr, "usage: quillnet_graphics_gen [--strict] (--catalogue <file.qm> | --english |\n"
+                    "           --catalogue <file.qm> --english) <output folder>\n"
+                    "       quillnet_graphics_gen --app-icons <icon theme folder>\n");
         return 2;
+    }
+    const QString folder = parser.positionalArguments().constFirst();
+    if (parser.isSet(appIcons))
+        return writeAppIcons(folder);
+
+    Lettering lettering(parser.value(cataloguePath), !parser.isSet(english));
+    if (parser.isSet(cataloguePath) && !lettering.loaded()) {
+        std::fprintf(stderr, "quillnet_graphics_gen: cannot load the catalogue %s\n",
+                     qPrintable(parser.value(cataloguePath)));
+        return 1;
     }
 
     std::vector<std::unique_ptr<PictureGroup>> groups;
-    groups.push_back(std::make_unique<TitleBanners>());
-    groups.push_back(std::make_unique<MenuBarSprite>());
-    groups.push_back(std::make_unique<TabBarSprite>());
-    groups.push_back(std::make_unique<ExitBarSprite>());
-    groups.push_back(std::make_unique<WebFilterButtons>());
+    groups.push_back(std::make_unique<TitleBanners>(lettering));
+    groups.push_back(std::make_unique<MenuBarSprite>(lettering));
+    groups.push_back(std::make_unique<TabBarSprite>(lettering));
+    groups.push_back(std::make_unique<ExitBarSprite>(lettering));
+    groups.push_back(std::make_unique<WebFilterButtons>(lettering));
     groups.push_back(std::make_unique<LoginStripes>());
     groups.push_back(std::make_unique<PageStripe>());
     groups.push_back(std::make_unique<NoticePanels>());
-    groups.push_back(std::make_unique<ProxyPanel>());
+    groups.push_back(std::make_unique<ProxyPanel>(lettering));
     groups.push_back(std::make_unique<MailBanner>());
     groups.push_back(std::make_unique<TrayIcons>());
     groups.push_back(std::make_unique<MenuIcons>());
@@ -69,9 +95,13 @@ int main(int argc, char *argv[])
     groups.push_back(std::make_unique<ComboArrow>());
     groups.push_back(std::make_unique<BusySpinner>());
 
-    PictureCatalogue catalogue(args.at(1));
+    PictureCatalogue catalogue(folder);
     for (const auto &group : groups)
         group->addTo(catalogue);
     catalogue.writeCollection("graphics.qrc", "/img");
-    return catalogue.failed() ? 1 : 0;
+    for (const QString &problem : lettering.problems())
+        std::fprintf(stderr, "quillnet_graphics_gen: %s: %s\n",
+                     parser.isSet(strict) ? "error" : "warning", qPrintable(problem));
+    const bool lettered = lettering.problems().isEmpty() || !parser.isSet(strict);
+    return catalogue.failed() || !lettered ? 1 : 0;
 }

@@ -131,7 +131,8 @@ void LoginDlg::myClearStatus()
         ui->statusLbl->clearStatus();
         statusShown = false;
     }
-    ui->userInfoLbl->setGeometry(12, 403, 276, 30);
+    // Three lines of the hint fit, which the Czech one needs.
+    ui->userInfoLbl->setGeometry(12, 390, 276, 46);
     ui->userInfoLbl->setText(
         tr("If you are using proxy server click for <a href='proxy'>Proxy settings</a>. In "
            "case you are looking for help use <a href='support'>Support</a> dialog."));

@@ -7,6 +7,8 @@
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
 
 namespace {
@@ -116,9 +118,16 @@ void SplitButton::mouseReleaseEvent(QMouseEvent *event)
     QPushButton::mouseReleaseEvent(event);
 }
 
-void SplitButton::paintEvent(QPaintEvent *event)
+// The label is centred on the whole button, so it is cut short the arrow
+// area's width from either edge: a long alias ends in an ellipsis instead of
+// running under the arrow.
+void SplitButton::paintEvent(QPaintEvent *)
 {
-    QPushButton::paintEvent(event);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const int room = width() - 2 * ArrowAreaWidth - 8;
+    option.text = option.fontMetrics.elidedText(option.text, Qt::ElideRight, qMax(0, room));
+    QStylePainter(this).drawControl(QStyle::CE_PushButton, option);
     QPainter painter(this);
     painter.drawPixmap(width() - 17, height() / 2 - 4,
                        QPixmap(QStringLiteral(":/img/icon/combo.png")));
