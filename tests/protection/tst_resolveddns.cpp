@@ -62,7 +62,8 @@ private slots:
         // took its settings with it.
         QTest::newRow("unknown link")
             << QStringLiteral("dhcp-option DNS 10.8.0.1") << false << QStringList() << false
-            << QStringLiteral("Link 2147483647 not known") << QStringList();
+            << QStringLiteral("Link 2147483647 not known")
+            << QStringList{QStringLiteral("RevertLink 2147483647 gone")};
     }
 
     void applyAndRevert()
