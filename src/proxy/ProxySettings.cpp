@@ -32,7 +32,7 @@ QNetworkProxy proxyFromSettings(int source, const RememberedPasswords *passwords
     if (proxy.type() != QNetworkProxy::NoProxy && storedSetting(SettingsKey::ProxyAuth).toBool()) {
         proxy.setUser(storedSetting(SettingsKey::ProxyUser).toString());
         proxy.setPassword(passwords ? passwords->proxyPassword()
-                                     : storedSetting(SettingsKey::ProxyPasswd).toString());
+                                    : storedSetting(SettingsKey::ProxyPasswd).toString());
     }
     return proxy;
 }

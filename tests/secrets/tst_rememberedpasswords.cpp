@@ -13,8 +13,8 @@ namespace {
 
 using Entries = QMap<QString, QString>;
 
-const QString ProxyEntry = RememberedPasswords::proxyKey(QStringLiteral("proxy.example"),
-                                                         QStringLiteral("joe"));
+const QString ProxyEntry =
+    RememberedPasswords::proxyKey(QStringLiteral("proxy.example"), QStringLiteral("joe"));
 
 QString stored(const char *key)
 {
@@ -47,16 +47,22 @@ private slots:
         QTest::addColumn<Entries>("keyringAfter");
 
         const Entries both{{"alice", "pw 1"}, {ProxyEntry, "p:pw"}};
-        QTest::newRow("an older file moves") << "pw 1" << "p:pw" << Entries() << -1 << ""
+        QTest::newRow("an older file moves") << "pw 1"
+                                             << "p:pw" << Entries() << -1 << ""
                                              << "" << both;
-        QTest::newRow("the keyring fails after one write")
-            << "pw 1" << "p:pw" << Entries() << 1 << "" << "p:pw" << Entries{{"alice", "pw 1"}};
-        QTest::newRow("no keyring") << "pw 1" << "p:pw" << Entries() << 0 << "pw 1" << "p:pw"
-                                    << Entries();
-        QTest::newRow("the keyring holds them") << "" << "" << both << -1 << "" << "" << both;
+        QTest::newRow("the keyring fails after one write") << "pw 1"
+                                                           << "p:pw" << Entries() << 1 << ""
+                                                           << "p:pw" << Entries{{"alice", "pw 1"}};
+        QTest::newRow("no keyring") << "pw 1"
+                                    << "p:pw" << Entries() << 0 << "pw 1"
+                                    << "p:pw" << Entries();
+        QTest::newRow("the keyring holds them") << ""
+                                                << "" << both << -1 << ""
+                                                << "" << both;
         // The file's copy is the newer one: an older version wrote it.
-        QTest::newRow("both hold one") << "pw 2" << "" << both << -1 << "" << ""
-                                       << Entries{{"alice", "pw 2"}, {ProxyEntry, "p:pw"}};
+        QTest::newRow("both hold one") << "pw 2"
+                                       << "" << both << -1 << ""
+                                       << "" << Entries{{"alice", "pw 2"}, {ProxyEntry, "p:pw"}};
     }
 
     void passwordsMoveToTheKeyringAndNothingIsLost()
@@ -90,7 +96,8 @@ private slots:
         QCOMPARE(stored(SettingsKey::Password), accountInFileAfter);
         QCOMPARE(stored(SettingsKey::ProxyPasswd), proxyInFileAfter);
         QCOMPARE(keyring.entries, keyringAfter);
-        const QString account = accountInFile.isEmpty() ? keyringBefore.value("alice") : accountInFile;
+        const QString account =
+            accountInFile.isEmpty() ? keyringBefore.value("alice") : accountInFile;
         QCOMPARE(passwords.accountPassword(), account);
         QCOMPARE(passwords.proxyPassword(), QStringLiteral("p:pw"));
 
@@ -110,7 +117,8 @@ private slots:
                                 QStringLiteral("p 2"));
         settle(passwords);
         QCOMPARE(passwords.proxyPassword(), QStringLiteral("p 2"));
-        QCOMPARE(stored(SettingsKey::ProxyPasswd), keyringStays ? QString() : QStringLiteral("p 2"));
+        QCOMPARE(stored(SettingsKey::ProxyPasswd),
+                 keyringStays ? QString() : QStringLiteral("p 2"));
 
         passwords.forgetAccount();
         settle(passwords);

@@ -69,7 +69,6 @@ LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, RememberedPasswords *passwo
     QTimer::singleShot(0, this, &LoginDlg::checkUpdate);
 }
 
-
 // The main window of the dialog's logins, wired to what only the dialog
 // can do for it.
 MainForm *LoginDlg::newMainForm()
