@@ -45,8 +45,11 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # The libraries come from dpkg-shlibdeps; what the program loads at run time
 # it must name itself: OpenVPN and Privoxy, which it starts, Qt's MNG
 # reader for the busy animation, the system bus and polkit, which start
-# and authorise the tunnel service, and nft, with which the tunnel holds
-# traffic back while it is down.
+# and authorise the tunnel service, nft, with which the tunnel holds
+# traffic back while it is down, and libsecret, which QtKeychain loads to
+# reach the desktop's keyring (libqt6keychain1 itself comes from
+# dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd, nftables")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd, nftables, libsecret-1-0")
 include(CPack)

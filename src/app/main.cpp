@@ -10,6 +10,8 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+#include "secrets/KeychainSecretStore.h"
+#include "secrets/RememberedPasswords.h"
 #include "ui/app/AlreadyRunning.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
@@ -23,6 +25,12 @@
 #include <QResource>
 #include <cstdio>
 #include <sys/stat.h>
+
+namespace {
+
+constexpr int KeyringGraceMs = 3000;
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -94,12 +102,19 @@ int main(int argc, char *argv[])
     QObject::connect(&powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
     QObject::connect(&powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
 
-    LoginDlg *loginDlg = new LoginDlg(tunnel, tray);
+    // Remembered passwords live in the desktop's keyring; the dialog moves
+    // those an older version left in the settings file there.
+    KeychainSecretStore keyring;
+    RememberedPasswords passwords(&keyring);
+    LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
     loginDlg->setVisible(true);
 
     const int result = app.exec();
 
+    // The dialog saves the check boxes as it goes: the keyring gets a
+    // moment to confirm, or the settings file keeps the password.
     delete loginDlg;
+    passwords.waitForKeyring(KeyringGraceMs);
 
     // Also when the tunnel is down already: its protection goes at quit.
     tunnel->stop(false);

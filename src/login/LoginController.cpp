@@ -100,7 +100,7 @@ void LoginController::relogin()
 void LoginController::login()
 {
     requestServer->setUser(username, userPassword);
-    requestServer->setProxy(proxyFromSettings(-1));
+    requestServer->setProxy(proxy(-1));
     emit stepStarted(Authenticating);
     // The tunnel gets ready while the configuration is on its way.
     if (tunnel)
@@ -112,7 +112,7 @@ void LoginController::getConfigDone(QByteArray response, bool ok)
 {
     if (!ok) {
         if (!proxyFallbackTried && storedSetting(SettingsKey::ProxySource).toInt() == 0) {
-            const QNetworkProxy systemProxy = proxyFromSettings(1);
+            const QNetworkProxy systemProxy = proxy(1);
             if (systemProxy.type() != QNetworkProxy::NoProxy) {
                 proxyFallbackTried = true;
                 requestServer->setProxy(systemProxy);
@@ -183,7 +183,7 @@ void LoginController::startVpn()
     (void)setAdapterFlags(tunnel->getAdapterGuid(), 0);
     tunnel->setCredentials(username, userPassword);
     tunnel->setConfig(QLatin1String(TunnelFiles::ConfigFile));
-    tunnel->setProxy(proxyFromSettings(-1));
+    tunnel->setProxy(proxy(-1));
     tunnel->setBlockOutsideTunnel(blockOutsideTunnelSetting());
     emit statusCleared();
     if (tunnel->getStatus() == Disconnected)
@@ -301,4 +301,9 @@ void LoginController::updatePassword(const QString &newPassword)
     userPassword = newPassword;
     if (tunnel)
         tunnel->setCredentials(username, userPassword);
+}
+
+QNetworkProxy LoginController::proxy(int source) const
+{
+    return proxyFromSettings(source, passwords);
 }

@@ -3,9 +3,11 @@
 #include "vpn/CnnStatus.h"
 
 #include <QByteArray>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QString>
 
+class RememberedPasswords;
 class RequestServer;
 class Tunnel;
 
@@ -54,6 +56,9 @@ public:
     // Other limits on the service's answers than RequestServer's, in
     // milliseconds, for requests started from now on (tests).
     void setRequestTimeouts(int requestMs, int downloadIdleMs);
+    // Where the proxy's password comes from; the settings file without.
+    void setPasswords(RememberedPasswords *remembered) { passwords = remembered; }
+    RememberedPasswords *rememberedPasswords() const { return passwords; }
     // The account of the last login, or the remembered one before any.
     void setAccount(const QString &user, const QString &password);
     void logIn(const QString &user, const QString &password);
@@ -123,8 +128,10 @@ private:
     // False (and the loading marked interrupted) once the tunnel is down.
     bool tunnelStillUp();
     void tunnelStatus(CnnStatus status);
+    QNetworkProxy proxy(int source) const;
 
     Tunnel *tunnel;
+    RememberedPasswords *passwords = nullptr;
     RequestServer *requestServer;
     RequestServer *updateServer;
     QString username;

@@ -21,7 +21,7 @@ void LoginController::checkUpdate()
     // login comes).
     if (tunnel)
         tunnel->prepare();
-    updateServer->setProxy(proxyFromSettings(-1));
+    updateServer->setProxy(proxy(-1));
     if (updateServer->checkUpdate())
         emit stepStarted(CheckingUpdates);
 }

@@ -4,10 +4,11 @@
 #include "core/StoredSetting.h"
 #include "platform/SystemProxy.h"
 #include "proxy/ProxyText.h"
+#include "secrets/RememberedPasswords.h"
 
 #include <QSettings>
 
-QNetworkProxy proxyFromSettings(int source)
+QNetworkProxy proxyFromSettings(int source, const RememberedPasswords *passwords)
 {
     QNetworkProxy proxy(QNetworkProxy::NoProxy);
     if (source < 0)
@@ -30,7 +31,8 @@ QNetworkProxy proxyFromSettings(int source)
 
     if (proxy.type() != QNetworkProxy::NoProxy && storedSetting(SettingsKey::ProxyAuth).toBool()) {
         proxy.setUser(storedSetting(SettingsKey::ProxyUser).toString());
-        proxy.setPassword(storedSetting(SettingsKey::ProxyPasswd).toString());
+        proxy.setPassword(passwords ? passwords->proxyPassword()
+                                    : storedSetting(SettingsKey::ProxyPasswd).toString());
     }
     return proxy;
 }

@@ -80,7 +80,8 @@ check "the program, the launcher and the tunnel service can be run by everyone" 
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in openvpn privoxy qt6-image-formats-plugins libqt6widgets6 libqt6network6 dbus polkitd; do
+for needed in openvpn privoxy qt6-image-formats-plugins libqt6widgets6 libqt6network6 dbus polkitd \
+    libqt6keychain1 libsecret-1-0; do
     check "the package depends on $needed" grep -Eq "(^|, )$needed( |,|\$)" <<<"$depends"
 done
 

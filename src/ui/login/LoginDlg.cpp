@@ -3,6 +3,7 @@
 #include "core/Deployment.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
+#include "secrets/RememberedPasswords.h"
 #include "ui/main/MainForm.h"
 #include "ui/proxy/ProxyDlg.h"
 #include "ui/support/SupportDlg.h"
@@ -17,8 +18,10 @@
 #include <QSettings>
 #include <QTimer>
 
-LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent)
-    : QDialog(parent), ui(new Ui::LoginDialog), tunnel(tunnel), tray(tray)
+LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, RememberedPasswords *passwords,
+                   QWidget *parent)
+    : QDialog(parent), ui(new Ui::LoginDialog), tunnel(tunnel), tray(tray),
+      passwords(passwords ? passwords : new RememberedPasswords(nullptr, this))
 {
     ui->setupUi(this);
     ui->label_6->setText(tr("... or get an account ") +
@@ -31,17 +34,21 @@ LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent)
         connect(tunnel, &Tunnel::error, this, &LoginDlg::vpnError);
     }
     controller = new LoginController(tunnel, Deployment::current().serviceHost, this);
+    controller->setPasswords(this->passwords);
     connectController();
 
     ui->rememberUserChBox->setChecked(storedSetting(SettingsKey::RememberUser).toBool());
     ui->autoLoginChBox->setChecked(storedSetting(SettingsKey::AutoLogin).toBool());
     ui->autoLoginChBox->setEnabled(ui->rememberUserChBox->isChecked());
+    // The keyring answers later; the form is the user's meanwhile.
+    this->passwords->load();
     if (ui->rememberUserChBox->isChecked()) {
         const QString username = storedSetting(SettingsKey::Username).toString();
-        const QString password = storedSetting(SettingsKey::Password).toString();
-        controller->setAccount(username, password);
+        controller->setAccount(username, QString());
         ui->usernameEdit->setText(username);
-        ui->passwordEdit->setText(password);
+        fillRememberedPassword();
+        connect(this->passwords, &RememberedPasswords::loaded, this,
+                &LoginDlg::fillRememberedPassword);
     }
 
     auto *validator =
@@ -61,7 +68,6 @@ LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent)
     QFile::remove(QLatin1String(UpdaterFile));
     QTimer::singleShot(0, this, &LoginDlg::checkUpdate);
 }
-
 
 // The main window of the dialog's logins, wired to what only the dialog
 // can do for it.
@@ -128,14 +134,35 @@ void LoginDlg::saveSettings()
     settings.setValue(QLatin1String(SettingsKey::AutoLogin), ui->autoLoginChBox->isChecked());
     settings.setValue(QLatin1String(SettingsKey::Username),
                       remember ? ui->usernameEdit->text() : QString());
-    settings.setValue(QLatin1String(SettingsKey::Password),
-                      remember ? ui->passwordEdit->text() : QString());
+    if (remember)
+        passwords->rememberAccount(ui->usernameEdit->text(), ui->passwordEdit->text());
+    else
+        passwords->forgetAccount();
+}
+
+void LoginDlg::fillRememberedPassword()
+{
+    // What the user typed meanwhile stays.
+    const QString password = passwords->accountPassword();
+    if (password.isEmpty() || !ui->passwordEdit->text().isEmpty() ||
+        ui->usernameEdit->text() != controller->user())
+        return;
+    ui->passwordEdit->setText(password);
+    controller->setAccount(controller->user(), password);
 }
 
 void LoginDlg::checkAutoLogin()
 {
     if (ui->autoLoginChBox->isChecked() && ui->rememberUserChBox->isChecked() && !mainForm &&
         !loginClicked) {
+        // The login waits for the keyring's password and shows that it has
+        // begun.
+        if (!passwords->isLoaded()) {
+            showStep(LoginController::Authenticating);
+            connect(passwords, &RememberedPasswords::loaded, this, &LoginDlg::checkAutoLogin,
+                    Qt::SingleShotConnection);
+            return;
+        }
         QTimer::singleShot(0, this, &LoginDlg::on_loginBtn_clicked);
         return;
     }
@@ -307,7 +334,7 @@ void LoginDlg::updatePassword(const QString &newPassword)
 void LoginDlg::stripeLinkActivated(QString link)
 {
     if (link == QLatin1String("proxy")) {
-        auto *dialog = new ProxyDlg(this);
+        auto *dialog = new ProxyDlg(this, passwords);
         dialog->exec();
     } else if (link == QLatin1String("support")) {
         auto *dialog = new SupportDlg(controller, tunnel, this);

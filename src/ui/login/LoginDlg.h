@@ -10,6 +10,7 @@
 
 class MainForm;
 class QAbstractButton;
+class RememberedPasswords;
 class TrayWidget;
 class Tunnel;
 
@@ -34,8 +35,11 @@ public:
     static constexpr const char *UpdaterFile = LoginController::UpdaterFile;
 
     // The dialog follows `tunnel` and shows its state in `tray`, which may
-    // be null (then the state is only in the dialog).
-    LoginDlg(Tunnel *tunnel, TrayWidget *tray, QWidget *parent = nullptr);
+    // be null (then the state is only in the dialog). It loads `passwords`
+    // and keeps the remembered ones there; without them the settings file
+    // keeps them.
+    LoginDlg(Tunnel *tunnel, TrayWidget *tray, RememberedPasswords *passwords = nullptr,
+             QWidget *parent = nullptr);
     ~LoginDlg() override;
 
     void relogin();
@@ -83,6 +87,7 @@ protected:
 
 private:
     void saveSettings();
+    void fillRememberedPassword();
     void askToExit();
     void showStripe(const char *picture);
     void setTrayIcon(const char *icon, const QString &toolTip);
@@ -96,6 +101,7 @@ private:
     Ui::LoginDialog *ui;
     Tunnel *const tunnel;
     const QPointer<TrayWidget> tray;
+    RememberedPasswords *const passwords;
     LoginController *controller = nullptr;
     MainForm *mainForm = nullptr;
     QAbstractButton *busyButton;

@@ -145,7 +145,7 @@ void MainForm::buildSettingsPage()
     auto *proxyHeading = new QLabel(tr("Proxy settings"), proxyPage);
     proxyHeading->setStyleSheet(QStringLiteral("font: 24px; color: #4782B4"));
     proxyHeading->setGeometry(20, 8, 400, 30);
-    proxyWdg = new ProxyWdg(proxyPage);
+    proxyWdg = new ProxyWdg(proxyPage, login ? login->rememberedPasswords() : nullptr);
     proxyWdg->setObjectName(QStringLiteral("proxyWdg"));
     proxyWdg->move(20, 40);
 }

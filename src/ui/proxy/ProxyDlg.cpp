@@ -5,7 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-ProxyDlg::ProxyDlg(QWidget *parent) : TmpDialog(parent), proxyWdg(new ProxyWdg(this))
+ProxyDlg::ProxyDlg(QWidget *parent, RememberedPasswords *passwords)
+    : TmpDialog(parent), proxyWdg(new ProxyWdg(this, passwords))
 {
     setWindowModality(Qt::ApplicationModal);
     setWindowTitle(tr("Quillnet - Proxy settings"));

@@ -3,15 +3,17 @@
 #include "ui/app/TmpDialog.h"
 
 class ProxyWdg;
+class RememberedPasswords;
 
 // The proxy form in a small dialog of its own, opened from the login
-// dialog: Save stores the choice, Cancel leaves the stored one alone.
+// dialog: Save stores the choice, Cancel leaves the stored one alone. The
+// password goes to `passwords`, or without them to the settings file.
 class ProxyDlg : public TmpDialog
 {
     Q_OBJECT
 
 public:
-    explicit ProxyDlg(QWidget *parent = nullptr);
+    explicit ProxyDlg(QWidget *parent = nullptr, RememberedPasswords *passwords = nullptr);
 
 public slots:
     void okBtnClicked();

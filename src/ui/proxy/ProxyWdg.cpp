@@ -1,12 +1,15 @@
 #include "ui/proxy/ProxyWdg.h"
 
 #include "core/SettingsKeys.h"
+#include "secrets/RememberedPasswords.h"
 #include "ui_ProxyWidget.h"
 
 #include <QRegularExpressionValidator>
 #include <QSettings>
 
-ProxyWdg::ProxyWdg(QWidget *parent) : QWidget(parent), ui(new Ui::ProxyWidget)
+ProxyWdg::ProxyWdg(QWidget *parent, RememberedPasswords *passwords)
+    : QWidget(parent), ui(new Ui::ProxyWidget),
+      passwords(passwords ? passwords : new RememberedPasswords(nullptr, this))
 {
     ui->setupUi(this);
     // A host name has no space, and the port has its own field.
@@ -14,6 +17,12 @@ ProxyWdg::ProxyWdg(QWidget *parent) : QWidget(parent), ui(new Ui::ProxyWidget)
         QRegularExpression(QStringLiteral("[^ :]+")), ui->addressEdit));
     ui->portSpinBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
     loadSettings();
+    // Built before the keyring has answered, the form gets the password
+    // when it does.
+    connect(this->passwords, &RememberedPasswords::loaded, this, [this] {
+        if (ui->passwordEdit->text().isEmpty())
+            ui->passwordEdit->setText(this->passwords->proxyPassword());
+    });
 }
 
 ProxyWdg::~ProxyWdg()
@@ -36,7 +45,7 @@ void ProxyWdg::loadSettings()
     ui->portSpinBox->setValue(stored(SettingsKey::ProxyPort).toInt());
     ui->authChckBox->setChecked(stored(SettingsKey::ProxyAuth).toBool());
     ui->usernameEdit->setText(stored(SettingsKey::ProxyUser).toString());
-    ui->passwordEdit->setText(stored(SettingsKey::ProxyPasswd).toString());
+    ui->passwordEdit->setText(passwords->proxyPassword());
     switch (stored(SettingsKey::ProxySource).toInt()) {
     case 1:
         ui->ieRadBtn->setChecked(true);
@@ -61,5 +70,6 @@ void ProxyWdg::saveSettings()
     settings.setValue(QLatin1String(SettingsKey::ProxyPort), ui->portSpinBox->value());
     settings.setValue(QLatin1String(SettingsKey::ProxyAuth), ui->authChckBox->isChecked());
     settings.setValue(QLatin1String(SettingsKey::ProxyUser), ui->usernameEdit->text());
-    settings.setValue(QLatin1String(SettingsKey::ProxyPasswd), ui->passwordEdit->text());
+    passwords->rememberProxy(ui->addressEdit->text(), ui->usernameEdit->text(),
+                             ui->passwordEdit->text());
 }

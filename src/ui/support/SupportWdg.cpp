@@ -167,8 +167,10 @@ void SupportWdg::on_sendBtn_clicked()
     connect(sendMail, &SendMail::error, this, &SupportWdg::doneAlert);
     connect(sendMail, &SendMail::sent, this, &SupportWdg::doneOk);
     // Through the tunnel the relay is reached directly.
-    sendMail->setProxy(tunnelConnected() ? QNetworkProxy(QNetworkProxy::NoProxy)
-                                         : proxyFromSettings(-1));
+    sendMail->setProxy(
+        tunnelConnected()
+            ? QNetworkProxy(QNetworkProxy::NoProxy)
+            : proxyFromSettings(-1, account ? account->rememberedPasswords() : nullptr));
 
     const QString from = address.isEmpty() ? QStringLiteral("empty") : address;
     const QString user = account ? account->user() : QString();

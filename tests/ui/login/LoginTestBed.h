@@ -116,8 +116,11 @@ public:
     void replaceDialog()
     {
         delete bedDialog;
-        bedDialog = new LoginDlg(bedTunnel, bedTray);
+        bedDialog = new LoginDlg(bedTunnel, bedTray, bedPasswords);
     }
+
+    // The next dialogs keep their passwords there; null: in the settings file.
+    void usePasswords(RememberedPasswords *passwords) { bedPasswords = passwords; }
 
     // The dialog saves its check boxes when it goes.
     void closeDialog()
@@ -208,4 +211,5 @@ private:
     Tunnel *bedTunnel = nullptr;
     TrayWidget *bedTray = nullptr;
     LoginDlg *bedDialog = nullptr;
+    RememberedPasswords *bedPasswords = nullptr;
 };
