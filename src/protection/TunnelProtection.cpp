@@ -51,7 +51,12 @@ TunnelProtection::TunnelProtection(const QDBusConnection &systemBus, const Place
     blocking = QFile::exists(blockMarker());
 }
 
-TunnelProtection::~TunnelProtection() = default;
+TunnelProtection::~TunnelProtection()
+{
+    // An nft run still going ends with the firewall; its answer finds
+    // nobody waiting.
+    firewall->disconnect(this);
+}
 
 QString TunnelProtection::blockMarker() const
 {
