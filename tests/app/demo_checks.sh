@@ -175,8 +175,18 @@ check_nothing_left() { # check_nothing_left <mode>
     fi
     check "$mode: the demo named its VPN server's namespace" test -n "$netns"
     check "$mode: the VPN server's namespace is gone" test ! -e "/run/netns/$netns"
-    find_leftovers
+    # A process on its way out (a client lifting its protection, say) is
+    # given a few seconds.
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        find_leftovers
+        [ ${#leftovers[@]} -eq 0 ] && break
+        sleep 1
+    done
     check "$mode: no process the demo started is left" test ${#leftovers[@]} -eq 0
+    local pid
+    for pid in "${leftovers[@]}"; do
+        echo "left: $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+    done
     check "$mode: no private bus is left" none_left dbus-daemon
     check "$mode: no tunnel service is left" none_left quillnet-tunne
     check "$mode: no OpenVPN is left" none_left openvpn

@@ -288,6 +288,10 @@ for mode in service direct unblocked resolved; do
         lab run cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.before" ||
             fail "with resolved running /etc/resolv.conf was changed"
     else
+        # The resolver is pointed at the tunnel once it is up; the client's
+        # log tells when that is done.
+        wait_until 10 grep -q "Quillnet: DNS through the tunnel" "$work/user/log.txt" ||
+            fail "the client's log does not say where names go: $(tail -n 3 "$work/user/log.txt")"
         check "while connected the name is answered by" tunnel "$(lab resolve)"
     fi
     check "while connected the ISP's resolver hears" 0 "$(report_value "$(lab report)" isp_queries)"
