@@ -10,6 +10,7 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+#include "ui/app/AfterFirstPaint.h"
 #include "ui/app/AlreadyRunning.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
@@ -89,13 +90,16 @@ int main(int argc, char *argv[])
     TrayWidget *tray = new TrayWidget(tunnel);
     tray->followDialogs(OpenDialogs::instance());
 
-    // Sleep closes the tunnel first; waking up opens it again.
-    PowerEvents powerEvents;
-    QObject::connect(&powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
-    QObject::connect(&powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
-
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray);
     loginDlg->setVisible(true);
+
+    // Sleep closes the tunnel first; waking up opens it again. Watched once
+    // the dialog is up: the system bus connection is not needed to show it.
+    AfterFirstPaint::run(loginDlg, [tunnel] {
+        auto *powerEvents = new PowerEvents(tunnel);
+        QObject::connect(powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
+        QObject::connect(powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
+    });
 
     const int result = app.exec();
 
