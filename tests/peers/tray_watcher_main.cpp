@@ -8,26 +8,11 @@
 // Prints the bus's address on one line of stdout once the watcher owns its
 // name, and runs until SIGTERM or SIGINT; the bus goes with it.
 #include "TrayWatcherPeer.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -50,12 +35,8 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return 1;
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     TrayWatcherPeer watcher;
     watcher.setAnswerDelay(parser.isSet(neverOption) ? TrayWatcherPeer::Never : delay);
