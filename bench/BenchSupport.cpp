@@ -86,7 +86,7 @@ bool writeFile(const QString &path, const QByteArray &content, bool executable)
 void printComparison(const char *label, double value, const char *baselineLabel, double baseline,
                      double goal)
 {
-    std::printf("%s median: %.1f ms\n%s median: %.1f ms\nratio: %.3f (goal: at most %.1f)\n", label,
+    std::printf("%s median: %.1f ms\n%s median: %.1f ms\nratio: %.3f (goal: at most %.2f)\n", label,
                 value, baselineLabel, baseline, value / baseline, goal);
 }
 

@@ -203,7 +203,7 @@ int main(int argc, char *argv[])
     std::printf("runs: %d of each\nlogin to Connected median: %.1f ms (%.3f of the floor)\n", runs,
                 median(connected), median(connected) / median(floor));
     printComparison("login to main window", median(shown), "floor (curl + bare openvpn)",
-                    median(floor), 1.3);
+                    median(floor), 1.2);
     printComparison("login to Connected through the tunnel service", median(serviceConnected),
                     "login to Connected direct", median(connected), 1.1);
     return 0;

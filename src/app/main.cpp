@@ -10,8 +10,12 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+<<<<<<< HEAD
 #include "secrets/KeychainSecretStore.h"
 #include "secrets/RememberedPasswords.h"
+=======
+#include "ui/app/AfterFirstPaint.h"
+>>>>>>> wt-i20
 #include "ui/app/AlreadyRunning.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
@@ -97,6 +101,7 @@ int main(int argc, char *argv[])
     TrayWidget *tray = new TrayWidget(tunnel);
     tray->followDialogs(OpenDialogs::instance());
 
+<<<<<<< HEAD
     // Sleep closes the tunnel first; waking up opens it again.
     PowerEvents powerEvents;
     QObject::connect(&powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
@@ -107,7 +112,18 @@ int main(int argc, char *argv[])
     KeychainSecretStore keyring;
     RememberedPasswords passwords(&keyring);
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
+=======
+    LoginDlg *loginDlg = new LoginDlg(tunnel, tray);
+>>>>>>> wt-i20
     loginDlg->setVisible(true);
+
+    // Sleep closes the tunnel first; waking up opens it again. Watched once
+    // the dialog is up: the system bus connection is not needed to show it.
+    AfterFirstPaint::run(loginDlg, [tunnel] {
+        auto *powerEvents = new PowerEvents(tunnel);
+        QObject::connect(powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
+        QObject::connect(powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
+    });
 
     const int result = app.exec();
 

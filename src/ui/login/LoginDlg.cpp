@@ -4,6 +4,7 @@
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "secrets/RememberedPasswords.h"
+#include "ui/app/AfterFirstPaint.h"
 #include "ui/main/MainForm.h"
 #include "ui/proxy/ProxyDlg.h"
 #include "ui/support/SupportDlg.h"
@@ -66,7 +67,9 @@ LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, RememberedPasswords *passwo
     if (tray)
         tray->addWindow(this);
     QFile::remove(QLatin1String(UpdaterFile));
-    QTimer::singleShot(0, this, &LoginDlg::checkUpdate);
+    // The update check loads TLS and its certificates: the dialog goes on
+    // the screen first.
+    AfterFirstPaint::run(this, [this] { checkUpdate(); });
 }
 
 // The main window of the dialog's logins, wired to what only the dialog

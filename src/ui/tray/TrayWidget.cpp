@@ -1,5 +1,6 @@
 #include "ui/tray/TrayWidget.h"
 
+#include "platform/TrayHost.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/widgets/MessageBox.h"
 #include "vpn/Tunnel.h"
@@ -24,12 +25,13 @@ QIcon loginIcon()
 } // namespace
 
 TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
-    : QSystemTrayIcon(parent),
+    : QObject(parent),
       junkAction(new QAction(QIcon(QStringLiteral(":/img/icon/mail.png")), tr("&Junk mail"), this)),
       showAction(new QAction(QIcon(QStringLiteral(":/img/icon/show.png")), tr("&Show"), this)),
       hideAction(new QAction(QIcon(QStringLiteral(":/img/icon/hide.png")), tr("&Hide"), this)),
       quitAction(new QAction(QIcon(QStringLiteral(":/img/icon/quit.png")), tr("&Quit"), this)),
-      tunnel(tunnel), menu(new QMenu), focusTimer(new QTimer(this))
+      tunnel(tunnel), menu(new QMenu), host(new TrayHost(QDBusConnection::sessionBus(), this)),
+      focusTimer(new QTimer(this))
 {
     // Enabled by the main window once a full account is logged in.
     junkAction->setEnabled(false);
@@ -43,25 +45,62 @@ TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
     connect(showAction, &QAction::triggered, this, &TrayWidget::showApp);
     connect(hideAction, &QAction::triggered, this, &TrayWidget::hideApp);
     connect(quitAction, &QAction::triggered, this, &TrayWidget::quitApp);
-    setContextMenu(menu);
 
     focusTimer->setSingleShot(true);
     focusTimer->setInterval(FocusGraceMs);
     connect(focusTimer, &QTimer::timeout, this, &TrayWidget::focusTimeout);
-    connect(this, &QSystemTrayIcon::activated, this, &TrayWidget::toggleVisibility);
+    connect(this, &TrayWidget::activated, this, &TrayWidget::toggleVisibility);
 
-    setIcon(loginIcon());
-    setToolTip(tr("Quillnet by Korvex"));
-    setVisible(true);
-
-    if (!isSystemTrayAvailable())
-        qWarning("quillnet: no system tray: the windows stay on screen, and closing the last "
-                 "one quits the program");
+    shownIcon = loginIcon();
+    tip = tr("Quillnet by Korvex");
+    connect(host, &TrayHost::stateChanged, this, &TrayWidget::makeIconOnceTheTrayAnswered);
+    makeIconOnceTheTrayAnswered();
 }
 
 TrayWidget::~TrayWidget()
 {
+    delete trayIcon;
     delete menu;
+}
+
+void TrayWidget::makeIconOnceTheTrayAnswered()
+{
+    if (trayIcon || (host->state() != TrayHost::Absent && host->state() != TrayHost::Answered))
+        return;
+    // Qt decides between the session bus's tray and an X11 one here, once
+    // for the program, by asking the watcher again with blocking calls: made
+    // only right after the watcher answered, or with no watcher at all.
+    iconOnBus = host->hostRegistered();
+    trayIcon = new QSystemTrayIcon(shownIcon);
+    trayIcon->setToolTip(tip);
+    trayIcon->setContextMenu(menu);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &TrayWidget::activated);
+    trayIcon->setVisible(true);
+
+    if (!trayAvailable())
+        qWarning("quillnet: no system tray: the windows stay on screen, and closing the last "
+                 "one quits the program");
+}
+
+void TrayWidget::setIcon(const QIcon &icon)
+{
+    shownIcon = icon;
+    if (trayIcon)
+        trayIcon->setIcon(icon);
+}
+
+void TrayWidget::setToolTip(const QString &toolTip)
+{
+    tip = toolTip;
+    if (trayIcon)
+        trayIcon->setToolTip(toolTip);
+}
+
+void TrayWidget::showMessage(const QString &title, const QString &message,
+                             QSystemTrayIcon::MessageIcon kind, int msecs)
+{
+    if (trayIcon)
+        trayIcon->showMessage(title, message, kind, msecs);
 }
 
 void TrayWidget::followDialogs(const OpenDialogs &dialogs)
@@ -74,7 +113,14 @@ void TrayWidget::followDialogs(const OpenDialogs &dialogs)
 
 bool TrayWidget::trayAvailable() const
 {
-    return isSystemTrayAvailable();
+    if (!trayIcon)
+        return false;
+    // Qt's own answer for an icon on the bus would ask the watcher with a
+    // blocking call each time; the watcher's last answer stands in for it.
+    if (iconOnBus)
+        return host->hostRegistered();
+    // Qt settled on X11 for the program: its answer asks only the X server.
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TrayWidget::addWindow(QDialog *window)
@@ -267,7 +313,7 @@ bool TrayWidget::eventFilter(QObject *watched, QEvent *event)
             QTimer::singleShot(0, this, &TrayWidget::checkWindowsReachable);
         }
     }
-    return QSystemTrayIcon::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
 }
 
 void TrayWidget::checkWindowsReachable()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIcon>
 #include <QList>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -10,6 +11,7 @@ class QAction;
 class QDialog;
 class QMenu;
 class QTimer;
+class TrayHost;
 class Tunnel;
 
 // The program's icon in the system tray. It keeps the list of the program's
@@ -21,7 +23,13 @@ class Tunnel;
 // Without a tray nothing could bring hidden windows back, so the windows are
 // never hidden to it: hiding, or letting the last window go, means leaving
 // the program, through the same question as the menu's Quit.
-class TrayWidget : public QSystemTrayIcon
+//
+// The icon itself is made once the desktop's tray on the session bus has
+// answered (see TrayHost), never while waiting for it: Qt asks that tray
+// with calls that block until it answers, and a tray that does not answer
+// would freeze every window. Until then, and while it does not answer, the
+// program behaves as without a tray.
+class TrayWidget : public QObject
 {
     Q_OBJECT
 
@@ -55,8 +63,20 @@ public:
     QAction *const hideAction;
     QAction *const quitAction;
 
+    // What the icon shows, kept also while there is no icon yet.
+    void setIcon(const QIcon &icon);
+    QIcon icon() const { return shownIcon; }
+    void setToolTip(const QString &tip);
+    QString toolTip() const { return tip; }
+    QMenu *contextMenu() const { return menu; }
+    // A balloon from the icon; nothing without a tray.
+    void showMessage(const QString &title, const QString &message,
+                     QSystemTrayIcon::MessageIcon kind, int msecs);
+
 signals:
     void junkMailTriggered();
+    // A click on the icon, as the tray reports it.
+    void activated(QSystemTrayIcon::ActivationReason reason);
 
 public slots:
     void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
@@ -71,7 +91,7 @@ public slots:
 
 protected:
     // Asked anew each time: a panel with a tray may come or go while the
-    // program runs.
+    // program runs. Never waits for the desktop.
     virtual bool trayAvailable() const;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -88,9 +108,17 @@ private:
     bool confirmQuit();
     void leave();
     void checkWindowsReachable();
+    void makeIconOnceTheTrayAnswered();
 
     QPointer<const Tunnel> tunnel;
     QMenu *menu;
+    TrayHost *host;
+    // Null until the desktop's tray has answered, or said it has none.
+    QSystemTrayIcon *trayIcon = nullptr;
+    // Qt put the icon on the session bus's tray rather than an X11 one.
+    bool iconOnBus = false;
+    QIcon shownIcon;
+    QString tip;
     QTimer *focusTimer;
     bool active = false;
     bool hidden = false;
