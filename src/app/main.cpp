@@ -10,12 +10,9 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
-<<<<<<< HEAD
 #include "secrets/KeychainSecretStore.h"
 #include "secrets/RememberedPasswords.h"
-=======
 #include "ui/app/AfterFirstPaint.h"
->>>>>>> wt-i20
 #include "ui/app/AlreadyRunning.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
@@ -101,20 +98,11 @@ int main(int argc, char *argv[])
     TrayWidget *tray = new TrayWidget(tunnel);
     tray->followDialogs(OpenDialogs::instance());
 
-<<<<<<< HEAD
-    // Sleep closes the tunnel first; waking up opens it again.
-    PowerEvents powerEvents;
-    QObject::connect(&powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
-    QObject::connect(&powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
-
     // Remembered passwords live in the desktop's keyring; the dialog moves
     // those an older version left in the settings file there.
     KeychainSecretStore keyring;
     RememberedPasswords passwords(&keyring);
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
-=======
-    LoginDlg *loginDlg = new LoginDlg(tunnel, tray);
->>>>>>> wt-i20
     loginDlg->setVisible(true);
 
     // Sleep closes the tunnel first; waking up opens it again. Watched once
