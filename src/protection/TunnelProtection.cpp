@@ -138,8 +138,8 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
                     return;
                 }
             }
-            for (const ServerEndpoint &endpoint : std::as_const(endpoints))
-                resolvedServers.insert(endpoint.host, lookups->addresses.value(endpoint.host));
+            for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it)
+                resolvedServers.insert(it.key(), it.value());
             if (proxyAddress.isNull() && !proxyHost.isEmpty())
                 proxyAddress = lookups->addresses.value(proxyHost).value(0);
             applyBlock(true);

@@ -38,7 +38,7 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
     });
     connect(protection, &TunnelProtection::released, this, [this] {
         this->bus.send(std::exchange(releaseRequest, QDBusMessage())
-                     .createReply(QVariant(std::exchange(releaseNotes, {}))));
+                           .createReply(QVariant(std::exchange(releaseNotes, {}))));
         becomeIdleLater();
     });
     callerWatcher->setConnection(bus);
@@ -70,6 +70,14 @@ bool TunnelService::needed() const
 {
     return busy() || protection->isActive() ||
            releaseRequest.type() != QDBusMessage::InvalidMessage;
+}
+
+// `detail` empty: polkit said no; else why it could not be asked.
+void TunnelService::replyNotAuthorized(const QDBusMessage &request, const QString &detail)
+{
+    replyError(request, Error::NotAuthorized,
+               detail.isEmpty() ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
+                                : QStringLiteral("polkit could not be asked: ") + detail);
 }
 
 void TunnelService::replyError(const QDBusMessage &request, const char *name, const QString &text)
@@ -143,9 +151,7 @@ void TunnelService::authorized(const QDBusMessage &request, bool allowed, const 
         qInfo("quillnet-tunneld: %s is not authorized (%s)", qPrintable(request.service()),
               detail.isEmpty() ? "polkit said no" : qPrintable(detail));
         discardRun();
-        replyError(request, Error::NotAuthorized,
-                   detail.isEmpty() ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
-                                    : QStringLiteral("polkit could not be asked: ") + detail);
+        replyNotAuthorized(request, detail);
         return;
     }
     go();
@@ -203,11 +209,7 @@ QStringList TunnelService::Release()
                              release(request);
                              return;
                          }
-                         replyError(
-                             request, Error::NotAuthorized,
-                             detail.isEmpty()
-                                 ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
-                                 : QStringLiteral("polkit could not be asked: ") + detail);
+                         replyNotAuthorized(request, detail);
                      });
     return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <functional>
 
@@ -67,6 +67,7 @@ private:
     void failRun(const QDBusMessage &request, const QString &error);
     void discardRun();
     void replyError(const QDBusMessage &request, const char *name, const QString &text);
+    void replyNotAuthorized(const QDBusMessage &request, const QString &detail);
     void sendToOwner(const char *signal, const QVariantList &arguments);
     void callerGone(const QString &name);
     void runFinished(int exitCode, bool crashed);
