@@ -18,11 +18,13 @@
 #include "ui/login/LoginDlg.h"
 #include "ui/tray/TrayWidget.h"
 #include "vpn/AdapterControl.h"
+#include "vpn/DeferredConsole.h"
 #include "vpn/LocalConsole.h"
-#include "vpn/TunnelMode.h"
+#include "vpn/TunnelModeQuery.h"
 #include "vpn/VPNConnection.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QResource>
 #include <cstdio>
 #include <sys/stat.h>
@@ -30,6 +32,31 @@
 namespace {
 
 constexpr int KeyringGraceMs = 3000;
+
+// OpenVPN runs in the privileged tunnel service where the package put one
+// on the system bus, else here (root, a capable process). One line on
+// stderr and in the log says which.
+void chooseTunnelMode(VPNConnection *openVpn, DeferredConsole *console)
+{
+    auto *query =
+        new TunnelModeQuery(QDBusConnection::systemBus(), TunnelMode::ownStatus(), console);
+    QObject::connect(query, &TunnelModeQuery::chosen, console,
+                     [openVpn, console, query](const TunnelMode::Choice &choice) {
+                         query->deleteLater();
+                         std::fprintf(stderr, "%s\n", qPrintable(choice.line));
+                         openVpn->noteInLog(choice.line);
+                         // In direct mode the client protects its tunnel
+                         // itself: a resolver file a crashed run of it
+                         // replaced is restored before anything starts.
+                         if (choice.mode == TunnelMode::Direct) {
+                             const QString recovered = LocalConsole::recoverAfterCrash();
+                             if (!recovered.isEmpty())
+                                 openVpn->noteInLog(QStringLiteral("Quillnet: ") + recovered);
+                         }
+                         console->useMode(choice.mode);
+                     });
+    query->ask();
+}
 
 } // namespace
 
@@ -79,19 +106,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quillnet: cannot make the settings private: %s\n",
                      qPrintable(settingsError));
 
-    // OpenVPN runs in the privileged tunnel service where the package put
-    // one on the system bus, else here (root, a capable process).
-    const TunnelMode::Choice tunnelMode = TunnelMode::choose();
-    std::fprintf(stderr, "%s\n", qPrintable(tunnelMode.line));
-    auto *openVpn = new VPNConnection(TunnelMode::createConsole(tunnelMode.mode));
-    openVpn->noteInLog(tunnelMode.line);
-    // In direct mode the client protects its tunnel itself: a resolver file
-    // a crashed run of it replaced is restored now.
-    if (tunnelMode.mode == TunnelMode::Direct) {
-        const QString recovered = LocalConsole::recoverAfterCrash();
-        if (!recovered.isEmpty())
-            openVpn->noteInLog(QStringLiteral("Quillnet: ") + recovered);
-    }
+    // Who runs OpenVPN is decided once the dialog is up (chooseTunnelMode);
+    // a login clicked before that waits in the console.
+    auto *console = new DeferredConsole;
+    auto *openVpn = new VPNConnection(console);
     // The tray follows the tunnel and the login dialog uses both, so the
     // dialog goes first at the end.
     Tunnel *tunnel = openVpn;
@@ -107,7 +125,8 @@ int main(int argc, char *argv[])
 
     // Sleep closes the tunnel first; waking up opens it again. Watched once
     // the dialog is up: the system bus connection is not needed to show it.
-    AfterFirstPaint::run(loginDlg, [tunnel] {
+    AfterFirstPaint::run(loginDlg, [tunnel, openVpn, console] {
+        chooseTunnelMode(openVpn, console);
         auto *powerEvents = new PowerEvents(tunnel);
         QObject::connect(powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
         QObject::connect(powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);

@@ -4,51 +4,15 @@
 #include "vpn/ServiceConsole.h"
 #include "vpn/TunnelServiceApi.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QFile>
 
 namespace {
-
-constexpr int BusQueryTimeoutMs = 1000;
 constexpr int CapNetAdmin = 12;
-
-// One question to the bus daemon; an invalid answer when none came in time.
-QVariant askBus(const QDBusConnection &bus, const char *method, const QVariantList &arguments)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QLatin1String(method));
-    message.setArguments(arguments);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, BusQueryTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0) : QVariant();
-}
-
-bool serviceOnBus(const QDBusConnection &bus)
-{
-    if (!bus.isConnected())
-        return false;
-    const QString name = QLatin1String(TunnelServiceApi::Service);
-    return askBus(bus, "NameHasOwner", {name}).toBool() ||
-           askBus(bus, "ListActivatableNames", {}).toStringList().contains(name);
-}
-
-QByteArray ownStatus()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    return status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-}
-
 } // namespace
 
-TunnelMode::Choice TunnelMode::choose()
+TunnelMode::Choice TunnelMode::decide(bool serviceOnBus, const QByteArray &procStatus)
 {
-    return choose(QDBusConnection::systemBus(), ownStatus());
-}
-
-TunnelMode::Choice TunnelMode::choose(const QDBusConnection &bus, const QByteArray &procStatus)
-{
-    if (serviceOnBus(bus))
+    if (serviceOnBus)
         return {Service, QStringLiteral("Quillnet: OpenVPN runs in the tunnel service %1")
                              .arg(QLatin1String(TunnelServiceApi::Service))};
     if (hasNetAdmin(procStatus))
@@ -56,6 +20,12 @@ TunnelMode::Choice TunnelMode::choose(const QDBusConnection &bus, const QByteArr
                                        "process, which has CAP_NET_ADMIN")};
     return {Direct, QStringLiteral("Quillnet: no tunnel service and no CAP_NET_ADMIN; OpenVPN "
                                    "runs in this process and cannot create its tunnel")};
+}
+
+QByteArray TunnelMode::ownStatus()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    return status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
 }
 
 bool TunnelMode::hasNetAdmin(const QByteArray &procStatus)

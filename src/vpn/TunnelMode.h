@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
-class QDBusConnection;
 class QObject;
 class TunnelConsole;
 
 // Who runs OpenVPN: the privileged tunnel service, where the system bus
 // has it (installed with the package), or this process, which then needs
-// CAP_NET_ADMIN (root, the demo, a development build).
+// CAP_NET_ADMIN (root, the demo, a development build). The bus is asked by
+// TunnelModeQuery, without waiting.
 class TunnelMode
 {
 public:
@@ -26,10 +26,11 @@ public:
         QString line;
     };
 
-    // Asks the system bus, each question bounded by a short timeout so that
-    // a slow bus never holds up the start.
-    static Choice choose();
-    static Choice choose(const QDBusConnection &bus, const QByteArray &procStatus);
+    // The choice once it is known whether the system bus has the service;
+    // `procStatus` is the text of /proc/self/status.
+    static Choice decide(bool serviceOnBus, const QByteArray &procStatus);
+    // This process's /proc/self/status, empty when unreadable.
+    static QByteArray ownStatus();
 
     // Whether "CapEff" in the text of /proc/self/status holds CAP_NET_ADMIN.
     static bool hasNetAdmin(const QByteArray &procStatus);
