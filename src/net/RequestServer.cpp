@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QNetworkAccessManager>
+#include <QSslConfiguration>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslCertificate>
@@ -232,6 +233,13 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // The pin is checked when the handshake reports errors, before the
+    // request (with the user's password) is sent. With no authority
+    // trusted, every certificate reports one, also a certificate this
+    // machine's trust store would vouch for (an intercepting proxy's).
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates({});
+    request.setSslConfiguration(tls);
     // A kept-alive connection would be reused without a new certificate
     // check; every request is judged on a fresh connection.
     http->clearConnectionCache();

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -275,6 +277,22 @@ private slots:
         service.control(QStringLiteral("/_control/cert?name=other"));
         QVERIFY(client->getConfig());
         QVERIFY(config.wait(15000));
+        QCOMPARE(config.last().at(0).toByteArray(),
+                 QByteArray("Unable to autenticate server certificate."));
+        QCOMPARE(config.last().at(1).toBool(), false);
+
+        // A certificate this machine's trust store vouches for (an
+        // intercepting proxy's authority, say) is no pin either: with
+        // nothing to complain about, the check must still be made.
+        const QSslConfiguration systemTrust = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration interceptedTrust = systemTrust;
+        interceptedTrust.addCaCertificates(QSslCertificate::fromPath(
+            qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+            QStringLiteral("/tests/peers/certs/other.crt")));
+        QSslConfiguration::setDefaultConfiguration(interceptedTrust);
+        QVERIFY(client->getConfig());
+        QVERIFY(config.wait(15000));
+        QSslConfiguration::setDefaultConfiguration(systemTrust);
         QCOMPARE(config.last().at(0).toByteArray(),
                  QByteArray("Unable to autenticate server certificate."));
         QCOMPARE(config.last().at(1).toBool(), false);
