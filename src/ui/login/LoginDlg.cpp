@@ -10,6 +10,7 @@
 #include "ui/support/SupportDlg.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "ui/widgets/RegExpSValidator.h"
 #include "ui_LoginDialog.h"
 #include "vpn/Tunnel.h"
@@ -25,6 +26,7 @@ LoginDlg::LoginDlg(Tunnel *tunnel, TrayWidget *tray, RememberedPasswords *passwo
       passwords(passwords ? passwords : new RememberedPasswords(nullptr, this))
 {
     ui->setupUi(this);
+    Pictures::fillLabels(this);
     ui->label_6->setText(tr("... or get an account ") +
                          QStringLiteral("<a href='%1'>%2</a>")
                              .arg(Deployment::current().registrationLink(), tr("here")));

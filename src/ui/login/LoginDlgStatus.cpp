@@ -4,6 +4,7 @@
 #include "ui/main/MainForm.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "ui_LoginDialog.h"
 #include "vpn/Tunnel.h"
 
@@ -53,7 +54,7 @@ void showOnMainWindow(QWidget *window, const QString &text)
 
 void LoginDlg::showStripe(const char *picture)
 {
-    ui->stripeImgLbl->setPixmap(QPixmap(QLatin1String(picture)));
+    ui->stripeImgLbl->setPixmap(Pictures::pixmap(QLatin1String(picture)));
 }
 
 void LoginDlg::uiSetEnabled(bool en)
@@ -142,7 +143,7 @@ void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
 {
     if (!tray)
         return;
-    tray->setIcon(QIcon(QLatin1String(icon)));
+    tray->setIcon(Pictures::icon(QLatin1String(icon)));
     tray->setToolTip(toolTip);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Deployment.h"
 #include "ui/widgets/ComboBox.h"
+#include "ui/widgets/Pictures.h"
 
 #include <QAbstractItemView>
 #include <QFrame>
@@ -130,5 +131,5 @@ void SplitButton::paintEvent(QPaintEvent *)
     QStylePainter(this).drawControl(QStyle::CE_PushButton, option);
     QPainter painter(this);
     painter.drawPixmap(width() - 17, height() / 2 - 4,
-                       QPixmap(QStringLiteral(":/img/icon/combo.png")));
+                       Pictures::pixmap(QStringLiteral(":/img/icon/combo.png")));
 }

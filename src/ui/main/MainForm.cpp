@@ -12,6 +12,7 @@
 #include "ui/widgets/ImageBtnBar.h"
 #include "ui/widgets/ImageButton.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "vpn/Tunnel.h"
 
 #include <QCloseEvent>
@@ -97,12 +98,12 @@ void MainForm::buildShell()
     auto *label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
     label->setGeometry(0, 0, 686, 78);
-    label->setPixmap(QPixmap(QStringLiteral(":/img/backgnd/title.png")));
+    label->setPixmap(Pictures::pixmap(QStringLiteral(":/img/backgnd/title.png")));
 
     menuBtnBar = new ImageBtnBar(this);
     menuBtnBar->setObjectName(QStringLiteral("menuBtnBar"));
     menuBtnBar->setGeometry(0, 78, 686, 40);
-    const QPixmap menuSprite(QStringLiteral(":/img/button/menubar.png"));
+    const QPixmap menuSprite = Pictures::pixmap(QStringLiteral(":/img/button/menubar.png"));
     const int bounds[] = {0, 133, 277, 419, 566, 686};
     for (int i = 0; i < 5; ++i)
         menuBtnBar->addButton(piece(menuSprite, bounds[i], 0, bounds[i + 1] - 1, 39),
@@ -127,7 +128,7 @@ void MainForm::buildSettingsPage()
     tabBtnBar = new ImageBtnBar(settingsPage);
     tabBtnBar->setObjectName(QStringLiteral("tabBtnBar"));
     tabBtnBar->setGeometry(0, 0, 686, 26);
-    const QPixmap tabSprite(QStringLiteral(":/img/button/tabbar.png"));
+    const QPixmap tabSprite = Pictures::pixmap(QStringLiteral(":/img/button/tabbar.png"));
     for (int x : {0, 107})
         tabBtnBar->addButton(piece(tabSprite, x, 0, x + 106, 25),
                              piece(tabSprite, x, 26, x + 106, 51),
@@ -152,7 +153,7 @@ void MainForm::buildSettingsPage()
 
 void MainForm::buildExitPage()
 {
-    const QPixmap exitSprite(QStringLiteral(":/img/button/exitbar.png"));
+    const QPixmap exitSprite = Pictures::pixmap(QStringLiteral(":/img/button/exitbar.png"));
     reconnectImgBtn = exitButton(exitPage, "reconnectImgBtn", exitSprite, 0);
     logoutImgBtn = exitButton(exitPage, "logoutImgBtn", exitSprite, 1);
     exitImgBtn = exitButton(exitPage, "exitImgBtn", exitSprite, 2);

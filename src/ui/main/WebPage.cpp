@@ -4,6 +4,7 @@
 #include "core/StoredSetting.h"
 #include "ui/webfilter/WebFilterUi.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "ui_WebPage.h"
 #include "webfilter/WebFilter.h"
 
@@ -31,6 +32,7 @@ WebPage::WebPage(Tunnel *tunnel, QWidget *parent)
     : QWidget(parent), ui(new Ui::WebPage), flag(tunnel, WebFilterBit, "web filter")
 {
     ui->setupUi(this);
+    Pictures::fillLabels(this);
     WebFilterUi::fillOsCombo(ui->systemCombo);
     WebFilterUi::fillBrowserCombo(ui->browserCombo);
     loadChoices();
@@ -203,9 +205,9 @@ void WebPage::setControlsEnabled(bool on)
 
 void WebPage::showFilterRunning(bool running)
 {
-    ui->webFilterBtn->setPixmap(QPixmap(running
-                                            ? QStringLiteral(":/img/button/webfilter-on.png")
-                                            : QStringLiteral(":/img/button/webfilter-off.png")));
+    ui->webFilterBtn->setPixmap(
+        Pictures::pixmap(running ? QStringLiteral(":/img/button/webfilter-on.png")
+                                 : QStringLiteral(":/img/button/webfilter-off.png")));
     setControlsEnabled(running);
     updateChecks();
 }

@@ -2,6 +2,7 @@
 
 #include "core/SettingsKeys.h"
 #include "secrets/RememberedPasswords.h"
+#include "ui/widgets/Pictures.h"
 #include "ui_ProxyWidget.h"
 
 #include <QRegularExpressionValidator>
@@ -12,6 +13,7 @@ ProxyWdg::ProxyWdg(QWidget *parent, RememberedPasswords *passwords)
       passwords(passwords ? passwords : new RememberedPasswords(nullptr, this))
 {
     ui->setupUi(this);
+    Pictures::fillLabels(this);
     // A host name has no space, and the port has its own field.
     ui->addressEdit->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[^ :]+")), ui->addressEdit));

@@ -8,6 +8,7 @@
 #include "support/SendMail.h"
 #include "support/SupportRequest.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "ui_SupportWidget.h"
 #include "vpn/Tunnel.h"
 
@@ -23,6 +24,7 @@ SupportWdg::SupportWdg(const LoginController *account, const Tunnel *tunnel, QWi
       cancelTimer(new QTimer(this))
 {
     ui->setupUi(this);
+    Pictures::fillLabels(this);
     ui->stackedWidget->setCurrentWidget(ui->menuPage);
 
     const QString webBase = Deployment::current().webBase;

@@ -3,6 +3,7 @@
 #include "platform/TrayHost.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/widgets/Pictures.h"
 #include "vpn/Tunnel.h"
 
 #include <QAction>
@@ -20,16 +21,19 @@ constexpr int FocusGraceMs = 1000;
 
 QIcon loginIcon()
 {
-    return QIcon(QStringLiteral(":/img/icon/login.png"));
+    return Pictures::icon(QStringLiteral(":/img/icon/login.png"));
 }
 } // namespace
 
 TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
-    : QObject(parent),
-      junkAction(new QAction(QIcon(QStringLiteral(":/img/icon/mail.png")), tr("&Junk mail"), this)),
-      showAction(new QAction(QIcon(QStringLiteral(":/img/icon/show.png")), tr("&Show"), this)),
-      hideAction(new QAction(QIcon(QStringLiteral(":/img/icon/hide.png")), tr("&Hide"), this)),
-      quitAction(new QAction(QIcon(QStringLiteral(":/img/icon/quit.png")), tr("&Quit"), this)),
+    : QObject(parent), junkAction(new QAction(Pictures::icon(QStringLiteral(":/img/icon/mail.png")),
+                                              tr("&Junk mail"), this)),
+      showAction(
+          new QAction(Pictures::icon(QStringLiteral(":/img/icon/show.png")), tr("&Show"), this)),
+      hideAction(
+          new QAction(Pictures::icon(QStringLiteral(":/img/icon/hide.png")), tr("&Hide"), this)),
+      quitAction(
+          new QAction(Pictures::icon(QStringLiteral(":/img/icon/quit.png")), tr("&Quit"), this)),
       tunnel(tunnel), menu(new QMenu), host(new TrayHost(QDBusConnection::sessionBus(), this)),
       focusTimer(new QTimer(this))
 {

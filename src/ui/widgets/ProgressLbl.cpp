@@ -1,5 +1,7 @@
 #include "ui/widgets/ProgressLbl.h"
 
+#include "ui/widgets/Pictures.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMovie>
@@ -103,7 +105,7 @@ void ProgressLbl::showIcon(const QString &icon)
         iconLabel->setMovie(movie);
         movie->start();
     } else {
-        iconLabel->setPixmap(QPixmap(IconRoot + icon + QStringLiteral(".png")));
+        iconLabel->setPixmap(Pictures::pixmap(IconRoot + icon + QStringLiteral(".png")));
     }
 }
 
