@@ -1,0 +1,104 @@
+#include "StandInPeer.h"
+
+#include "ChildProcess.h"
+
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// A session bus without the service folders of the machine.
+const char Config[] =
+    R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=%1/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
+} // namespace
+
+bool StandInPeer::Object::handleMessage(const QDBusMessage &message,
+                                        const QDBusConnection &connection)
+{
+    if (message.type() != QDBusMessage::MethodCallMessage)
+        return false;
+    peer->received.ref();
+    if (peer->tellCalls.loadRelaxed() != 0) {
+        std::printf("call %s.%s\n", qPrintable(message.interface()), qPrintable(message.member()));
+        std::fflush(stdout);
+    }
+    const int delay = peer->delayMs.loadRelaxed();
+    if (delay == Never)
+        return true; // taken, and never answered
+    const QDBusMessage reply = answer(message);
+    StandInPeer *const owner = peer;
+    QTimer::singleShot(delay, this, [owner, reply, connection] {
+        QDBusConnection(connection).send(reply);
+        owner->answered.ref();
+    });
+    return true;
+}
+
+QDBusMessage StandInPeer::Object::unknownMethod(const QDBusMessage &call)
+{
+    return call.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+                                 call.member());
+}
+
+StandInPeer::~StandInPeer()
+{
+    if (!connectionName.isEmpty())
+        QDBusConnection::disconnectFromBus(connectionName);
+    objectThread.quit();
+    objectThread.wait();
+    delete object;
+    stopChildProcess(bus);
+}
+
+bool StandInPeer::isAvailable()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+}
+
+bool StandInPeer::start(const char *addressVariable, const char *name, const char *path,
+                        Object *standIn)
+{
+    object = standIn;
+    QFile config(QDir(folder.path()).filePath(QStringLiteral("bus.conf")));
+    if (!folder.isValid() || !config.open(QIODevice::WriteOnly) ||
+        config.write(QString::fromLatin1(Config).arg(folder.path()).toUtf8()) < 0)
+        return false;
+    config.close();
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--config-file"), config.fileName(), QStringLiteral("--nofork"),
+               QStringLiteral("--print-address")});
+    if (!bus.waitForReadyRead(10000))
+        return false;
+    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+    qputenv(addressVariable, busAddress.toUtf8());
+
+    connectionName = QLatin1String(name);
+    QDBusConnection link = QDBusConnection::connectToBus(busAddress, connectionName);
+    if (!link.isConnected())
+        return false;
+    object->moveToThread(&objectThread);
+    objectThread.start();
+    return link.registerVirtualObject(QLatin1String(path), object);
+}
+
+QDBusConnection StandInPeer::connection() const
+{
+    return QDBusConnection(connectionName);
+}
