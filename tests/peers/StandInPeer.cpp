@@ -35,18 +35,17 @@ bool StandInPeer::Object::handleMessage(const QDBusMessage &message,
     if (message.type() != QDBusMessage::MethodCallMessage)
         return false;
     peer->received.ref();
-    if (peer->tellCalls.loadRelaxed() != 0) {
-        std::printf("call %s.%s\n", qPrintable(message.interface()), qPrintable(message.member()));
-        std::fflush(stdout);
-    }
+    const QString call = message.interface() + QLatin1Char('.') + message.member();
+    peer->tell("call", call);
     const int delay = peer->delayMs.loadRelaxed();
     if (delay == Never)
         return true; // taken, and never answered
     const QDBusMessage reply = answer(message);
     StandInPeer *const owner = peer;
-    QTimer::singleShot(delay, this, [owner, reply, connection] {
+    QTimer::singleShot(delay, this, [owner, reply, connection, call] {
         QDBusConnection(connection).send(reply);
         owner->answered.ref();
+        owner->tell("answered", call);
     });
     return true;
 }
@@ -55,6 +54,14 @@ QDBusMessage StandInPeer::Object::unknownMethod(const QDBusMessage &call)
 {
     return call.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
                                  call.member());
+}
+
+void StandInPeer::tell(const char *what, const QString &call) const
+{
+    if (tellCalls.loadRelaxed() == 0)
+        return;
+    std::printf("%s %s\n", what, qPrintable(call));
+    std::fflush(stdout);
 }
 
 StandInPeer::~StandInPeer()

@@ -24,8 +24,9 @@ public:
     QString address() const { return busAddress; }
 
     void setAnswerDelay(int msecs) { delayMs = msecs; }
-    // Each call, as "call <interface>.<member>" on stdout: the programs of
-    // the stand-ins tell their scripts what the client asked.
+    // Each call, as "call <interface>.<member>" on stdout, and its answer as
+    // "answered <interface>.<member>": the programs of the stand-ins tell
+    // their scripts what the client asked and what it is still waiting for.
     void setTellCalls(bool tell) { tellCalls = tell ? 1 : 0; }
 
     int callsReceived() const { return received.loadRelaxed(); }
@@ -55,6 +56,8 @@ protected:
     QDBusConnection connection() const;
 
 private:
+    void tell(const char *what, const QString &call) const;
+
     QTemporaryDir folder;
     QProcess bus;
     QString busAddress;

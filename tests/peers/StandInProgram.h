@@ -11,8 +11,9 @@
 //   <program> [--delay MS | --never]
 //
 // Prints the bus's address on one line of stdout once the stand-in is
-// ready, then each call it is asked (see StandInPeer::setTellCalls), and
-// runs until SIGTERM or SIGINT; the bus goes with it.
+// ready, then each call it is asked and answers (see
+// StandInPeer::setTellCalls), and runs until SIGTERM or SIGINT; the bus
+// goes with it.
 int runStandInProgram(QCoreApplication &app, const char *description, StandInPeer &peer,
                       const std::function<bool()> &start);
 
