@@ -43,32 +43,14 @@ source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 
 work=$(mktemp -d)
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-pids=()
+# shellcheck source=tests/app/client_on_screen.sh
+. "$source_dir/tests/app/client_on_screen.sh"
 cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done
-    sleep 0.5
-    for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
-    wait 2>/dev/null
+    end_started
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-failures=0
-passes=0
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@" >/dev/null; then
-        echo "PASS: $what"
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $what"
-        failures=$((failures + 1))
-    fi
-}
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 seconds_since() { # seconds_since <ms>
     local ms=$(($(now_ms) - $1))
     printf '%d.%02d' $((ms / 1000)) $((ms % 1000 / 10))
@@ -94,18 +76,6 @@ start_peer() { # start_peer <output file> <pattern of its ready line> <command..
     peer_line=$(await_line "$out" "$!" "$pattern") || { cat "$out.err"; return 1; }
 }
 
-windows_of() { xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null; }
-
-wait_window() { # wait_window <pid> <title> <seconds>
-    local end=$(($(now_ms) + $3 * 1000))
-    while [ "$(now_ms)" -lt "$end" ]; do
-        windows_of "$1" "$2" | grep -q . && return 0
-        kill -0 "$1" 2>/dev/null || return 1
-        sleep 0.05
-    done
-    return 1
-}
-
 service_saw_login() { # service_saw_login <http port>
     curl -fsS --noproxy '*' --max-time 2 "http://127.0.0.1:$1/_control/requests" 2>/dev/null |
         python3 -c '
@@ -122,15 +92,6 @@ wait_login() { # wait_login <http port> <client pid> <seconds>
         sleep 0.1
     done
     return 1
-}
-
-exit_code=
-wait_exit() { # wait_exit <pid> <seconds>; sets $exit_code (in this shell: wait needs it)
-    local end=$(($(now_ms) + $2 * 1000))
-    while kill -0 "$1" 2>/dev/null && [ "$(now_ms)" -lt "$end" ]; do sleep 0.05; done
-    if kill -0 "$1" 2>/dev/null; then exit_code=timeout; return; fi
-    wait "$1"
-    exit_code=$?
 }
 
 # Calls a stand-in was asked and has not answered yet, from its output.

@@ -1,30 +1,21 @@
 #include "StandInPeer.h"
 
 #include "ChildProcess.h"
+#include "PrivateBusDaemon.h"
 
 #include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 
 // A session bus without the service folders of the machine.
-const char Config[] =
-    R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1/bus</listen>
-  <auth>EXTERNAL</auth>
+const char Config[] = R"(  <type>session</type>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
     <allow own="*"/>
   </policy>
-</busconfig>
 )";
 
 } // namespace
@@ -76,24 +67,17 @@ StandInPeer::~StandInPeer()
 
 bool StandInPeer::isAvailable()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+    return PrivateBusDaemon::isAvailable();
 }
 
 bool StandInPeer::start(const char *addressVariable, const char *name, const char *path,
                         Object *standIn)
 {
     object = standIn;
-    QFile config(QDir(folder.path()).filePath(QStringLiteral("bus.conf")));
-    if (!folder.isValid() || !config.open(QIODevice::WriteOnly) ||
-        config.write(QString::fromLatin1(Config).arg(folder.path()).toUtf8()) < 0)
+    QString error;
+    if (!folder.isValid() || !PrivateBusDaemon::start(bus, folder.path(), Config, &error))
         return false;
-    config.close();
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--config-file"), config.fileName(), QStringLiteral("--nofork"),
-               QStringLiteral("--print-address")});
-    if (!bus.waitForReadyRead(10000))
-        return false;
-    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+    busAddress = PrivateBusDaemon::address(folder.path());
     qputenv(addressVariable, busAddress.toUtf8());
 
     connectionName = QLatin1String(name);
