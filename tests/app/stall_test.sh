@@ -5,7 +5,9 @@
 # server (Xvfb) still shows its login window at once, logs in by itself to
 # the local test service, and ends within 2 s of SIGTERM with code 0 while
 # both stand-ins still owe it an answer. The stand-ins tell what they were
-# asked, so the test cannot pass with a client that never asked them.
+# asked, so the test cannot pass with a client that never asked them. The
+# login counts once the service was asked for the account's tunnel
+# configuration; the tunnel itself does not come up here.
 # The bounds (4 s, 4 s, 2 s) catch a freeze of the stand-ins' 5 s, or of a
 # 5 s timeout, with room to spare; they measure nothing.
 #
@@ -145,8 +147,10 @@ for entry in "${cases[@]}"; do
     system_bus=$peer_line
     logind_pid=${pids[-1]}
 
-    # Logs in by itself, to the test service's demo account. Without a
-    # tunnel the block outside it would cut off the test service.
+    # Logs in by itself, to the test service's demo account. Its tunnel
+    # never comes up (the configuration the service hands out names no
+    # server here), and the block outside the tunnel would only cut the
+    # client off from the service: it stays off.
     cat >"$dir/config/Korvex/Quillnet.conf" <<EOF
 [General]
 remember_user=true
