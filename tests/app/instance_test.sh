@@ -17,55 +17,18 @@ work=$(mktemp -d)
 export XDG_CONFIG_HOME=$work/config
 export QUILLNET_INSTANCE_LOCK=$work/instance.lock
 unset QT_QPA_PLATFORM
-pids=()
+# shellcheck source=tests/app/client_on_screen.sh
+. "$(dirname "$0")/client_on_screen.sh"
 cleanup() {
-    for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
-    wait 2>/dev/null
+    end_started
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-failures=0
-passes=0
-check() { # check <description> <command...>
-    local what=$1
-    shift
-    if "$@" >/dev/null; then
-        echo "PASS: $what"
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $what"
-        failures=$((failures + 1))
-    fi
-}
 
 start_client() { # start_client <log>; sets $client
     (cd "$APP_DIR" && exec ./quillnet) >"$1" 2>&1 &
     client=$!
     pids+=("$client")
-}
-
-# Window ids of a process with a title that matches exactly.
-# An empty pid matches every process.
-windows_of() { xdotool search --all --onlyvisible ${1:+--pid "$1"} --name "^$2\$" 2>/dev/null; }
-
-wait_window() { # wait_window <pid> <title> <seconds>
-    local end=$((SECONDS + $3))
-    while [ $SECONDS -lt "$end" ]; do
-        windows_of "$1" "$2" | head -n 1 | grep . && return 0
-        kill -0 "${1:-$$}" 2>/dev/null || return 1
-        sleep 0.2
-    done
-    return 1
-}
-
-exit_code=
-wait_exit() { # wait_exit <pid> <seconds>; sets $exit_code (in this shell: wait needs it)
-    local end=$((SECONDS + $2))
-    while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt "$end" ]; do sleep 0.1; done
-    if kill -0 "$1" 2>/dev/null; then exit_code=timeout; return; fi
-    wait "$1"
-    exit_code=$?
 }
 
 # 1. First copy shows its login window.

@@ -1,106 +1,96 @@
 #include "LogindPeer.h"
 
-#include "ChildProcess.h"
-
-#include <QDBusConnection>
 #include <QDBusMessage>
-#include <QStandardPaths>
+#include <QDBusUnixFileDescriptor>
+#include <QMutex>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 const char Connection[] = "quillnet-test-logind";
+const char Service[] = "org.freedesktop.login1";
 const char Path[] = "/org/freedesktop/login1";
 const char Interface[] = "org.freedesktop.login1.Manager";
 } // namespace
 
 // logind's manager object, as far as the client uses it. Each lock is one
 // end of a pipe: it is held as long as the other end sees no end of file.
-class LogindPeer::Manager : public QObject
+class LogindPeer::Manager : public StandInPeer::Object
 {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
-
 public:
+    using Object::Object;
+
     ~Manager() override
     {
         for (int fd : std::as_const(readEnds))
             ::close(fd);
     }
 
+    QString introspect(const QString &path) const override
+    {
+        Q_UNUSED(path)
+        return QStringLiteral("<interface name=\"%1\"><method name=\"Inhibit\">"
+                              "<arg type=\"s\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
+                              "<arg type=\"s\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
+                              "<arg type=\"h\" direction=\"out\"/></method></interface>")
+            .arg(QLatin1String(Interface));
+    }
+
+    // The read ends of the locks handed out, oldest first.
+    mutable QMutex lock;
     QList<int> readEnds;
 
-public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why,
-                                    const QString &mode)
+protected:
+    QDBusMessage answer(const QDBusMessage &call) override
     {
-        Q_UNUSED(who)
-        Q_UNUSED(why)
-        if (what != QLatin1String("sleep") || mode != QLatin1String("delay"))
-            return QDBusUnixFileDescriptor();
+        if (call.member() != QLatin1String("Inhibit") || call.signature() != QLatin1String("ssss"))
+            return unknownMethod(call);
+        const QVariantList arguments = call.arguments();
+        if (arguments.at(0).toString() != QLatin1String("sleep") ||
+            arguments.at(3).toString() != QLatin1String("delay"))
+            return call.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                         QStringLiteral("only sleep delay locks"));
         int ends[2];
         if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0)
-            return QDBusUnixFileDescriptor();
-        readEnds.append(ends[0]);
-        QDBusUnixFileDescriptor lock(ends[1]); // keeps a duplicate
+            return call.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
+                                         QStringLiteral("no pipe"));
+        {
+            QMutexLocker locked(&lock);
+            readEnds.append(ends[0]);
+        }
+        const QDBusUnixFileDescriptor held(ends[1]); // keeps a duplicate
         ::close(ends[1]);
-        return lock;
+        return call.createReply(QVariant::fromValue(held));
     }
 };
 
-LogindPeer::~LogindPeer()
-{
-    QDBusConnection::disconnectFromBus(QLatin1String(Connection));
-    managerThread.quit();
-    managerThread.wait();
-    delete manager;
-    stopChildProcess(bus);
-}
-
-bool LogindPeer::isAvailable()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
-}
-
 bool LogindPeer::start()
 {
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!bus.waitForReadyRead(10000))
-        return false;
-    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress.toUtf8());
-
-    QDBusConnection connection = QDBusConnection::connectToBus(busAddress, QLatin1String(Connection));
-    if (!connection.isConnected() || !connection.registerService(QStringLiteral("org.freedesktop.login1")))
-        return false;
-    // Its own thread: the client asks for its lock with a blocking call.
-    manager = new Manager;
-    manager->moveToThread(&managerThread);
-    managerThread.start();
-    return connection.registerObject(QLatin1String(Path), manager, QDBusConnection::ExportAllSlots);
+    manager = new Manager(this);
+    return StandInPeer::start("DBUS_SYSTEM_BUS_ADDRESS", Connection, Path, manager) &&
+           connection().registerService(QLatin1String(Service));
 }
 
 void LogindPeer::announceSleep(bool sleeping)
 {
-    QDBusMessage signal =
-        QDBusMessage::createSignal(QLatin1String(Path), QLatin1String(Interface), QStringLiteral("PrepareForSleep"));
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(Path), QLatin1String(Interface),
+                                                     QStringLiteral("PrepareForSleep"));
     signal << sleeping;
-    QDBusConnection(QLatin1String(Connection)).send(signal);
+    connection().send(signal);
 }
 
 int LogindPeer::locksHandedOut() const
 {
+    QMutexLocker locked(&manager->lock);
     return int(manager->readEnds.size());
 }
 
 bool LogindPeer::newestLockHeld() const
 {
+    QMutexLocker locked(&manager->lock);
     if (manager->readEnds.isEmpty())
         return false;
     char byte;
     // Once the holder lets go, reading finds the end of the file.
     return ::read(manager->readEnds.last(), &byte, 1) < 0;
 }
-
-#include "LogindPeer.moc"

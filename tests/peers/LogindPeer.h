@@ -1,22 +1,17 @@
 #pragma once
 
-#include <QDBusUnixFileDescriptor>
-#include <QObject>
-#include <QProcess>
-#include <QThread>
+#include "StandInPeer.h"
 
-// A private D-Bus daemon standing in for the system bus, with a stand-in
-// for logind on it: it owns logind's name, hands out sleep "delay" locks
-// and announces sleep and wake-up with PrepareForSleep. start() points
-// DBUS_SYSTEM_BUS_ADDRESS at the private bus for this process.
-class LogindPeer
+// A private bus standing in for the system bus, with a stand-in for logind
+// on it: it owns logind's name, hands out sleep "delay" locks and
+// announces sleep and wake-up with PrepareForSleep; every call to it is
+// answered after the delay the test sets, or never (see StandInPeer).
+// start() points DBUS_SYSTEM_BUS_ADDRESS at the bus for this process and
+// everything it starts.
+class LogindPeer : public StandInPeer
 {
 public:
-    ~LogindPeer();
-
-    static bool isAvailable();
     bool start();
-    QString address() const { return busAddress; }
 
     void announceSleep(bool sleeping);
     int locksHandedOut() const;
@@ -25,8 +20,5 @@ public:
 
 private:
     class Manager;
-    QProcess bus;
-    QString busAddress;
-    QThread managerThread;
     Manager *manager = nullptr;
 };

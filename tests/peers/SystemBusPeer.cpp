@@ -1,6 +1,7 @@
 #include "SystemBusPeer.h"
 
 #include "ChildProcess.h"
+#include "PrivateBusDaemon.h"
 #include "ResolvedStandIn.h"
 
 #include <QDBusArgument>
@@ -9,7 +10,6 @@
 #include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -21,13 +21,7 @@ const char AuthorityPath[] = "/org/freedesktop/PolicyKit1/Authority";
 // Like Debian's system bus: nothing may be called that a policy file does
 // not allow; replies and signals flow. The tests stand in for polkit, as
 // whichever user they run as.
-const char ConfigTemplate[] =
-    R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=%1/bus</listen>
-  <auth>EXTERNAL</auth>
+const char Config[] = R"(  <type>system</type>
   <servicedir>%1/services</servicedir>
   <policy context="default">
     <allow user="*"/>
@@ -47,7 +41,6 @@ const char ConfigTemplate[] =
     <allow send_destination="org.freedesktop.resolve1"/>
   </policy>
   <includedir>%1/system.d</includedir>
-</busconfig>
 )";
 
 } // namespace
@@ -105,7 +98,7 @@ SystemBusPeer::~SystemBusPeer()
 
 bool SystemBusPeer::isAvailable()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+    return PrivateBusDaemon::isAvailable();
 }
 
 bool SystemBusPeer::start(const QStringList &policyFiles)
@@ -125,26 +118,13 @@ bool SystemBusPeer::start(const QStringList &policyFiles)
             return false;
         }
     }
-    QFile config(dir.filePath(QStringLiteral("bus.conf")));
-    if (!config.open(QIODevice::WriteOnly) ||
-        config.write(QString::fromLatin1(ConfigTemplate).arg(folder.path()).toUtf8()) < 0) {
-        error = config.errorString();
-        return false;
-    }
-    config.close();
-    busAddress = QStringLiteral("unix:path=%1/bus").arg(folder.path());
+    busAddress = PrivateBusDaemon::address(folder.path());
     // Before the daemon starts: the services it activates inherit it.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress.toUtf8());
     // A peer that is killed, or crashes, takes its bus with it.
     bus.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--config-file"), config.fileName(), QStringLiteral("--nofork"),
-               QStringLiteral("--print-address")});
-    if (!bus.waitForReadyRead(10000)) {
-        error =
-            QStringLiteral("dbus-daemon: ") + QString::fromLocal8Bit(bus.readAllStandardError());
+    if (!PrivateBusDaemon::start(bus, folder.path(), Config, &error))
         return false;
-    }
 
     QDBusConnection connection =
         QDBusConnection::connectToBus(busAddress, QLatin1String(Connection));

@@ -1,13 +1,7 @@
 #include "TrayWatcherPeer.h"
 
-#include "ChildProcess.h"
-
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDBusVirtualObject>
-#include <QStandardPaths>
-#include <QTimer>
 
 namespace {
 const char Connection[] = "quillnet-test-tray-watcher";
@@ -22,11 +16,11 @@ const char Introspection[] =
     "</interface>";
 } // namespace
 
-// Answers each message from the watcher's thread once its delay is over.
-class TrayWatcherPeer::Watcher : public QDBusVirtualObject
+// The watcher's answers, as far as the client asks.
+class TrayWatcherPeer::Watcher : public StandInPeer::Object
 {
 public:
-    explicit Watcher(TrayWatcherPeer *peer) : peer(peer) {}
+    explicit Watcher(TrayWatcherPeer *peer) : Object(peer), watcherPeer(peer) {}
 
     QString introspect(const QString &path) const override
     {
@@ -34,25 +28,8 @@ public:
         return QLatin1String(Introspection);
     }
 
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
-    {
-        if (message.type() != QDBusMessage::MethodCallMessage)
-            return false;
-        peer->received.ref();
-        const int delay = peer->delayMs.loadRelaxed();
-        if (delay == Never)
-            return true; // taken, and never answered
-        const QDBusMessage reply = answer(message);
-        TrayWatcherPeer *const owner = peer;
-        QTimer::singleShot(delay, this, [owner, reply, connection] {
-            QDBusConnection(connection).send(reply);
-            owner->answered.ref();
-        });
-        return true;
-    }
-
-private:
-    QDBusMessage answer(const QDBusMessage &message) const
+protected:
+    QDBusMessage answer(const QDBusMessage &message) override
     {
         const QString member = message.member();
         if (member == QLatin1String("Introspect"))
@@ -65,53 +42,23 @@ private:
         if (member == QLatin1String("Get") && message.arguments().value(1).toString() ==
                                                   QLatin1String("IsStatusNotifierHostRegistered"))
             return message.createReply(
-                QVariant::fromValue(QDBusVariant(peer->hostRegistered.loadRelaxed() != 0)));
+                QVariant::fromValue(QDBusVariant(watcherPeer->hostRegistered.loadRelaxed() != 0)));
         if (member == QLatin1String("RegisterStatusNotifierItem"))
             return message.createReply();
-        return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
-                                        member);
+        return unknownMethod(message);
     }
 
-    TrayWatcherPeer *const peer;
+private:
+    TrayWatcherPeer *const watcherPeer;
 };
-
-TrayWatcherPeer::~TrayWatcherPeer()
-{
-    QDBusConnection::disconnectFromBus(QLatin1String(Connection));
-    watcherThread.quit();
-    watcherThread.wait();
-    delete watcher;
-    stopChildProcess(bus);
-}
-
-bool TrayWatcherPeer::isAvailable()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
-}
 
 bool TrayWatcherPeer::start(bool takeName)
 {
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"),
-               QStringLiteral("--print-address")});
-    if (!bus.waitForReadyRead(10000))
-        return false;
-    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
-    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
-
-    QDBusConnection connection =
-        QDBusConnection::connectToBus(busAddress, QLatin1String(Connection));
-    if (!connection.isConnected())
-        return false;
-    watcher = new Watcher(this);
-    watcher->moveToThread(&watcherThread);
-    watcherThread.start();
-    if (!connection.registerVirtualObject(QLatin1String(Path), watcher))
-        return false;
-    return !takeName || ownName();
+    return StandInPeer::start("DBUS_SESSION_BUS_ADDRESS", Connection, Path, new Watcher(this)) &&
+           (!takeName || ownName());
 }
 
 bool TrayWatcherPeer::ownName()
 {
-    return QDBusConnection(QLatin1String(Connection)).registerService(QLatin1String(Service));
+    return connection().registerService(QLatin1String(Service));
 }
