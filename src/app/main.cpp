@@ -31,7 +31,9 @@
 
 namespace {
 
-constexpr int KeyringGraceMs = 3000;
+// A termination signal must end the client within 2 s even when the
+// keyring hangs; the password then stays in the settings file.
+constexpr int KeyringGraceMs = 1500;
 
 // OpenVPN runs in the privileged tunnel service where the package put one
 // on the system bus, else here (root, a capable process). One line on
