@@ -23,19 +23,20 @@ QIcon loginIcon()
 {
     return Pictures::icon(QStringLiteral(":/img/icon/login.png"));
 }
+
+QAction *menuAction(const char *icon, const QString &text, QObject *parent)
+{
+    return new QAction(Pictures::icon(QStringLiteral(":/img/icon/%1.png").arg(QLatin1String(icon))),
+                       text, parent);
+}
 } // namespace
 
 TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
-    : QObject(parent), junkAction(new QAction(Pictures::icon(QStringLiteral(":/img/icon/mail.png")),
-                                              tr("&Junk mail"), this)),
-      showAction(
-          new QAction(Pictures::icon(QStringLiteral(":/img/icon/show.png")), tr("&Show"), this)),
-      hideAction(
-          new QAction(Pictures::icon(QStringLiteral(":/img/icon/hide.png")), tr("&Hide"), this)),
-      quitAction(
-          new QAction(Pictures::icon(QStringLiteral(":/img/icon/quit.png")), tr("&Quit"), this)),
-      tunnel(tunnel), menu(new QMenu), host(new TrayHost(QDBusConnection::sessionBus(), this)),
-      focusTimer(new QTimer(this))
+    : QObject(parent), junkAction(menuAction("mail", tr("&Junk mail"), this)),
+      showAction(menuAction("show", tr("&Show"), this)),
+      hideAction(menuAction("hide", tr("&Hide"), this)),
+      quitAction(menuAction("quit", tr("&Quit"), this)), tunnel(tunnel), menu(new QMenu),
+      host(new TrayHost(QDBusConnection::sessionBus(), this)), focusTimer(new QTimer(this))
 {
     // Enabled by the main window once a full account is logged in.
     junkAction->setEnabled(false);

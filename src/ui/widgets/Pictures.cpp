@@ -2,12 +2,21 @@
 
 #include <QImageReader>
 #include <QLabel>
+#include <QPixmapCache>
 
 QPixmap Pictures::pixmap(const QString &path)
 {
+    // Kept in Qt's pixmap cache under the file name, as QPixmap's own
+    // loading keeps them: the tray's state icons come back often.
+    QPixmap picture;
+    if (QPixmapCache::find(path, &picture))
+        return picture;
     QImageReader reader(path, "png");
     reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
+    picture = QPixmap::fromImage(reader.read());
+    if (!picture.isNull())
+        QPixmapCache::insert(path, picture);
+    return picture;
 }
 
 QIcon Pictures::icon(const QString &path)
