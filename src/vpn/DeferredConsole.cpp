@@ -95,7 +95,11 @@ void DeferredConsole::release()
 
 bool DeferredConsole::isReleasing() const
 {
-    return inner ? inner->isReleasing() : releaseWanted;
+    // A release asked for before the mode is known goes out with the
+    // answer; nothing waits for it meanwhile. A client that quits that
+    // early has started nothing, and the next run releases what an
+    // earlier one left.
+    return inner && inner->isReleasing();
 }
 
 bool DeferredConsole::waitForFinished(int msecs)

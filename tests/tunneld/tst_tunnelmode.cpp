@@ -135,7 +135,8 @@ private slots:
         console.release();
         console.start(TunnelLaunch());
         QVERIFY(console.isRunning());
-        QVERIFY(console.isReleasing());
+        // Nobody waits for a release that cannot go out yet.
+        QVERIFY(!console.isReleasing());
         if (stopFirst) {
             console.stop();
             QVERIFY(!console.isRunning());
