@@ -132,7 +132,9 @@ start_server() {
     workdir=$(cd "$workdir" && pwd)
     [ ! -e "$workdir/net" ] || die "$workdir already has a server; stop it first"
 
-    trap 'stop_server "$workdir"' EXIT
+    # Expanded now: the trap may run where this function's locals are gone.
+    # shellcheck disable=SC2064
+    trap "stop_server $(printf %q "$workdir")" EXIT
     trap 'exit 1' INT TERM HUP
     local net_number n ns link net
     claim_net "$workdir" "$wanted"
