@@ -101,6 +101,9 @@ bool startPeers(OpenVpnServerPeer &server, const QString &serverDir, ServicePeer
         std::fprintf(stderr, "service: %s\n", qPrintable(service.errorString()));
         return false;
     }
+    // As HTTP/1.1 servers do, the service keeps a connection open after an
+    // answer: the account requests after Connected may then share one.
+    service.control(QStringLiteral("/_control/keep-alive?on=1"));
     return true;
 }
 
@@ -125,6 +128,7 @@ public:
         : vpn(new VPNConnection(console)), tray(new TrayWidget(vpn)),
           driver(std::make_unique<LoginDriver>(vpn, tray))
     {
+        tray->appear();
     }
 
     ~ClientMode()

@@ -225,13 +225,17 @@ void LoginController::tunnelStatus(CnnStatus status)
     }
 }
 
+// Each request of the chain goes out before the windows take in what the
+// last one brought: the service sees the same requests in the same order,
+// and the next answer is on its way while the main window fills.
 void LoginController::acceptLogin()
 {
-    emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, isFullAccount());
     if (isFullAccount()) {
-        emit stepStarted(LoadingSettings);
         requestServer->getReceiving();
+        emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, true);
+        emit stepStarted(LoadingSettings);
     } else {
+        emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, false);
         getReceivingDone("0", true);
     }
 }
@@ -241,20 +245,20 @@ void LoginController::acceptLogin()
 // state change has already told the user.
 void LoginController::getReceivingDone(QByteArray response, bool ok)
 {
+    if (isFullAccount() && tunnelStillUp())
+        requestServer->getAliases();
     emit receivingLoaded(response, ok);
     if (!isFullAccount())
         getAliasesDone(QByteArray(), true);
-    else if (tunnelStillUp())
-        requestServer->getAliases();
 }
 
 void LoginController::getAliasesDone(QByteArray response, bool ok)
 {
+    if (isFullAccount() && tunnelStillUp())
+        requestServer->getContact();
     emit aliasesLoaded(response, ok);
     if (!isFullAccount())
         getContactDone(QByteArray(), true);
-    else if (tunnelStillUp())
-        requestServer->getContact();
 }
 
 void LoginController::getContactDone(QByteArray response, bool ok)

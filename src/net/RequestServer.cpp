@@ -5,10 +5,10 @@
 
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QSslConfiguration>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QTimer>
 #include <unistd.h>
 
@@ -200,7 +200,7 @@ bool RequestServer::startApi(Kind requestKind, const QString &query)
     // made only while the tunnel is up: they go through the tunnel, never
     // to the user's proxy.
     return start(requestKind, serviceUrl(Deployment::current().apiOverHttps, apiPath + query),
-                 requestTimeoutMs, QNetworkProxy(QNetworkProxy::NoProxy));
+                 requestTimeoutMs, QNetworkProxy(QNetworkProxy::NoProxy), true);
 }
 
 QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
@@ -218,12 +218,22 @@ QUrl RequestServer::serviceUrl(bool https, const QString &pathAndQuery) const
 }
 
 bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
-                          const QNetworkProxy &via)
+                          const QNetworkProxy &via, bool isAccountRequest)
 {
     if (isBusy())
         return false;
     emit requestServerBusy();
     kind = requestKind;
+    // An account request that follows the last one at once may go out on
+    // that one's connection, if the service kept it open: it was checked
+    // against the pin when it was made, and it runs through the tunnel
+    // that was up then and still is. Every other request starts afresh. A
+    // connection made before the tunnel came up (the configuration's)
+    // never carries an account request, and nothing is kept for long.
+    const bool chained = isAccountRequest && accountRequest && accountChain.isValid() &&
+                         accountChain.elapsed() < ChainedRequestMs;
+    accountRequest = isAccountRequest;
+    accountChain.invalidate();
 
     QNetworkRequest request(url);
     // No redirect is followed and nothing is cached: the body of whatever
@@ -240,9 +250,8 @@ bool RequestServer::start(Kind requestKind, const QUrl &url, int timeoutMs,
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setCaCertificates({});
     request.setSslConfiguration(tls);
-    // A kept-alive connection would be reused without a new certificate
-    // check; every request is judged on a fresh connection.
-    http->clearConnectionCache();
+    if (!chained)
+        http->clearConnectionCache();
     http->setProxy(via);
 
     reply = http->get(request);
@@ -361,6 +370,8 @@ void RequestServer::httpRequestDone()
     downloadComplete = false;
     downloadWriteFailed = false;
 
+    if (ok && accountRequest)
+        accountChain.start();
     emitDone(kind, response, ok);
     emit requestServerFree();
 }

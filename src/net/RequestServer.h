@@ -3,6 +3,7 @@
 #include "net/MailRedir.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QObject>
 #include <QSslError>
@@ -116,8 +117,14 @@ private:
         SetReceiving = 13
     };
 
+    // How soon an account request must follow the last one to go out on
+    // the connection that one used: the chain after a login, a page's
+    // reload, never a request the user makes minutes later.
+    static constexpr int ChainedRequestMs = 1000;
+
     bool startApi(Kind requestKind, const QString &query);
-    bool start(Kind requestKind, const QUrl &url, int timeoutMs, const QNetworkProxy &via);
+    bool start(Kind requestKind, const QUrl &url, int timeoutMs, const QNetworkProxy &via,
+               bool isAccountRequest = false);
     QUrl serviceUrl(bool https, const QString &pathAndQuery) const;
     void writeDownloadedData();
     void emitDone(Kind doneKind, const QByteArray &response, bool ok);
@@ -141,6 +148,9 @@ private:
     bool timedOut = false;
     bool downloadComplete = false;
     bool downloadWriteFailed = false;
+    bool accountRequest = false;
+    // Since the last account request ended well; invalid after any other.
+    QElapsedTimer accountChain;
     QByteArray errorText;
     QFile *downloadFile = nullptr;
 

@@ -286,9 +286,9 @@ private slots:
         // nothing to complain about, the check must still be made.
         const QSslConfiguration systemTrust = QSslConfiguration::defaultConfiguration();
         QSslConfiguration interceptedTrust = systemTrust;
-        interceptedTrust.addCaCertificates(QSslCertificate::fromPath(
-            qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
-            QStringLiteral("/tests/peers/certs/other.crt")));
+        interceptedTrust.addCaCertificates(
+            QSslCertificate::fromPath(qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+                                      QStringLiteral("/tests/peers/certs/other.crt")));
         QSslConfiguration::setDefaultConfiguration(interceptedTrust);
         QVERIFY(client->getConfig());
         QVERIFY(config.wait(15000));
@@ -302,6 +302,46 @@ private slots:
         QSignalSpy update(client.get(), &RequestServer::checkUpdateDone);
         QVERIFY(update.wait(15000));
         QCOMPARE(update.last().at(1).toBool(), true);
+    }
+
+    // Against a service that keeps connections open, as HTTP/1.1 servers
+    // do: an account request that follows the last one at once goes out on
+    // that one's connection (checked against the pin when it was made);
+    // after a pause, or after the configuration (whose connection was made
+    // before the tunnel was up), a new connection is made.
+    void onlyChainedAccountRequestsShareAConnection_data()
+    {
+        QTest::addColumn<Operation>("first");
+        QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<bool>("shared");
+        const Operation receiving = [](RequestServer &c) { return c.getReceiving(); };
+        QTest::newRow("one after the other") << receiving << 0 << true;
+        QTest::newRow("after a pause") << receiving << 1500 << false;
+        QTest::newRow("after the configuration")
+            << Operation([](RequestServer &c) { return c.getConfig(); }) << 0 << false;
+    }
+
+    void onlyChainedAccountRequestsShareAConnection()
+    {
+        QFETCH(Operation, first);
+        QFETCH(int, pauseMs);
+        QFETCH(bool, shared);
+        service.control(QStringLiteral("/_control/keep-alive?on=1"));
+
+        auto client = newClient();
+        QVERIFY(first(*client));
+        QVERIFY(waitFree(*client));
+        QTest::qWait(pauseMs);
+        QSignalSpy aliases(client.get(), &RequestServer::getAliasesDone);
+        QVERIFY(client->getAliases());
+        QVERIFY(aliases.wait(15000));
+        QCOMPARE(aliases.first().at(1).toBool(), true);
+
+        const QJsonArray requests = service.takeRequests();
+        QCOMPARE(requests.size(), 2);
+        const auto port = [&](int i) { return requests.at(i).toObject().value("peer_port"); };
+        QVERIFY(port(0).isDouble());
+        QCOMPARE(port(0) == port(1), shared);
     }
 
     void downloadWritesTheWholeFileAndReportsOnce()

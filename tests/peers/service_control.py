@@ -53,6 +53,7 @@ class Control:
         self._cert = "main"
         self._offer = None  # (answer text, download body or None)
         self._handshake_failures = 0
+        self._keep_alive = False
         self._release = threading.Event()
         if self._stopping:
             self._release.set()
@@ -68,6 +69,10 @@ class Control:
     def tls_context(self):
         with self._lock:
             return self._contexts[self._cert]
+
+    def keep_alive(self):
+        with self._lock:
+            return self._keep_alive
 
     def note_handshake_failure(self):
         with self._lock:
@@ -160,6 +165,13 @@ class Control:
             self._cert = name
         return {"ok": True, "cert": name}
 
+    def _switch_keep_alive(self, args):
+        if args.get("on") not in ("0", "1"):
+            raise BadRequest("on must be 0 or 1")
+        with self._lock:
+            self._keep_alive = args["on"] == "1"
+        return {"ok": True, "keep_alive": self._keep_alive}
+
     def _update(self, args):
         if args.get("offer") not in ("0", "1"):
             raise BadRequest("offer must be 0 or 1")
@@ -200,6 +212,7 @@ class Control:
         "reset": _reset,
         "behave": _behave,
         "cert": _switch_cert,
+        "keep-alive": _switch_keep_alive,
         "update": _update,
         "accounts": _accounts,
         "status": _status,

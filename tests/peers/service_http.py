@@ -2,7 +2,8 @@
 handshake, routing, request recording and the misbehaviour modes.
 
 Each connection runs in its own thread (a stalled one blocks nothing
-else) and carries one request: answers say "Connection: close".
+else) and carries one request: answers say "Connection: close", unless
+the control asks to keep connections open after ordinary answers.
 
 Query decoding: the raw query is split at every "&" and each field at
 its first "="; key and value are then decoded with urllib.parse.unquote.
@@ -92,6 +93,9 @@ class ServiceHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "LoopbackService/1.0"
     timeout = 60  # an idle connection that never sends its request
+    # Headers and body leave in separate writes: on a connection kept open
+    # the body would otherwise wait for the client's delayed ACK.
+    disable_nagle_algorithm = True
 
     def do_GET(self):
         service = self.server.service
@@ -109,6 +113,7 @@ class ServiceHandler(BaseHTTPRequestHandler):
             "route": path,
             "args": args,
             "headers": [[k, v] for k, v in self.headers.items()],
+            "peer_port": self.client_address[1],
         })
         self._serve(service, path, args)
 
@@ -133,13 +138,15 @@ class ServiceHandler(BaseHTTPRequestHandler):
             self._answer(status, body[: len(body) // 2], length=len(body))
             control.wait_released()
             return
+        self.close_connection = not control.keep_alive()
         self._answer(status, body)
 
     def _answer(self, status, body, content_type=None, length=None):
         self.send_response(status)
         self.send_header("Content-Type", content_type or "text/plain; charset=utf-8")
         self.send_header("Content-Length", str(len(body) if length is None else length))
-        self.send_header("Connection", "close")
+        if self.close_connection:
+            self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(body)
         self.wfile.flush()
