@@ -7,6 +7,7 @@
 #include "core/ApplicationNames.h"
 #include "core/Catalogues.h"
 #include "core/SettingsFile.h"
+#include "platform/FontConfigWarmUp.h"
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
@@ -83,6 +84,9 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // The first text of the login dialog needs the font configuration: it
+    // is read while the application connects to the display.
+    FontConfigWarmUp fontConfig;
     QApplication app(argc, argv);
 
     // Pictures live outside the binary; a missing file only loses pictures.
@@ -125,9 +129,11 @@ int main(int argc, char *argv[])
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
     loginDlg->setVisible(true);
 
-    // Sleep closes the tunnel first; waking up opens it again. Watched once
-    // the dialog is up: the system bus connection is not needed to show it.
-    AfterFirstPaint::run(loginDlg, [tunnel, openVpn, console] {
+    // Once the dialog is up: the tray icon, who runs OpenVPN, and sleep,
+    // which closes the tunnel first (waking up opens it again). None of
+    // them is needed to show the dialog, and each reaches a bus.
+    AfterFirstPaint::run(loginDlg, [tunnel, openVpn, console, tray] {
+        tray->appear();
         chooseTunnelMode(openVpn, console);
         auto *powerEvents = new PowerEvents(tunnel);
         QObject::connect(powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);

@@ -52,6 +52,7 @@ std::unique_ptr<TrayWidget> makeTray(bool withTray, const Tunnel *tunnel = nullp
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no system tray")));
     auto tray = std::make_unique<DesktopTray>(withTray, tunnel);
+    tray->appear();
     tray->followDialogs(OpenDialogs::instance());
     return tray;
 }
@@ -412,6 +413,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, notice);
         QTest::failOnWarning(notice);
         TrayWidget tray;
+        tray.appear();
         auto login = shownWindow("login", QRect(40, 50, 300, 400), &tray);
         auto main = shownWindow("main", QRect(200, 100, 400, 300), &tray);
         QCOMPARE(runProgram([&] { login->reject(); }), StillRunning);

@@ -36,7 +36,7 @@ TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
       showAction(menuAction("show", tr("&Show"), this)),
       hideAction(menuAction("hide", tr("&Hide"), this)),
       quitAction(menuAction("quit", tr("&Quit"), this)), tunnel(tunnel), menu(new QMenu),
-      host(new TrayHost(QDBusConnection::sessionBus(), this)), focusTimer(new QTimer(this))
+      focusTimer(new QTimer(this))
 {
     // Enabled by the main window once a full account is logged in.
     junkAction->setEnabled(false);
@@ -58,6 +58,13 @@ TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
 
     shownIcon = loginIcon();
     tip = tr("Quillnet by Korvex");
+}
+
+void TrayWidget::appear()
+{
+    if (host)
+        return;
+    host = new TrayHost(QDBusConnection::sessionBus(), this);
     connect(host, &TrayHost::stateChanged, this, &TrayWidget::makeIconOnceTheTrayAnswered);
     makeIconOnceTheTrayAnswered();
 }
@@ -70,7 +77,8 @@ TrayWidget::~TrayWidget()
 
 void TrayWidget::makeIconOnceTheTrayAnswered()
 {
-    if (trayIcon || (host->state() != TrayHost::Absent && host->state() != TrayHost::Answered))
+    if (trayIcon || !host ||
+        (host->state() != TrayHost::Absent && host->state() != TrayHost::Answered))
         return;
     // Qt decides between the session bus's tray and an X11 one here, once
     // for the program, by asking the watcher again with blocking calls: made
@@ -82,7 +90,8 @@ void TrayWidget::makeIconOnceTheTrayAnswered()
     connect(trayIcon, &QSystemTrayIcon::activated, this, &TrayWidget::activated);
     trayIcon->setVisible(true);
 
-    if (!trayAvailable())
+    // What the desktop offers, also where a subclass decides otherwise.
+    if (!TrayWidget::trayAvailable())
         qWarning("quillnet: no system tray: the windows stay on screen, and closing the last "
                  "one quits the program");
 }

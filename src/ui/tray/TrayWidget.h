@@ -28,7 +28,9 @@ class Tunnel;
 // answered (see TrayHost), never while waiting for it: Qt asks that tray
 // with calls that block until it answers, and a tray that does not answer
 // would freeze every window. Until then, and while it does not answer, the
-// program behaves as without a tray.
+// program behaves as without a tray. The program asks for the icon only
+// once its first window is on the screen (appear()): reaching the session
+// bus and the tray is nothing that window has to wait for.
 class TrayWidget : public QObject
 {
     Q_OBJECT
@@ -38,6 +40,10 @@ public:
     // tunnel it never asks.
     explicit TrayWidget(const Tunnel *tunnel = nullptr, QObject *parent = nullptr);
     ~TrayWidget() override;
+
+    // Looks for the desktop's tray and puts the icon there once it has
+    // answered. Until then the program behaves as without a tray.
+    void appear();
 
     // Short-lived dialogs join the window list in front while they exist,
     // and their activation counts as the program's.
@@ -112,7 +118,7 @@ private:
 
     QPointer<const Tunnel> tunnel;
     QMenu *menu;
-    TrayHost *host;
+    TrayHost *host = nullptr;
     // Null until the desktop's tray has answered, or said it has none.
     QSystemTrayIcon *trayIcon = nullptr;
     // Qt put the icon on the session bus's tray rather than an X11 one.
