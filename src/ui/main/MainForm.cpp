@@ -103,7 +103,7 @@ void MainForm::buildShell()
     menuBtnBar = new ImageBtnBar(this);
     menuBtnBar->setObjectName(QStringLiteral("menuBtnBar"));
     menuBtnBar->setGeometry(0, 78, 686, 40);
-    const QPixmap menuSprite = Pictures::pixmap(QStringLiteral(":/img/button/menubar.png"));
+    const QPixmap menuSprite = Pictures::sheet(QStringLiteral(":/img/button/menubar.png"));
     const int bounds[] = {0, 133, 277, 419, 566, 686};
     for (int i = 0; i < 5; ++i)
         menuBtnBar->addButton(piece(menuSprite, bounds[i], 0, bounds[i + 1] - 1, 39),
@@ -128,7 +128,7 @@ void MainForm::buildSettingsPage()
     tabBtnBar = new ImageBtnBar(settingsPage);
     tabBtnBar->setObjectName(QStringLiteral("tabBtnBar"));
     tabBtnBar->setGeometry(0, 0, 686, 26);
-    const QPixmap tabSprite = Pictures::pixmap(QStringLiteral(":/img/button/tabbar.png"));
+    const QPixmap tabSprite = Pictures::sheet(QStringLiteral(":/img/button/tabbar.png"));
     for (int x : {0, 107})
         tabBtnBar->addButton(piece(tabSprite, x, 0, x + 106, 25),
                              piece(tabSprite, x, 26, x + 106, 51),
@@ -153,7 +153,7 @@ void MainForm::buildSettingsPage()
 
 void MainForm::buildExitPage()
 {
-    const QPixmap exitSprite = Pictures::pixmap(QStringLiteral(":/img/button/exitbar.png"));
+    const QPixmap exitSprite = Pictures::sheet(QStringLiteral(":/img/button/exitbar.png"));
     reconnectImgBtn = exitButton(exitPage, "reconnectImgBtn", exitSprite, 0);
     logoutImgBtn = exitButton(exitPage, "logoutImgBtn", exitSprite, 1);
     exitImgBtn = exitButton(exitPage, "exitImgBtn", exitSprite, 2);

@@ -11,12 +11,17 @@ QPixmap Pictures::pixmap(const QString &path)
     QPixmap picture;
     if (QPixmapCache::find(path, &picture))
         return picture;
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    picture = QPixmap::fromImage(reader.read());
+    picture = sheet(path);
     if (!picture.isNull())
         QPixmapCache::insert(path, picture);
     return picture;
+}
+
+QPixmap Pictures::sheet(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 QIcon Pictures::icon(const QString &path)

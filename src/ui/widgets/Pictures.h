@@ -15,6 +15,9 @@ namespace Pictures {
 
 // A null pixmap when the file is missing or not a PNG picture.
 QPixmap pixmap(const QString &path);
+// The same for a sheet that is only cut into pieces: not kept in the
+// cache, so that it is gone once they are cut.
+QPixmap sheet(const QString &path);
 QIcon icon(const QString &path);
 // The labels among `root`'s children whose form names their picture in a
 // "picture" property get it: a form's own pixmap property would be read
