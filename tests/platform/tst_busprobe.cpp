@@ -33,6 +33,20 @@ class TestBusProbe : public QObject
     QLocalServer silent;
     QList<QLocalSocket *> held;
 
+    // Runs `probe` on a thread of its own while this thread's loop takes
+    // the silent socket's connections; false when it did not end in time.
+    template <typename Probe> static bool probeAside(Probe probe)
+    {
+        std::atomic<bool> done{false};
+        std::thread thread([&] {
+            probe();
+            done = true;
+        });
+        const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10 * TimeoutMs);
+        thread.join();
+        return finished;
+    }
+
     QByteArray daemonAddress() const { return PrivateBusDaemon::address(folder.path()).toUtf8(); }
 
 private slots:
@@ -85,19 +99,11 @@ private slots:
     {
         QFETCH(QByteArray, address);
         QFETCH(BusProbe::Result, result);
-        // The silent socket's connections are taken by this thread's loop.
-        std::atomic<BusProbe::Result> asked{BusProbe::Answered};
-        std::atomic<bool> done{false};
+        BusProbe::Result asked = BusProbe::Answered;
         QElapsedTimer clock;
         clock.start();
-        std::thread probe([&] {
-            asked = BusProbe::ask(address, TimeoutMs);
-            done = true;
-        });
-        const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10 * TimeoutMs);
-        probe.join();
-        QVERIFY(finished);
-        QCOMPARE(asked.load(), result);
+        QVERIFY(probeAside([&] { asked = BusProbe::ask(address, TimeoutMs); }));
+        QCOMPARE(asked, result);
         // A silent daemon costs the probe's time limit, and no more.
         QVERIFY(clock.elapsed() < TimeoutMs + 500);
     }
@@ -123,14 +129,7 @@ private slots:
         qputenv("DBUS_SESSION_BUS_ADDRESS", session);
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", daemonAddress());
         QStringList notes;
-        std::atomic<bool> done{false};
-        std::thread probe([&] {
-            notes = BusProbe::setAsideSilentBuses(TimeoutMs);
-            done = true;
-        });
-        const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10 * TimeoutMs);
-        probe.join();
-        QVERIFY(finished);
+        QVERIFY(probeAside([&] { notes = BusProbe::setAsideSilentBuses(TimeoutMs); }));
         const QByteArray after = qgetenv("DBUS_SESSION_BUS_ADDRESS");
         QCOMPARE(qgetenv("DBUS_SYSTEM_BUS_ADDRESS"), daemonAddress());
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", system);
