@@ -22,7 +22,9 @@ install(TARGETS quillnet-tunneld RUNTIME DESTINATION ${QUILLNET_INSTALL_DIR})
 install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.Tunnel.conf DESTINATION share/dbus-1/system.d)
 install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.Tunnel.service
         DESTINATION share/dbus-1/system-services)
-install(FILES ${QUILLNET_RESOURCES}/tunneld/quillnet-tunneld.service DESTINATION lib/systemd/system)
+install(FILES ${QUILLNET_RESOURCES}/tunneld/quillnet-tunneld.service
+              ${QUILLNET_RESOURCES}/tunneld/quillnet-tunneld-recover.service
+        DESTINATION lib/systemd/system)
 install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.tunnel.policy
         DESTINATION share/polkit-1/actions)
 # The icons install with their generator (tools/pictures).
@@ -52,4 +54,13 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "openvpn, privoxy, qt6-image-formats-plugins, dbus, polkitd, nftables, libsecret-1-0")
+# Wayland desktops need Qt's Wayland plugin (without it the client uses X11
+# through XWayland).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Stopping the tunnel service before removal, lifting a block it left and
+# putting back the resolver file; enabling the boot-time recovery.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${QUILLNET_RESOURCES}/package/postinst ${QUILLNET_RESOURCES}/package/prerm
+    ${QUILLNET_RESOURCES}/package/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -8,6 +8,7 @@
 #include "core/Catalogues.h"
 #include "core/SettingsFile.h"
 #include "platform/BusProbe.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/FontConfigWarmUp.h"
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
@@ -74,6 +75,9 @@ int main(int argc, char *argv[])
     // details: whatever this process and its children create is the user's
     // alone.
     ::umask(077);
+    // Any window of this process, the "already running" box included, shows
+    // through X11 when the Wayland compositor named does not answer.
+    DisplayPlatform::addFallback();
 
     SingleInstanceLock instanceLock;
     switch (instanceLock.tryAcquire()) {

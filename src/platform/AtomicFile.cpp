@@ -32,13 +32,16 @@ bool writeAll(int fd, const QByteArray &content)
     return true;
 }
 
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
 // The rename itself survives a power loss only once the folder is synced.
 void syncFolderOf(const QByteArray &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : path.left(slash);
+    const QByteArray folder = folderOf(path);
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -93,4 +96,23 @@ bool AtomicFile::replaceWithLink(const QString &path, const QByteArray &target, 
             return fail(error, path, errno);
     }
     return fail(error, path, EEXIST);
+}
+
+bool AtomicFile::folderIsReadOnly(const QString &path)
+{
+    return ::access(folderOf(QFile::encodeName(path)).constData(), W_OK) != 0 && errno == EROFS;
+}
+
+bool AtomicFile::overwrite(const QString &path, const QByteArray &content, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(error, path, errno);
+    // Emptied first: whatever a crash leaves is then a beginning of the new
+    // content, never the new content with the old one's tail.
+    const bool written = ::ftruncate(fd, 0) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    if (::close(fd) != 0 || !written)
+        return fail(error, path, written ? errno : writeError);
+    return true;
 }

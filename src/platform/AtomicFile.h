@@ -21,4 +21,15 @@ namespace AtomicFile {
 [[nodiscard]] bool replaceWithLink(const QString &path, const QByteArray &target,
                                    QString *error = nullptr);
 
+// True when nothing can be created beside `path` because its folder lies on
+// a read-only mount (a sandbox that leaves only the file itself writable).
+bool folderIsReadOnly(const QString &path);
+
+// Where no entry can be made beside the target: truncates the existing
+// file (through a link, if it is one) and writes `content` into it, then
+// syncs. Not atomic: a crash can leave it empty or cut short, so a caller
+// keeps what it needs to recognise and undo such a remnant.
+[[nodiscard]] bool overwrite(const QString &path, const QByteArray &content,
+                             QString *error = nullptr);
+
 } // namespace AtomicFile

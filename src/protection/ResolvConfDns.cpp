@@ -35,13 +35,21 @@ struct Entry
     mode_t mode = 0644;
 };
 
-// The marker: what was there before, and (a hash of) what was written.
+// The marker: what was there before, (a hash of) what was written, and
+// how: by replacing the entry, or into the file itself where its folder is
+// read-only (the tunnel service's sandbox leaves only the file writable).
 struct Marker
 {
     QByteArray path;
     QByteArray writtenHash;
     Entry before;
+    bool inPlace = false;
 };
+
+// The first lines of every file written here.
+const char WrittenHeader[] =
+    "# Written by Quillnet while its tunnel is up: names are resolved through\n"
+    "# the tunnel. The previous file comes back when the tunnel ends.\n";
 
 QString systemError(const QString &what)
 {
@@ -53,11 +61,14 @@ QByteArray hashOf(const QByteArray &content)
     return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
 }
 
-bool readEntry(const QString &path, Entry *entry, QString *error, qsizetype limit = MaxContent)
+// With `follow`, a link is read as the file it leads to (one written in
+// place); a link to nothing is then no entry.
+bool readEntry(const QString &path, Entry *entry, QString *error, qsizetype limit = MaxContent,
+               bool follow = false)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info;
-    if (::lstat(name.constData(), &info) != 0) {
+    if ((follow ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0) {
         if (errno != ENOENT) {
             *error = systemError(path);
             return false;
@@ -79,7 +90,7 @@ bool readEntry(const QString &path, Entry *entry, QString *error, qsizetype limi
         *error = path + QStringLiteral(": neither a file of a usual size nor a link");
         return false;
     }
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     QFile file;
     if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         *error = systemError(path);
@@ -97,7 +108,14 @@ bool readEntry(const QString &path, Entry *entry, QString *error, qsizetype limi
 
 bool isOurs(const Entry &current, const Marker &marker)
 {
-    return current.kind == Entry::File && hashOf(current.data) == marker.writtenHash;
+    if (current.kind != Entry::File)
+        return false;
+    if (hashOf(current.data) == marker.writtenHash)
+        return true;
+    // A write in place that a crash cut short leaves the file empty or with
+    // a beginning of ours; nobody else writes our first lines.
+    const QByteArray header(WrittenHeader);
+    return marker.inPlace && (header.startsWith(current.data) || current.data.startsWith(header));
 }
 
 QByteArray kindName(Entry::Kind kind)
@@ -109,7 +127,8 @@ QByteArray markerText(const Marker &marker)
 {
     return QByteArray(MarkerMagic) + "\npath " + marker.path.toHex() + "\nwrote " +
            marker.writtenHash + "\nkind " + kindName(marker.before.kind) + "\nmode " +
-           QByteArray::number(marker.before.mode & 0777, 8) + "\n\n" + marker.before.data;
+           QByteArray::number(marker.before.mode & 0777, 8) + "\nwrite " +
+           (marker.inPlace ? "in-place" : "replace") + "\n\n" + marker.before.data;
 }
 
 // False with `error` for a marker that is there but cannot be understood;
@@ -127,7 +146,9 @@ bool readMarker(const QString &folder, Marker *marker, bool *found, QString *err
     const qsizetype end = stored.data.indexOf("\n\n");
     const QByteArrayList header = stored.data.left(end).split('\n');
     *error = markerPath + QStringLiteral(": not understood; left in place");
-    if (stored.kind != Entry::File || end < 0 || header.size() != 5 || header.at(0) != MarkerMagic)
+    // Markers of earlier versions have no "write" line: they replaced.
+    if (stored.kind != Entry::File || end < 0 || header.size() < 5 || header.size() > 6 ||
+        header.at(0) != MarkerMagic)
         return false;
     QHash<QByteArray, QByteArray> fields;
     for (const QByteArray &line : header.mid(1)) {
@@ -140,6 +161,10 @@ bool readMarker(const QString &folder, Marker *marker, bool *found, QString *err
     marker->before.mode = mode_t(fields.value("mode").toUInt(&modeOk, 8) & 0777);
     marker->before.data = stored.data.mid(end + 2);
     const QByteArray kind = fields.value("kind");
+    const QByteArray write = fields.value("write", "replace");
+    marker->inPlace = write == "in-place";
+    if (!marker->inPlace && write != "replace")
+        return false;
     marker->before.kind = kind == "file" ? Entry::File : kind == "link" ? Entry::Link : Entry::None;
     return modeOk && marker->writtenHash.size() == 64 && kindName(marker->before.kind) == kind;
 }
@@ -153,8 +178,11 @@ bool removeMarker(const QString &folder, QString *error)
     return false;
 }
 
-bool putBack(const QString &path, const Entry &before, QString *error)
+bool putBack(const QString &path, const Marker &marker, QString *error)
 {
+    const Entry &before = marker.before;
+    if (marker.inPlace)
+        return AtomicFile::overwrite(path, before.data, error);
     switch (before.kind) {
     case Entry::File:
         return AtomicFile::replace(path, before.data, before.mode, error);
@@ -171,8 +199,7 @@ bool putBack(const QString &path, const Entry &before, QString *error)
 
 QByteArray resolvConf(const QList<QHostAddress> &servers, const QStringList &domains)
 {
-    QByteArray text = "# Written by Quillnet while its tunnel is up: names are resolved through\n"
-                      "# the tunnel. The previous file comes back when the tunnel ends.\n";
+    QByteArray text = WrittenHeader;
     for (const QHostAddress &server : servers)
         text += "nameserver " + server.toString().toLatin1() + '\n';
     if (!domains.isEmpty())
@@ -201,9 +228,11 @@ void ResolvConfDns::apply(const QString &device, int ifindex, const PushedOption
     Entry current;
     Marker marker;
     bool hadMarker = false;
+    // Under the tunnel service's sandbox only the file itself is writable.
+    const bool inPlace = AtomicFile::folderIsReadOnly(path);
     if (!PrivateRuntimeFolder::makePrivate(stateFolder, &error) ||
         !readMarker(stateFolder, &marker, &hadMarker, &error) ||
-        !readEntry(path, &current, &error)) {
+        !readEntry(path, &current, &error, MaxContent, inPlace)) {
         finishLater(false, error);
         return;
     }
@@ -212,11 +241,17 @@ void ResolvConfDns::apply(const QString &device, int ifindex, const PushedOption
         finishLater(false, stateFolder + QStringLiteral(" keeps another file's backup"));
         return;
     }
+    if (inPlace && current.kind != Entry::File) {
+        finishLater(false, path + QStringLiteral(": its folder is read-only and there is no "
+                                                 "file to write into"));
+        return;
+    }
     const Marker previous = marker;
     // Applied again (a reconnect) over our own file: the backup stays. Over a
     // file someone else wrote since, theirs is the one to come back later.
-    if (!hadMarker || !isOurs(current, marker))
+    if (!hadMarker || marker.inPlace != inPlace || !isOurs(current, marker))
         marker.before = current;
+    marker.inPlace = inPlace;
     const QByteArray content = resolvConf(servers, checked.domains + checked.searchDomains);
     marker.path = name;
     marker.writtenHash = hashOf(content);
@@ -225,11 +260,16 @@ void ResolvConfDns::apply(const QString &device, int ifindex, const PushedOption
         finishLater(false, error);
         return;
     }
-    if (!AtomicFile::replace(path, content, 0644, &error)) {
+    const bool stored = inPlace ? AtomicFile::overwrite(path, content, &error)
+                                : AtomicFile::replace(path, content, 0644, &error);
+    if (!stored) {
         QString ignored;
-        if (hadMarker)
+        // A write in place may have emptied the file: the marker stays until
+        // what was there is back.
+        const bool untouched = !inPlace || AtomicFile::overwrite(path, current.data, &ignored);
+        if (untouched && hadMarker)
             (void)PrivateFile::write(markerPath, markerText(previous), &ignored);
-        else
+        else if (untouched)
             removeMarker(stateFolder, &ignored);
         finishLater(false, error);
         return;
@@ -266,7 +306,7 @@ bool ResolvConfDns::recover(const QString &path, const QString &stateFolder, QSt
         *detail = stateFolder + QStringLiteral(" keeps another file's backup");
         return false;
     }
-    if (!readEntry(path, &current, detail))
+    if (!readEntry(path, &current, detail, MaxContent, marker.inPlace))
         return false;
     if (!isOurs(current, marker)) {
         // Whoever replaced it owns it now; the old backup is of no use.
@@ -274,7 +314,7 @@ bool ResolvConfDns::recover(const QString &path, const QString &stateFolder, QSt
         *detail = path + QStringLiteral(" was changed by someone else meanwhile; left as it is");
         return false;
     }
-    if (!putBack(path, marker.before, detail) || !removeMarker(stateFolder, detail))
+    if (!putBack(path, marker, detail) || !removeMarker(stateFolder, detail))
         return false;
     *detail = path + QStringLiteral(": the previous one is back");
     return true;

@@ -8,6 +8,9 @@
 // comes back at revert() or, after a crash, at the next start (recover()).
 // Only a resolv.conf that is still the one written here is put back: one
 // that someone else has replaced since is theirs, and stays.
+// Where the file's folder is read-only (the tunnel service's sandbox makes
+// all of /etc read-only but resolv.conf itself) the file, or the one its
+// link leads to, is written in place instead, and put back the same way.
 class ResolvConfDns : public DnsBackend
 {
     Q_OBJECT

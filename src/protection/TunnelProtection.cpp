@@ -86,15 +86,15 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     completed = false;
     unread.clear();
     if (!block) {
-        if (!blocking) {
-            emit ready(true, QString());
-            return;
-        }
-        // Turned off since the last run: the old block goes first.
-        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
-            if (ok)
+        // Turned off since the last run: the old block goes first. The table
+        // is asked for even without a marker, since a crash can lose the
+        // marker but not the kernel's table; where no block is known, a
+        // failure changes nothing (a table that stands keeps the tunnel shut).
+        const bool known = blocking;
+        askFirewall(std::nullopt, [this, known](bool ok, const QString &detail) {
+            if (ok && known)
                 blockLifted();
-            emit ready(ok, detail);
+            emit ready(ok || !known, known ? detail : QString());
         });
         return;
     }
@@ -310,16 +310,19 @@ void TunnelProtection::release()
         if (!recovered.isEmpty())
             emit note(recovered);
     }
-    if (blocking) {
-        ++pendingUndos;
-        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
-            if (ok)
-                blockLifted();
-            else
-                emit note(QStringLiteral("the block could not be lifted: ") + detail);
-            finishRelease();
-        });
-    }
+    // What the kernel has counts, not the marker alone: a table of ours
+    // goes whether or not a marker says it is there.
+    ++pendingUndos;
+    const bool known = blocking;
+    askFirewall(std::nullopt, [this, known](bool ok, const QString &detail) {
+        if (ok && known)
+            blockLifted();
+        else if (ok)
+            QFile::remove(blockMarker());
+        else if (known)
+            emit note(QStringLiteral("the block could not be lifted: ") + detail);
+        finishRelease();
+    });
     finishRelease();
 }
 

@@ -47,7 +47,8 @@ public:
     // OpenVPN's console output, as it comes.
     void feed(const QByteArray &bytes);
     // Log-out or quit: the block and the DNS settings go, also those a
-    // crashed run left (their markers say so). released() follows.
+    // crashed run left (the kernel's table, whatever the markers say, and
+    // the resolver file its marker keeps). released() follows.
     void release();
     // Restores a resolver file that a run ended without restoring; for the
     // start of whoever does the protecting. Returns the log line, if any.

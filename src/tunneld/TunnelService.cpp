@@ -14,12 +14,11 @@
 namespace Api = TunnelServiceApi;
 namespace Error = TunnelServiceApi::Error;
 
-TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolder, int idleMs,
-                             QObject *parent)
+TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolder,
+                             const QString &stateFolder, int idleMs, QObject *parent)
     : QObject(parent), bus(bus), runFolder(runFolder), authority(new PolkitAuthority(bus, this)),
       callerWatcher(new QDBusServiceWatcher(this)),
-      protection(
-          new TunnelProtection(bus, {.stateFolder = runFolder + QStringLiteral("/state")}, this)),
+      protection(new TunnelProtection(bus, {.stateFolder = stateFolder}, this)),
       idleTimer(new QTimer(this))
 {
     connect(protection, &TunnelProtection::note, this, [this](const QString &line) {

@@ -29,8 +29,10 @@ public:
     // (or on the terminal's hang-up) before it is killed.
     static constexpr int OwnerGoneKillMs = 4000;
 
-    TunnelService(const QDBusConnection &bus, const QString &runFolder, int idleMs,
-                  QObject *parent = nullptr);
+    // `runFolder` holds the runs' files, `stateFolder` what must be undone
+    // after a crash.
+    TunnelService(const QDBusConnection &bus, const QString &runFolder, const QString &stateFolder,
+                  int idleMs, QObject *parent = nullptr);
 
     // Registers the object and then the name; false when either is taken.
     bool publish();

@@ -1,6 +1,8 @@
 // quillnet-tunneld: the privileged tunnel service. Started by the system
 // bus when a client first calls it; runs OpenVPN for polkit-authorised
-// callers and ends once it has been idle for a while.
+// callers and ends once it has been idle for a while. With --recover it
+// only undoes what a tunnel left behind (at boot after a power loss, and
+// when the package is removed) and exits.
 #include "protection/TunnelProtection.h"
 #include "tunneld/TunnelService.h"
 #include "vpn/TunnelServiceApi.h"
@@ -26,6 +28,26 @@ void removeStaleRuns(const QString &runFolder)
         QDir(base.filePath(name)).removeRecursively();
 }
 
+// The folder of the markers that must outlive the service and the machine's
+// run time: systemd's StateDirectory= where there is one.
+QString defaultStateFolder(const QString &runFolder)
+{
+    const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    return QDir::isAbsolutePath(state) ? state : runFolder + QStringLiteral("/state");
+}
+
+int recover(const QString &stateFolder)
+{
+    // No bus: at boot there is none yet, and undoing needs none.
+    TunnelProtection protection(QDBusConnection(QStringLiteral("none")),
+                                {.stateFolder = stateFolder});
+    QObject::connect(&protection, &TunnelProtection::note,
+                     [](const QString &line) { qInfo("quillnet-tunneld: %s", qPrintable(line)); });
+    QObject::connect(&protection, &TunnelProtection::released, qApp, &QCoreApplication::quit);
+    protection.release();
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,19 +64,34 @@ int main(int argc, char *argv[])
     const QCommandLineOption folderOption(
         QStringLiteral("run-folder"), QStringLiteral("Where the runs' files are kept."),
         QStringLiteral("folder"), QLatin1String(DefaultRunFolder));
+    const QCommandLineOption stateOption(
+        QStringLiteral("state-folder"),
+        QStringLiteral("Where the markers of what is to be undone after a crash are kept."),
+        QStringLiteral("folder"));
+    const QCommandLineOption recoverOption(
+        QStringLiteral("recover"),
+        QStringLiteral("Lift a block and put back a resolver file that a tunnel left, then exit."));
     parser.addOption(idleOption);
     parser.addOption(folderOption);
+    parser.addOption(stateOption);
+    parser.addOption(recoverOption);
     parser.process(app);
     bool ok = false;
     const int idleSeconds = parser.value(idleOption).toInt(&ok);
-    if (!ok || idleSeconds < 1 || !QDir::isAbsolutePath(parser.value(folderOption))) {
-        qCritical("quillnet-tunneld: --idle-seconds wants a positive number, --run-folder an "
-                  "absolute path");
+    const QString stateFolder = parser.isSet(stateOption)
+                                    ? parser.value(stateOption)
+                                    : defaultStateFolder(parser.value(folderOption));
+    if (!ok || idleSeconds < 1 || !QDir::isAbsolutePath(parser.value(folderOption)) ||
+        !QDir::isAbsolutePath(stateFolder)) {
+        qCritical("quillnet-tunneld: --idle-seconds wants a positive number, --run-folder and "
+                  "--state-folder an absolute path");
         return 2;
     }
+    if (parser.isSet(recoverOption))
+        return recover(stateFolder);
 
     QDBusConnection bus = QDBusConnection::systemBus();
-    TunnelService service(bus, parser.value(folderOption), idleSeconds * 1000);
+    TunnelService service(bus, parser.value(folderOption), stateFolder, idleSeconds * 1000);
     if (!bus.isConnected() || !service.publish()) {
         qCritical("quillnet-tunneld: cannot own the bus name: %s",
                   qPrintable(bus.lastError().message()));
@@ -64,8 +101,7 @@ int main(int argc, char *argv[])
     // A resolver file the last instance replaced and could not restore (it
     // was killed, or the machine went down): restored now. A block it left
     // stays until a client logs out; that is what a block is for.
-    const QString recovered = TunnelProtection::recoverAfterCrash(
-        {.stateFolder = parser.value(folderOption) + QStringLiteral("/state")});
+    const QString recovered = TunnelProtection::recoverAfterCrash({.stateFolder = stateFolder});
     if (!recovered.isEmpty())
         qInfo("quillnet-tunneld: %s", qPrintable(recovered));
     QObject::connect(&service, &TunnelService::idle, &app, [&] {

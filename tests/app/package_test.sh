@@ -60,17 +60,18 @@ lib=/usr/lib/quillnet
 bus_policy=/usr/share/dbus-1/system.d/net.quillnet.Tunnel.conf
 bus_service=/usr/share/dbus-1/system-services/net.quillnet.Tunnel.service
 unit=/usr/lib/systemd/system/quillnet-tunneld.service
+recover_unit=/usr/lib/systemd/system/quillnet-tunneld-recover.service
 polkit_action=/usr/share/polkit-1/actions/net.quillnet.tunnel.policy
 for shipped in /usr/bin/quillnet $lib/quillnet $lib/graphics.rcc $lib/privoxy/config.txt \
     $lib/privoxy/quillnet-base.action $lib/adapter/tapinstall $lib/quillnet-tunneld \
-    $bus_policy $bus_service $unit $polkit_action \
+    $bus_policy $bus_service $unit $recover_unit $polkit_action \
     /usr/share/applications/quillnet.desktop /usr/share/icons/hicolor/48x48/apps/quillnet.png; do
     check "the package holds $shipped" grep -q " $shipped\$" "$work/contents"
 done
 # Privoxy comes from its own package, which keeps it up to date.
 check "only the program's own places are filled" \
     test -z "$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" |
-        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png|$bus_policy|$bus_service|$unit|$polkit_action)\$")"
+        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png|$bus_policy|$bus_service|$unit|$recover_unit|$polkit_action)\$")"
 check "Privoxy is not shipped" test -z "$(grep -i webfilter "$work/contents")"
 check "everything belongs to root" test -z "$(awk '$2 != "root/root"' "$work/contents")"
 check "nothing is writable by group or others" \
@@ -297,7 +298,7 @@ else
     check "the launcher is on the search path" test -x /usr/bin/quillnet
     check "the desktop entry is installed" test -f /usr/share/applications/quillnet.desktop
     if command -v systemd-analyze >/dev/null; then
-        check "systemd accepts the tunnel service's unit" systemd-analyze verify $unit
+        check "systemd accepts the tunnel service's units" systemd-analyze verify $unit $recover_unit
     else
         echo "SKIP: systemd-analyze missing"
     fi

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,7 +99,39 @@ class TestResolvConfDns : public QObject
     QString path;
     QString state;
 
+    bool ownMounts = false;
+
+    // The sandbox the tunnel service runs in: the folder read-only, only
+    // resolv.conf itself writable (or, for a link, the folder it leads to).
+    bool sandbox(const QString &kind)
+    {
+        const QByteArray folder = QFile::encodeName(etc.path());
+        const QByteArray writable = QFile::encodeName(
+            kind == QLatin1String("link") ? etc.filePath(QStringLiteral("run")) : path);
+        const auto bind = [](const QByteArray &where, unsigned long flags) {
+            // A bind mount starts with the flags of the one it lies in.
+            return ::mount(where.constData(), where.constData(), nullptr, MS_BIND, nullptr) == 0 &&
+                   ::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_BIND | flags,
+                           nullptr) == 0;
+        };
+        return bind(folder, MS_RDONLY) && (kind == QLatin1String("none") || bind(writable, 0));
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // As root, the read-only folder is made with mounts of this test's
+        // own, which nobody else sees.
+        ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }
+
+    void cleanup()
+    {
+        if (ownMounts)
+            ::umount2(QFile::encodeName(etc.path()).constData(), MNT_DETACH);
+    }
+
     void init()
     {
         QVERIFY(folder.isValid());
@@ -173,6 +207,60 @@ private slots:
         QString detail;
         QVERIFY(ResolvConfDns::recover(path, state, &detail));
         QCOMPARE(snapshot(path), original);
+    }
+
+    void writtenInPlaceInAReadOnlyFolder_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("end");
+        for (const char *kind : {"file", "link"})
+            for (const char *end : {"reverted", "recovered", "cut short, recovered"})
+                QTest::addRow("%s, %s", kind, end)
+                    << QString::fromLatin1(kind) << QString::fromLatin1(end);
+        QTest::newRow("none") << QStringLiteral("none") << QString();
+    }
+
+    void writtenInPlaceInAReadOnlyFolder()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, end);
+        if (!ownMounts)
+            QSKIP("a read-only folder needs root for a mount of this test's own");
+        QVERIFY(prepare(etc, before));
+        const QString target = etc.filePath(QStringLiteral("run/resolve/stub-resolv.conf"));
+        const QByteArray original = snapshot(path);
+        const QByteArray originalTarget = snapshot(target);
+        QVERIFY(sandbox(before));
+        {
+            ResolvConfDns dns(state, path);
+            const Run run = applied(&dns, pushed(QStringLiteral("dhcp-option DNS 10.8.0.1")));
+            if (before == QLatin1String("none")) {
+                QVERIFY(!run.ok);
+                QVERIFY2(run.detail.contains(QLatin1String("read-only")), qPrintable(run.detail));
+                QCOMPARE(snapshot(path), original);
+                return;
+            }
+            QVERIFY2(run.ok, qPrintable(run.detail));
+            QFile through(path);
+            QVERIFY(through.open(QIODevice::ReadOnly));
+            QCOMPARE(through.readAll(), written("nameserver 10.8.0.1\n"));
+            // A link stays a link: what it leads to holds the servers.
+            QCOMPARE(snapshot(path).left(4), original.left(4));
+            if (end == QLatin1String("reverted"))
+                QVERIFY(reverted(&dns).ok);
+        }
+        if (end.startsWith(QLatin1String("cut short"))) {
+            // A crash while writing leaves a beginning of the file.
+            QFile cut(path);
+            QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(cut.write(written(QByteArray()).left(20)) == 20);
+        }
+        if (end != QLatin1String("reverted")) {
+            QString detail;
+            QVERIFY2(ResolvConfDns::recover(path, state, &detail), qPrintable(detail));
+        }
+        QCOMPARE(snapshot(path), original);
+        QCOMPARE(snapshot(target), originalTarget);
     }
 
     void someoneElsesChangeIsLeftAlone_data()
