@@ -108,6 +108,15 @@ bool AtomicFile::overwrite(const QString &path, const QByteArray &content, QStri
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return fail(error, path, errno);
+    // A file bound into a sandbox stays the one found when the sandbox was
+    // made; once someone has replaced it, writing would reach nobody.
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || info.st_nlink == 0) {
+        ::close(fd);
+        if (error)
+            *error = path + QStringLiteral(": replaced since this program started; not written");
+        return false;
+    }
     // Emptied first: whatever a crash leaves is then a beginning of the new
     // content, never the new content with the old one's tail.
     const bool written = ::ftruncate(fd, 0) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;

@@ -28,7 +28,8 @@ bool folderIsReadOnly(const QString &path);
 // Where no entry can be made beside the target: truncates the existing
 // file (through a link, if it is one) and writes `content` into it, then
 // syncs. Not atomic: a crash can leave it empty or cut short, so a caller
-// keeps what it needs to recognise and undo such a remnant.
+// keeps what it needs to recognise and undo such a remnant. A file that is
+// no longer in any folder (replaced under a bind mount) is not written.
 [[nodiscard]] bool overwrite(const QString &path, const QByteArray &content,
                              QString *error = nullptr);
 

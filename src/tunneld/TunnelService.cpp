@@ -19,7 +19,7 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
     : QObject(parent), bus(bus), runFolder(runFolder), authority(new PolkitAuthority(bus, this)),
       callerWatcher(new QDBusServiceWatcher(this)),
       protection(new TunnelProtection(bus, {.stateFolder = stateFolder}, this)),
-      idleTimer(new QTimer(this))
+      idleTimer(new QTimer(this)), idleMs(idleMs)
 {
     connect(protection, &TunnelProtection::note, this, [this](const QString &line) {
         qInfo("quillnet-tunneld: %s", qPrintable(line));
@@ -30,6 +30,9 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
     });
     connect(protection, &TunnelProtection::failed, this, [this](const QString &detail) {
         qInfo("quillnet-tunneld: %s", qPrintable(detail));
+        // The sandbox may hold what the machine has replaced since (its
+        // resolver file): the next connection gets a service started anew.
+        startAnew = true;
         // Unprotected, the tunnel must not go on as if it were.
         sendToOwner("ProtectionFailed", {detail});
         if (run)
@@ -45,12 +48,11 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
     connect(callerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             &TunnelService::callerGone);
     idleTimer->setSingleShot(true);
-    idleTimer->setInterval(idleMs);
     connect(idleTimer, &QTimer::timeout, this, [this] {
         if (!needed())
             emit idle();
     });
-    idleTimer->start();
+    idleTimer->start(idleMs);
 }
 
 bool TunnelService::publish()
@@ -329,5 +331,5 @@ void TunnelService::runFinished(int exitCode, bool crashed)
 void TunnelService::becomeIdleLater()
 {
     if (!needed())
-        idleTimer->start();
+        idleTimer->start(startAnew ? 0 : idleMs);
 }

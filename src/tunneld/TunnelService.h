@@ -86,6 +86,9 @@ private:
     QDBusMessage releaseRequest;
     QStringList releaseNotes;
     QTimer *idleTimer;
+    int idleMs;
+    // Protection failed: exit as soon as idle, not after the idle time.
+    bool startAnew = false;
     // Prepared while polkit decides, running once it said yes.
     TunnelRun *run = nullptr;
     // The caller whose Start polkit is deciding; it holds the machine's

@@ -206,6 +206,24 @@ check "the client quits" in_c $C quit
 check "quitting puts /etc/resolv.conf back byte for byte" resolv_is_original
 check "quitting lifts the block" not table_stands
 
+say "the resolver file replaced under the running service"
+# As NetworkManager does: a new file renamed into place, while the service
+# that last connected (and bound the old file into its sandbox) still runs.
+printf 'nameserver 192.0.2.54\n' | in_c tee /etc/resolv.conf.new >/dev/null
+in_c mv /etc/resolv.conf.new /etc/resolv.conf
+in_c cat /etc/resolv.conf >"$work/resolv.conf.original"
+check "the service that bound the old file is still running" in_c systemctl is-active -q quillnet-tunneld.service
+check "a login then fails closed: DNS is not claimed" \
+    sh -c "$E $C client xvfb true true && $E $C wait-log 'DNS could not be set' 60 && ! $E $C wait-log '$dns_file' 1"
+check "the new file is left as it is" resolv_is_original
+check "the client quits" in_c $C quit
+check "the service ends at once to be started anew" \
+    sh -c "for i in \$(seq 50); do $E systemctl is-active -q quillnet-tunneld.service || exit 0; sleep 0.1; done; exit 1"
+check "the next login writes the tunnel's DNS into the new file" \
+    sh -c "$E $C client xvfb true true && $E $C wait-log '$dns_file' 60"
+check "the client quits" in_c $C quit
+check "quitting puts the new file back byte for byte" resolv_is_original
+
 say "the tunnel service killed"
 in_c $C client xvfb true true && connected "$dns_file"
 in_c kill -KILL "$(service_pid)"
