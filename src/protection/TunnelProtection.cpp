@@ -86,15 +86,15 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     completed = false;
     unread.clear();
     if (!block) {
-        // Turned off since the last run: the old block goes first. The table
-        // is asked for even without a marker, since a crash can lose the
-        // marker but not the kernel's table; where no block is known, a
-        // failure changes nothing (a table that stands keeps the tunnel shut).
-        const bool known = blocking;
-        askFirewall(std::nullopt, [this, known](bool ok, const QString &detail) {
-            if (ok && known)
+        if (!blocking) {
+            emit ready(true, QString());
+            return;
+        }
+        // Turned off since the last run: the old block goes first.
+        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
+            if (ok)
                 blockLifted();
-            emit ready(ok || !known, known ? detail : QString());
+            emit ready(ok, detail);
         });
         return;
     }
