@@ -997,6 +997,10 @@ Opravdu chcete skončit?</translation>
         <translation>Připojování k serveru</translation>
     </message>
     <message>
+        <source>Reconnecting</source>
+        <translation>Opětovné připojování</translation>
+    </message>
+    <message>
         <source>Creating VPN tunnel</source>
         <translation>Vytváření VPN tunelu</translation>
     </message>

@@ -207,6 +207,8 @@ void LoginController::tunnelStatus(CnnStatus status)
         }
         break;
     case Connecting:
+    case Reconnecting:
+        // OpenVPN restarting, or an outage retried: the login stays done.
         if (previous == Connected)
             tunnelRestarting = true;
         break;

@@ -84,8 +84,10 @@ OpenVpnLineRules::Effects OpenVpnLineRules::apply(const QString &line, bool ipKn
         message.endsWith(QLatin1String("received, process restarting")))
         effects.restarting = true;
 
-    if (startsWith(message, "RESOLVE: Cannot resolve host address"))
+    if (startsWith(message, "RESOLVE: Cannot resolve host address")) {
         effects.error = tr("Server connection failure.\nCannot resolve host address.");
+        effects.outage = true;
+    }
     static const QRegularExpression authFailed(QStringLiteral(
         "^AUTH: Received (?:control message: AUTH_FAILED(?:,.*)?|AUTH_FAILED control message)$"));
     if (authFailed.match(message).hasMatch())
@@ -106,7 +108,9 @@ OpenVpnLineRules::Effects OpenVpnLineRules::apply(const QString &line, bool ipKn
     if (tunError && (has(message, "Operation not permitted") || has(message, "Permission denied")))
         effects.error = tr("Creating VPN tunnel failed.\nQuillnet is not allowed to create network "
                            "tunnels on this system.");
-    if (startsWith(message, "TCP: connect to ") && has(message, " failed"))
+    if (startsWith(message, "TCP: connect to ") && has(message, " failed")) {
         effects.error = tr("Connection to server failed,\nwill try again in 5 seconds.");
+        effects.outage = true;
+    }
     return effects;
 }

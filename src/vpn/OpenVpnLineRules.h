@@ -21,6 +21,9 @@ public:
         bool connected = false;
         bool restarting = false; // OpenVPN restarts itself (SIGUSR1)
         QString error;           // a failure: "first line\nsecond line"
+        // The failure is the network's or the server's, not the account's or
+        // the machine's: once the tunnel was up, it is worth trying again.
+        bool outage = false;
     };
 
     // Several rules may fire for one line. The server address is looked

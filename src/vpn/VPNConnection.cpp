@@ -46,9 +46,11 @@ VPNConnection::VPNConnection(QObject *parent) : VPNConnection(new LocalConsole, 
 
 VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     : Tunnel(parent), console(console), echoPoll(new QTimer(this)),
-      logFile(new QFile(QLatin1String(LogName)))
+      logFile(new QFile(QLatin1String(LogName))), retryTimer(new QTimer(this))
 {
     console->setParent(this);
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &VPNConnection::start);
     echoPoll->setSingleShot(true);
     echoPoll->setInterval(EchoPollMs);
     connect(echoPoll, &QTimer::timeout, this, &VPNConnection::checkLine);
@@ -187,6 +189,19 @@ void VPNConnection::failedToStart(TunnelConsole::StartFailure failure, const QSt
         finished();
         return;
     }
+    // Coming back from an outage: a service restarting, a server name that
+    // does not resolve yet are the outage still. A refusal is not.
+    const bool refused = failure == TunnelConsole::StartFailure::NotAuthorized ||
+                         failure == TunnelConsole::StartFailure::Refused;
+    if (established && !refused) {
+        if (retrying)
+            waitToRetry();
+        else
+            retryAfterOutage(startFailureText(failure).simplified());
+        return;
+    }
+    endRetries();
+    established = false;
     // Without this the tunnel would say "Initializing" for ever.
     status = Disconnected;
     emit error(startFailureText(failure));
@@ -226,6 +241,13 @@ void VPNConnection::askToExit()
 void VPNConnection::stop(bool silent)
 {
     restartOnWake = false;
+    // The user is done with the tunnel (or it failed for good): no more
+    // retries, and the next start is a first one again.
+    established = false;
+    if (std::exchange(retrying, false)) {
+        endRetries();
+        status = Disconnecting;
+    }
     askToExit();
     // Not a reconnect: the user is done with the tunnel, and its protection
     // goes once OpenVPN has ended (at once when it has already).
@@ -249,6 +271,9 @@ void VPNConnection::stop(bool silent)
 
 void VPNConnection::reconnect()
 {
+    // The controller's reconnect is a new login: it retries as its own.
+    endRetries();
+    established = false;
     status = Reconnecting;
     stop(false);
     releaseAfterStop = false;
@@ -259,6 +284,16 @@ void VPNConnection::finished()
     ip.clear();
     if (status == Suspending)
         return;
+    if (retrying) {
+        waitToRetry();
+        return;
+    }
+    // Up (or coming back after OpenVPN's own restart) and ended by itself:
+    // the service or OpenVPN died, or gave up on the server.
+    if (established && status != Disconnecting) {
+        retryAfterOutage(QStringLiteral("OpenVPN ended"));
+        return;
+    }
     if (status == Reconnecting) {
         start();
         return;
@@ -274,8 +309,46 @@ void VPNConnection::setExitWait(int exitMs)
     exitWaitMs = exitMs;
 }
 
+void VPNConnection::setRetryWaits(int firstMs, int lastMs)
+{
+    firstRetryMs = nextRetryMs = firstMs;
+    lastRetryMs = lastMs;
+}
+
+void VPNConnection::retryAfterOutage(const QString &reason)
+{
+    noteInLog(
+        QStringLiteral("Quillnet: the tunnel is down (%1); its protection stays").arg(reason));
+    if (!std::exchange(retrying, true))
+        nextRetryMs = firstRetryMs;
+    // Only the user's stop lifts the protection.
+    releaseAfterStop = false;
+    status = Reconnecting;
+    emit statusChanged(Reconnecting, tr("Reconnecting"));
+    if (console->isRunning())
+        askToExit(); // finished() waits
+    else
+        waitToRetry();
+}
+
+void VPNConnection::waitToRetry()
+{
+    noteInLog(QStringLiteral("Quillnet: trying again in %1 s").arg(nextRetryMs / 1000.0));
+    retryTimer->start(nextRetryMs);
+    nextRetryMs = qMin(nextRetryMs * 2, lastRetryMs);
+}
+
+void VPNConnection::endRetries()
+{
+    retrying = false;
+    retryTimer->stop();
+    nextRetryMs = firstRetryMs;
+}
+
 void VPNConnection::suspend()
 {
+    // Waking starts the tunnel again in any case.
+    endRetries();
     status = Suspending;
     askToExit();
     if (console->isRunning() && !console->waitForFinished(exitWaitMs)) {
@@ -338,15 +411,21 @@ void VPNConnection::applyLine(const QString &line)
     if (effects.connected) {
         connectedSince = QTime::currentTime();
         status = Connected;
+        established = true;
+        endRetries();
         emit statusChanged(Connected, tr("Connected"));
     }
     // OpenVPN restarts itself (the network went away, the server stopped
     // answering): the tunnel is down until it says it is complete again.
     if (effects.restarting && status == Connected) {
-        status = Connecting;
-        emit statusChanged(Connecting, tr("Connecting to server"));
+        status = Reconnecting;
+        emit statusChanged(Reconnecting, tr("Reconnecting"));
     }
-    if (!effects.error.isEmpty())
+    if (effects.error.isEmpty())
+        return;
+    if (established && effects.outage)
+        retryAfterOutage(effects.error.simplified());
+    else
         reportFailure(effects.error);
 }
 

@@ -26,6 +26,12 @@ public:
     // machine takes longer than a moment. Past this it never will, and the
     // password is not typed where the terminal would echo it into the log.
     static constexpr int EchoWaitMs = 5000;
+    // Once the tunnel has been up, an outage (the server gone or refusing,
+    // the network dead, OpenVPN ended by itself) keeps the protection and
+    // starts OpenVPN again after a wait that doubles from the first to the
+    // last, until the tunnel is back or the user stops it.
+    static constexpr int FirstRetryMs = 1000;
+    static constexpr int LastRetryMs = 5000;
 
     // OpenVPN on a terminal of this process.
     explicit VPNConnection(QObject *parent = nullptr);
@@ -50,6 +56,7 @@ public:
     // Another wait for OpenVPN to end than ExitWaitMs, in milliseconds
     // (tests; the console's own stop has its graces, see LocalConsole).
     void setExitWait(int exitMs);
+    void setRetryWaits(int firstMs, int lastMs);
 
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
@@ -73,6 +80,11 @@ private:
     void askToExit();
     void failedToStart(TunnelConsole::StartFailure failure, const QString &detail);
     static QString startFailureText(TunnelConsole::StartFailure failure);
+    // An outage of the tunnel that was up: "Reconnecting", OpenVPN ended
+    // without lifting the protection, and started again after a wait.
+    void retryAfterOutage(const QString &reason);
+    void waitToRetry();
+    void endRetries();
 
     CnnStatus status = Disconnected;
     QString ip;
@@ -98,6 +110,12 @@ private:
     bool blockOutsideTunnel = false;
     bool releaseAfterStop = false; // the user's stop: the protection goes with it
     bool logFailed = false;        // said once for each opening of the log
+    bool established = false;      // up since the user's start: outages are retried
+    bool retrying = false;         // an outage's retries are under way
+    QTimer *retryTimer;
+    int firstRetryMs = FirstRetryMs;
+    int lastRetryMs = LastRetryMs;
+    int nextRetryMs = FirstRetryMs;
 
     Q_DISABLE_COPY_MOVE(VPNConnection)
 };

@@ -6,7 +6,15 @@
 #                                     [--port PORT] [--location TEXT]
 #                                     [--uplink-netns NS] [--redirect-gateway]
 #                                     [--push-dns]
+#                                     [--keepalive "INTERVAL TIMEOUT"]
 #   openvpn_server.sh stop <workdir> [--net N]
+#   openvpn_server.sh restart <workdir> [--down SECONDS]
+#                                     the server goes (SIGTERM) and comes back
+#                                     after SECONDS (default 0), as a server
+#                                     restarted by its operator
+#   openvpn_server.sh pause <workdir> SECONDS
+#                                     the server stops answering for SECONDS
+#                                     (SIGSTOP, SIGCONT); its connections stay
 #
 # Each running server owns one number N: the namespace
 # quillnet-vpn-N, the veth end qnvpnN (10.99.N.1/24) in the root namespace,
@@ -111,9 +119,10 @@ start_server() {
     local workdir=$1
     shift
     local users=alice:secret1 wanted='' port=1194 location='Test Lab'
-    local uplink_ns='' redirect='' push_dns=''
+    local uplink_ns='' redirect='' push_dns='' keepalive='10 60'
     while [ $# -gt 0 ]; do
         case $1 in
+        --keepalive) keepalive=${2:?}; shift 2 ;;
         --users) users=${2:?}; shift 2 ;;
         --net) wanted=${2:?}; shift 2 ;;
         --port) port=${2:?}; shift 2 ;;
@@ -157,7 +166,7 @@ start_server() {
 
     "$here/openvpn_pki.sh" "$workdir"
     tr ',' '\n' <<<"$users" >"$workdir/users.txt"
-    write_server_config "$workdir" "$net" "$(tunnel_net_of "$n")" "$port"
+    write_server_config "$workdir" "$net" "$(tunnel_net_of "$n")" "$port" "$keepalive"
     [ -n "$redirect" ] && echo 'push "redirect-gateway def1"' >>"$workdir/server.conf"
     [ -n "$push_dns" ] && echo "push \"dhcp-option DNS $(tunnel_net_of "$n").1\"" >>"$workdir/server.conf"
     "$here/openvpn_client_config.sh" "$workdir" "$net.2" "$port" "${users%%:*}" "$location"
@@ -202,7 +211,7 @@ EOF
 }
 
 write_server_config() {
-    local workdir=$1 net=$2 tunnel_net=$3 port=$4
+    local workdir=$1 net=$2 tunnel_net=$3 port=$4 keepalive=$5
     cat >"$workdir/server.conf" <<EOF
 local $net.2
 port $port
@@ -220,16 +229,45 @@ duplicate-cn
 script-security 2
 auth-user-pass-verify "$here/openvpn_check_user.sh $workdir/users.txt" via-file
 tmp-dir $workdir
-keepalive 10 60
+keepalive $keepalive
 disable-dco
 verb 3
 daemon quillnet-test-openvpn
-log $workdir/server.log
+log-append $workdir/server.log
 writepid $workdir/server.pid
 EOF
 }
 
+server_value() { sed -n "s/^$2=//p" "$1/server.env"; }
+
+restart_server() {
+    local workdir=$1 down=$2 ns port
+    ns=$(server_value "$workdir" NETNS)
+    port=$(server_value "$workdir" SERVER_PORT)
+    [ -n "$ns" ] || die "$workdir has no running server"
+    end_processes "$(cat "$workdir/server.pid")"
+    sleep "$down"
+    rm -f "$workdir/server.pid"
+    ip netns exec "$ns" openvpn --config "$workdir/server.conf" ||
+        die "openvpn did not start again: $(tail -n 5 "$workdir/server.log")"
+    wait_until_listening "$ns" "$port" "$workdir/server.pid" ||
+        die "openvpn does not listen again: $(tail -n 5 "$workdir/server.log")"
+    sed -i "s/^SERVER_PID=.*/SERVER_PID=$(cat "$workdir/server.pid")/" "$workdir/server.env"
+}
+
 case ${1:-} in
+restart)
+    [ $# -eq 2 ] || { [ $# -eq 4 ] && [ "$3" = --down ]; } ||
+        die "usage: openvpn_server.sh restart <workdir> [--down SECONDS]"
+    restart_server "$2" "${4:-0}"
+    ;;
+pause)
+    [ $# -eq 3 ] || die "usage: openvpn_server.sh pause <workdir> SECONDS"
+    pid=$(cat "$2/server.pid")
+    kill -STOP "$pid"
+    sleep "$3"
+    kill -CONT "$pid"
+    ;;
 start)
     [ $# -ge 2 ] || die "usage: openvpn_server.sh start <workdir> [options]"
     start_server "${@:2}"

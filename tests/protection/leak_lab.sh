@@ -172,7 +172,7 @@ make_network() {
 
 start_vpn_server() {
     "$peers/openvpn_server.sh" start "$workdir/vpn" --uplink-netns "$isp_ns" --users "$users" \
-        --redirect-gateway --push-dns >"$workdir/vpn.out" 2>&1 ||
+        --redirect-gateway --push-dns --keepalive "2 10" >"$workdir/vpn.out" 2>&1 ||
         die "the VPN server did not start: $(tail -n 5 "$workdir/vpn.out")"
     vpn_value() { sed -n "s/^$1=//p" "$workdir/vpn/server.env"; }
     vpn_ns=$(vpn_value NETNS)

@@ -29,6 +29,7 @@ done
 build=$(cd "${1:?usage: leak_lab_test.sh <build folder>}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 lab_sh=$source_dir/tests/protection/leak_lab.sh
+peers=$source_dir/tests/peers
 tunneld=$build/app/quillnet-tunneld
 client=$build/tests/tunneld/tunnel_client
 bus_peer=$build/tests/peers/quillnet_system_bus_peer
@@ -246,6 +247,57 @@ check "IPv4 goes" direct "$(lab fetch 4)"
 check "IPv6 goes" direct "$(lab fetch 6)"
 [ "$(report_value "$(lab report)" leaked)" -gt 0 ] || fail "the ISP counted nothing of that traffic"
 
+kill_openvpn() {
+    local pids
+    pids=$(openvpn_on_machine)
+    [ -n "$pids" ] || return 1
+    # shellcheck disable=SC2086
+    kill -KILL $pids
+}
+
+# An outage while connected: <command...> takes the way to the server away
+# and gives it back. The client must say "Reconnecting", never fail or
+# disconnect, and bring the tunnel back by itself; meanwhile the ISP counts
+# every packet, and probes (a name, IPv4, IPv6) one after the other find
+# only the tunnel or nothing.
+ride_out() { # ride_out <what> <command...>
+    local what=$1 up lines started outage probes back
+    shift
+    up=$(($(grep -c '^adapter ' "$work/client.out") + 1))
+    lines=$(wc -l <"$work/client.out")
+    lab mark
+    started=$(date +%s%N)
+    "$@" &
+    outage=$!
+    # Probes one after the other beside the watch, so that neither delays
+    # the other; the last one ends before the counts are read.
+    rm -f "$work/probes.stop"
+    (while [ ! -e "$work/probes.stop" ]; do
+        echo "$(lab resolve) $(lab fetch 4) $(lab fetch 6)"
+    done) >"$work/probes" 2>/dev/null &
+    local prober=$! deadline=$((SECONDS + 90))
+    while ! adapters_reported "$up" && [ $SECONDS -lt $deadline ]; do
+        sleep 0.05
+    done
+    back=$((($(date +%s%N) - started) / 1000000))
+    wait "$outage" || fail "$what: the outage could not be made"
+    touch "$work/probes.stop"
+    wait "$prober"
+    probes=$(cat "$work/probes")
+    adapters_reported "$up" || abort "$what: the tunnel did not come back within 90 s"
+    adapter=$(sed -n 's/^adapter //p' "$work/client.out" | tail -n 1)
+    say "$what: the tunnel was back after $back ms"
+    echo "$what: $back ms" >>"$work/outages.txt"
+    check "$what: the ISP's side gets" 0 "$(report_value "$(lab report)" leaked)"
+    [ -n "$probes" ] || fail "$what: no probe was made"
+    check "$what: probes outside the tunnel" "" "$(tr ' ' '\n' <<<"$probes" | grep -Ev '^(none|tunnel)?$' | tr '\n' ' ')"
+    local said
+    said=$(tail -n +$((lines + 1)) "$work/client.out")
+    grep -q '^status 4 Reconnecting$' <<<"$said" || fail "$what: the client did not say Reconnecting: $(tr '\n' ' ' <<<"$said")"
+    ! grep -qE '^(error |status (1|5) )' <<<"$said" || fail "$what: the client failed or disconnected: $(tr '\n' ' ' <<<"$said")"
+    check "$what: afterwards IPv4 goes" tunnel "$(lab fetch 4)"
+}
+
 # Nothing but the VPN server's port reached the ISP's side since the mark,
 # and nothing got through to anywhere.
 held_back() { # held_back <when>
@@ -315,15 +367,15 @@ for mode in service direct unblocked resolved; do
         echo resume >&7
         wait_for_adapter 3
 
-        # OpenVPN dies under the tunnel: only after it really is gone does
-        # the traffic say anything.
-        pids=$(openvpn_on_machine)
-        [ -n "$pids" ] || abort "no OpenVPN to kill"
-        # shellcheck disable=SC2086
-        kill -KILL $pids
-        wait_until 10 adapter_gone || abort "$adapter outlived OpenVPN"
-        lab mark
-        held_back "with OpenVPN killed"
+        # Outages: the client brings the tunnel back by itself, and nothing
+        # goes around it meanwhile.
+        ride_out "OpenVPN killed" kill_openvpn
+        if [ "$mode" = service ]; then
+            ride_out "the VPN server restarting" "$peers/openvpn_server.sh" restart "$lab_dir/vpn"
+            ride_out "the VPN server down for 20 s" "$peers/openvpn_server.sh" restart "$lab_dir/vpn" --down 20
+            # Silent but connected: OpenVPN's ping-restart (10 s here) notices.
+            ride_out "the VPN server silent for 14 s" "$peers/openvpn_server.sh" pause "$lab_dir/vpn" 14
+        fi
     fi
 
     say "log-out"

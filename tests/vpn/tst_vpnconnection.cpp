@@ -6,6 +6,7 @@
 #include "RecordedOpenVpn.h"
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
+#include "vpn/LocalConsole.h"
 #include "vpn/VPNConnection.h"
 
 #include <QDir>
@@ -45,6 +46,19 @@ QString report(CnnStatus status, const char *text = "")
 {
     return QStringLiteral("%1:%2").arg(int(status)).arg(QLatin1String(text));
 }
+
+// OpenVPN on this process's terminal, counting the releases of its
+// protection (the user's log-out or quit).
+class CountingConsole : public LocalConsole
+{
+public:
+    int releases = 0;
+    void release() override
+    {
+        ++releases;
+        LocalConsole::release();
+    }
+};
 
 } // namespace
 
@@ -187,7 +201,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(reports(status).count(report(Connected, "Connected")) == 2, 15000);
         const QStringList seen = reports(status);
         const qsizetype firstUp = seen.indexOf(report(Connected, "Connected"));
-        QCOMPARE(seen.at(firstUp + 1), report(Connecting, "Connecting to server"));
+        QCOMPARE(seen.at(firstUp + 1), report(Reconnecting, "Reconnecting"));
         QCOMPARE(seen.last(), report(Connected, "Connected"));
         QCOMPARE(vpn.getStatus(), Connected);
         QVERIFY(errors.isEmpty());
@@ -337,6 +351,91 @@ private slots:
                                                report(Connected, "Connected")}));
         vpn.stop(false);
         QVERIFY(waitFor(status, Disconnected));
+    }
+
+    // Once up, the tunnel rides out an outage: OpenVPN ending by itself, or
+    // a server that refuses (or a name that does not resolve) for a while.
+    // It says "Reconnecting", shows no error, keeps its protection, tries
+    // again after waits that grow, and is back once the server is; only the
+    // user's stop then ends it and lifts the protection.
+    void anOutageAfterConnectedIsRetriedWithTheProtectionKept_data()
+    {
+        QTest::addColumn<QStringList>("meanwhile"); // what the server does at each retry
+        QTest::newRow("OpenVPN ends, the next start connects") << QStringList();
+        QTest::newRow("the server refuses twice")
+            << QStringList{QStringLiteral("refused.pty"), QStringLiteral("refused.pty")};
+        QTest::newRow("the server's name does not resolve")
+            << QStringList{QStringLiteral("unresolvable.pty")};
+    }
+
+    void anOutageAfterConnectedIsRetriedWithTheProtectionKept()
+    {
+        QFETCH(QStringList, meanwhile);
+        auto *console = new CountingConsole;
+        VPNConnection vpn(console);
+        vpn.setRetryWaits(100, 200);
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy errors(&vpn, &VPNConnection::error);
+        QVERIFY(connectHeld(vpn, status));
+        status.clear();
+        // The outage: OpenVPN goes, and each start meets the server as
+        // `meanwhile` says until it is back.
+        int attempt = 0;
+        const auto nextRecording = [&] {
+            const QString recording =
+                attempt < meanwhile.size() ? meanwhile.at(attempt) : QStringLiteral("connect.pty");
+            play(recording.toLatin1().constData(),
+                 recording == QLatin1String("connect.pty")
+                     ? QStringLiteral("Initialization Sequence Completed")
+                     : QString());
+        };
+        connect(&vpn, &VPNConnection::statusChanged, this, [&](CnnStatus, const QString &text) {
+            if (text != QLatin1String("Initializing"))
+                return;
+            nextRecording();
+            ++attempt;
+        });
+        ::kill(readAll(answers + QStringLiteral(".pid")).toInt(), SIGKILL);
+        QVERIFY(waitFor(status, Connected));
+        QCOMPARE(attempt, meanwhile.size() + 1);
+        const QStringList seen = reports(status);
+        QCOMPARE(seen.first(), report(Reconnecting, "Reconnecting"));
+        for (const QString &state : seen)
+            QVERIFY2(!state.startsWith(QString::number(Disconnected)) &&
+                         !state.startsWith(QString::number(Disconnecting)) &&
+                         !state.startsWith(QString::number(Connecting)),
+                     qPrintable(seen.join(QLatin1Char(' '))));
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(console->releases, 0);
+        // Said in the log (which may have been moved aside at a start).
+        QVERIFY((readAll(QStringLiteral("log.old")) + readAll(QStringLiteral("log.txt")))
+                    .contains(QStringLiteral("its protection stays")));
+
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
+        QCOMPARE(console->releases, 1);
+        QVERIFY(errors.isEmpty());
+    }
+
+    // The user's stop during the wait between two tries ends it all.
+    void stopWhileWaitingToRetryEndsTheTunnel()
+    {
+        auto *console = new CountingConsole;
+        VPNConnection vpn(console);
+        vpn.setRetryWaits(60000, 60000);
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QVERIFY(connectHeld(vpn, status));
+        play("refused.pty");
+        ::kill(readAll(answers + QStringLiteral(".pid")).toInt(), SIGKILL);
+        QVERIFY(waitFor(status, Reconnecting));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAll(QStringLiteral("log.txt")).contains(QStringLiteral("trying again in 60 s")),
+            15000);
+        status.clear();
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected, 5000));
+        QCOMPARE(console->releases, 1);
+        QCOMPARE(vpn.getStatus(), Disconnected);
     }
 
     void failureWhileReconnectingStartsAgain()

@@ -2,6 +2,7 @@
 // state in the button and the tray.
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/WebPage.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/widgets/Pictures.h"
@@ -150,6 +151,9 @@ void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
 void LoginDlg::vpnStatus(CnnStatus status, QString text)
 {
     mySetStatus(text, status == Connected ? NoAnim : AutoAnim, 0);
+    // The address is hidden only while the tunnel is up.
+    if (mainForm)
+        mainForm->webPage()->showTunnelUp(status == Connected);
     if (status == NoStatus || status == lastStatus)
         return;
     const CnnStatus previous = lastStatus;
@@ -195,7 +199,7 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         break;
     }
     case Reconnecting:
-        setTrayIcon(":/img/icon/reconnecting.png", plainTip);
+        setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
         busyButton->setText(tr("Stop reconnecting"));
         busyButton->setEnabled(true);
         break;

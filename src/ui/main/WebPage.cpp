@@ -185,6 +185,16 @@ void WebPage::setLocation(const QString &ip, const QString &location)
     ui->locationLbl->setText(location);
 }
 
+void WebPage::showTunnelUp(bool up)
+{
+    ui->hiddenChLbl->setVisible(up);
+}
+
+bool WebPage::addressTickShown() const
+{
+    return ui->hiddenChLbl->isVisibleTo(this);
+}
+
 bool WebPage::privacyTickShown() const
 {
     return ui->privacyChLbl->isVisibleTo(this);

@@ -29,6 +29,11 @@ public:
     void stopWebFilter();
     bool webFilterRunning() const;
     void setLocation(const QString &ip, const QString &location);
+    // The tick before "Real IP address is hidden" shows only while the
+    // tunnel is up: reconnecting, nothing hides the address (the block
+    // only holds traffic back).
+    void showTunnelUp(bool up);
+    bool addressTickShown() const;
 
     // The two ticks that follow the filter: privacy, then identity.
     bool privacyTickShown() const;
