@@ -3,6 +3,7 @@
 #include "platform/PrivateFile.h"
 #include "protection/DnsBackend.h"
 #include "protection/LeakFirewall.h"
+#include "protection/NetworkPathWatcher.h"
 #include "protection/NftRuleset.h"
 #include "protection/ResolvConfDns.h"
 #include "protection/ResolvedDns.h"
@@ -38,8 +39,13 @@ QString endpointText(const ServerEndpoint &endpoint)
 
 TunnelProtection::TunnelProtection(const QDBusConnection &systemBus, const Places &places,
                                    QObject *parent)
-    : QObject(parent), bus(systemBus), places(places), firewall(new LeakFirewall(this))
+    : QObject(parent), bus(systemBus), places(places), firewall(new LeakFirewall(this)),
+      pathWatcher(new NetworkPathWatcher(this))
 {
+    connect(pathWatcher, &NetworkPathWatcher::pathChanged, this, [this](const QString &detail) {
+        emit note(QStringLiteral("the network changed (%1); OpenVPN reconnects").arg(detail));
+        emit networkChanged(detail);
+    });
     firewall->setProgram(places.nftProgram);
     connect(firewall, &LeakFirewall::finished, this, [this](bool ok, const QString &detail) {
         // One finished() per request, in the order asked.
@@ -85,6 +91,8 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     pushed = PushedOptions();
     completed = false;
     unread.clear();
+    this->servers = servers;
+    pathWatcher->stopWatching();
     if (!block) {
         if (!blocking) {
             emit ready(true, QString());
@@ -246,6 +254,8 @@ void TunnelProtection::onLine(const QString &line)
     }
     if (line.endsWith(QLatin1String("Initialization Sequence Completed"))) {
         completed = true;
+        // Learnt now, with the tunnel's own routes in place.
+        pathWatcher->watch(serverAddresses());
         applyDns();
     }
 }
@@ -292,6 +302,7 @@ void TunnelProtection::release()
     if (releasing)
         return;
     releasing = true;
+    pathWatcher->stopWatching();
     pendingUndos = 1; // this call's own share, given back at the end
     if (dnsApplied && dns) {
         ++pendingUndos;
@@ -334,6 +345,19 @@ void TunnelProtection::finishRelease()
     delete dns;
     dns = nullptr;
     emit released();
+}
+
+QList<QHostAddress> TunnelProtection::serverAddresses() const
+{
+    QList<QHostAddress> addresses;
+    for (const ServerEndpoint &server : servers) {
+        const QHostAddress literal(server.host);
+        for (const QHostAddress &address :
+             literal.isNull() ? resolvedServers.value(server.host) : QList<QHostAddress>{literal})
+            if (!addresses.contains(address))
+                addresses << address;
+    }
+    return addresses;
 }
 
 QString TunnelProtection::recoverAfterCrash(const Places &places)

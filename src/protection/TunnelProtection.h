@@ -12,6 +12,7 @@
 
 class DnsBackend;
 class LeakFirewall;
+class NetworkPathWatcher;
 class NftRuleset;
 
 // What makes "Connected" mean protected, for the privileged side of a tunnel
@@ -63,6 +64,10 @@ signals:
     void note(const QString &line);
     // Protection could not be applied while the tunnel runs: it must end.
     void failed(const QString &detail);
+    // The way to the server changed under the running tunnel (the machine
+    // moved to another network): OpenVPN should reconnect at once rather
+    // than wait for its ping-restart. The block stays meanwhile.
+    void networkChanged(const QString &detail);
     void released();
 
 private:
@@ -76,15 +81,18 @@ private:
     void applyDns();
     void applyDnsWith(DnsBackend &backend);
     void finishRelease();
+    QList<QHostAddress> serverAddresses() const;
     QString blockMarker() const;
 
     QDBusConnection bus;
     Places places;
     LeakFirewall *firewall;
+    NetworkPathWatcher *pathWatcher;
     DnsBackend *dns = nullptr;
 
     QList<FirewallAnswer> firewallAnswers; // one per request nft has not answered
     QList<ServerEndpoint> endpoints;
+    QList<ServerEndpoint> servers;                       // this run's, blocking or not
     QHash<QString, QList<QHostAddress>> resolvedServers; // by host name
     QHostAddress proxyAddress;
     quint16 proxyPort = 0;

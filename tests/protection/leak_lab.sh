@@ -25,6 +25,10 @@
 #                                    who is asking: prints "direct", "tunnel",
 #                                    "none" (no answer within 3 s) or
 #                                    "other ADDRESS"
+#   leak_lab.sh move <workdir>       the machine moves to another network: its
+#                                    IPv4 address and gateway change (10.98.0.x
+#                                    and 10.96.0.x in turn), the old ones gone
+#                                    from it; a second move moves it back
 #   leak_lab.sh resolve <workdir>    looks PROBE_NAME up the way programs do
 #                                    (libc, /etc/resolv.conf): prints "isp",
 #                                    "tunnel", "none" or "other ADDRESS"
@@ -339,6 +343,21 @@ fetch() { # fetch <workdir> 4|6
     path_of "$workdir" "$seen"
 }
 
+move() {
+    local workdir=$1 user_ns isp_ns from=10.98.0 to=10.96.0
+    user_ns=$(lab_value "$workdir" USER_NETNS)
+    isp_ns=$(lab_value "$workdir" ISP_NETNS)
+    if ip -n "$user_ns" -4 addr show dev uplink | grep -q " 10\.96\.0\.2/"; then
+        from=10.96.0
+        to=10.98.0
+    fi
+    # The ISP keeps both networks; the machine has only the new one.
+    ip -n "$isp_ns" addr replace "$to.1/24" dev user0
+    ip -n "$user_ns" addr del "$from.2/24" dev uplink
+    ip -n "$user_ns" addr add "$to.2/24" dev uplink
+    ip -n "$user_ns" route replace default via "$to.1"
+}
+
 resolve() {
     local workdir=$1 seen
     seen=$("$0" run "$workdir" timeout 8 getent ahostsv4 "$PROBE_NAME" 2>/dev/null |
@@ -363,5 +382,6 @@ mark) need_lab "$workdir" && mark "$workdir" ;;
 report) need_lab "$workdir" && report "$workdir" ;;
 fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" ;;
 resolve) need_lab "$workdir" && resolve "$workdir" ;;
+move) need_lab "$workdir" && move "$workdir" ;;
 *) die "unknown command $command" ;;
 esac

@@ -376,6 +376,11 @@ for mode in service direct unblocked resolved; do
             # Silent but connected: OpenVPN's ping-restart (10 s here) notices.
             ride_out "the VPN server silent for 14 s" "$peers/openvpn_server.sh" pause "$lab_dir/vpn" 14
         fi
+        # The machine moves to another network and back: the client sees
+        # the way to the server change and reconnects at once, well before
+        # OpenVPN's ping-restart (10 s here) would.
+        ride_out "a move to another network ($mode)" lab move
+        ride_out "a move back ($mode)" lab move
     fi
 
     say "log-out"
