@@ -345,12 +345,6 @@ void ConsoleProcess::terminate()
         child->terminate();
 }
 
-void ConsoleProcess::signal(int number)
-{
-    if (child && child->state() != QProcess::NotRunning)
-        ::kill(pid_t(child->processId()), number);
-}
-
 void ConsoleProcess::stop()
 {
     if (!child || child->state() == QProcess::NotRunning)

@@ -51,8 +51,6 @@ public:
     void setStopGraces(int terminateMs, int hangUpMs);
     // Ends the child and everything in its process group (SIGKILL).
     void kill();
-    // Sends `number` to the child alone (OpenVPN reconnects on SIGUSR1).
-    void signal(int number);
     // Blocks the calling thread while still reading the terminal, so a child
     // with a lot to say cannot stall on a full terminal. finished() is emitted
     // from inside when the child ends in time.

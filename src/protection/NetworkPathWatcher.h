@@ -22,7 +22,7 @@ class NetworkPathWatcher : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int SettleMs = 300;
+    static constexpr int SettleMs = 100;
 
     explicit NetworkPathWatcher(QObject *parent = nullptr);
     ~NetworkPathWatcher() override;

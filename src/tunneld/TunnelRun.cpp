@@ -9,7 +9,6 @@
 #include "vpn/TunnelLaunch.h"
 
 #include <QTemporaryDir>
-#include <csignal>
 
 TunnelRun::TunnelRun(const QString &baseFolder, QObject *parent)
     : QObject(parent), baseFolder(baseFolder), process(new ConsoleProcess(this))
@@ -91,9 +90,4 @@ void TunnelRun::stop()
 void TunnelRun::kill()
 {
     process->kill();
-}
-
-void TunnelRun::reconnect()
-{
-    process->signal(SIGUSR1);
 }

@@ -37,9 +37,6 @@ public:
     // SIGTERM first, then harder (ConsoleProcess::stop()).
     void stop();
     void kill();
-    // OpenVPN drops its connection and makes a new one (SIGUSR1); the
-    // tunnel device and the block stay.
-    void reconnect();
 
 signals:
     void output(const QByteArray &bytes);

@@ -38,10 +38,8 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
         if (run)
             run->stop();
     });
-    connect(protection, &TunnelProtection::networkChanged, this, [this] {
-        if (run)
-            run->reconnect();
-    });
+    connect(protection, &TunnelProtection::networkChanged, this,
+            [this](const QString &detail) { sendToOwner("NetworkChanged", {detail}); });
     connect(protection, &TunnelProtection::released, this, [this] {
         this->bus.send(std::exchange(releaseRequest, QDBusMessage())
                            .createReply(QVariant(std::exchange(releaseNotes, {}))));

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <csignal>
 
 namespace {
 
@@ -39,8 +38,7 @@ TunnelProtection *LocalConsole::protection()
         guard = new TunnelProtection(QDBusConnection::systemBus(), places, this);
         connect(guard, &TunnelProtection::note, this, &TunnelConsole::protectionNoted);
         connect(guard, &TunnelProtection::failed, this, &TunnelConsole::protectionFailed);
-        connect(guard, &TunnelProtection::networkChanged, this,
-                [this] { process->signal(SIGUSR1); });
+        connect(guard, &TunnelProtection::networkChanged, this, &TunnelConsole::networkChanged);
         connect(guard, &TunnelProtection::released, this, [this] {
             releasing = false;
             emit released();

@@ -100,6 +100,9 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("ProtectionFailed"), this,
                       SLOT(onProtectionFailed(QString, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("NetworkChanged"), this,
+                      SLOT(onNetworkChanged(QString, QDBusMessage)));
 }
 
 void ServiceConsole::start(const TunnelLaunch &launch)
@@ -296,6 +299,12 @@ void ServiceConsole::onProtectionFailed(const QString &detail, const QDBusMessag
 {
     if (running && message.service() == runner)
         emit protectionFailed(detail);
+}
+
+void ServiceConsole::onNetworkChanged(const QString &detail, const QDBusMessage &message)
+{
+    if (running && message.service() == runner)
+        emit networkChanged(detail);
 }
 
 void ServiceConsole::onFinished(int exitCode, bool crashed, const QDBusMessage &message)

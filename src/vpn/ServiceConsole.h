@@ -42,6 +42,7 @@ private slots:
     void onFinished(int exitCode, bool crashed, const QDBusMessage &message);
     void onProtection(const QString &line, const QDBusMessage &message);
     void onProtectionFailed(const QString &detail, const QDBusMessage &message);
+    void onNetworkChanged(const QString &detail, const QDBusMessage &message);
 
 private:
     QDBusMessage call(const char *method) const;

@@ -74,6 +74,9 @@ signals:
     void protectionNoted(const QString &line);
     // The running tunnel could not be protected (its DNS, say); it ends.
     void protectionFailed(const QString &detail);
+    // The way to the server changed under the running tunnel (the machine
+    // moved to another network): it is best made anew at once.
+    void networkChanged(const QString &detail);
     // The release asked for is done (or failed; the log says which).
     void released();
 };

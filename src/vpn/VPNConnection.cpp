@@ -60,6 +60,12 @@ VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     connect(console, &TunnelConsole::finished, this, &VPNConnection::finished);
     connect(console, &TunnelConsole::startFailed, this, &VPNConnection::failedToStart);
     connect(console, &TunnelConsole::protectionNoted, this, &VPNConnection::logProtection);
+    // A new network: the tunnel is made anew at once, not at OpenVPN's
+    // ping-restart.
+    connect(console, &TunnelConsole::networkChanged, this, [this](const QString &detail) {
+        if (established && (status == Connected || status == Reconnecting))
+            retryAfterOutage(detail, true);
+    });
     connect(console, &TunnelConsole::protectionFailed, this, [this](const QString &detail) {
         noteInLog(QStringLiteral("Quillnet: ") + detail);
         reportFailure(tr("The connection could not be protected, so it was closed."));
@@ -315,12 +321,12 @@ void VPNConnection::setRetryWaits(int firstMs, int lastMs)
     lastRetryMs = lastMs;
 }
 
-void VPNConnection::retryAfterOutage(const QString &reason)
+void VPNConnection::retryAfterOutage(const QString &reason, bool atOnce)
 {
     noteInLog(
         QStringLiteral("Quillnet: the tunnel is down (%1); its protection stays").arg(reason));
-    if (!std::exchange(retrying, true))
-        nextRetryMs = firstRetryMs;
+    if (!std::exchange(retrying, true) || atOnce)
+        nextRetryMs = atOnce ? 0 : firstRetryMs;
     // Only the user's stop lifts the protection.
     releaseAfterStop = false;
     status = Reconnecting;
@@ -335,7 +341,7 @@ void VPNConnection::waitToRetry()
 {
     noteInLog(QStringLiteral("Quillnet: trying again in %1 s").arg(nextRetryMs / 1000.0));
     retryTimer->start(nextRetryMs);
-    nextRetryMs = qMin(nextRetryMs * 2, lastRetryMs);
+    nextRetryMs = qBound(firstRetryMs, nextRetryMs * 2, lastRetryMs);
 }
 
 void VPNConnection::endRetries()

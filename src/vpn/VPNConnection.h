@@ -82,7 +82,8 @@ private:
     static QString startFailureText(TunnelConsole::StartFailure failure);
     // An outage of the tunnel that was up: "Reconnecting", OpenVPN ended
     // without lifting the protection, and started again after a wait.
-    void retryAfterOutage(const QString &reason);
+    // `atOnce`: the first start comes without a wait (the network changed).
+    void retryAfterOutage(const QString &reason, bool atOnce = false);
     void waitToRetry();
     void endRetries();
 

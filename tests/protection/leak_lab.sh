@@ -29,6 +29,9 @@
 #                                    IPv4 address and gateway change (10.98.0.x
 #                                    and 10.96.0.x in turn), the old ones gone
 #                                    from it; a second move moves it back
+#   leak_lab.sh outage <workdir> S   the machine's uplink goes down for S
+#                                    seconds; it comes back as the network
+#                                    manager would bring it (addresses, routes)
 #   leak_lab.sh resolve <workdir>    looks PROBE_NAME up the way programs do
 #                                    (libc, /etc/resolv.conf): prints "isp",
 #                                    "tunnel", "none" or "other ADDRESS"
@@ -347,7 +350,7 @@ move() {
     local workdir=$1 user_ns isp_ns from=10.98.0 to=10.96.0
     user_ns=$(lab_value "$workdir" USER_NETNS)
     isp_ns=$(lab_value "$workdir" ISP_NETNS)
-    if ip -n "$user_ns" -4 addr show dev uplink | grep -q " 10\.96\.0\.2/"; then
+    if ip -n "$user_ns" -4 addr show dev uplink 2>/dev/null | grep -q " 10\.96\.0\.2/"; then
         from=10.96.0
         to=10.98.0
     fi
@@ -356,6 +359,18 @@ move() {
     ip -n "$user_ns" addr del "$from.2/24" dev uplink
     ip -n "$user_ns" addr add "$to.2/24" dev uplink
     ip -n "$user_ns" route replace default via "$to.1"
+}
+
+outage() {
+    local workdir=$1 seconds=$2 user_ns
+    user_ns=$(lab_value "$workdir" USER_NETNS)
+    ip -n "$user_ns" link set uplink down
+    sleep "$seconds"
+    ip -n "$user_ns" link set uplink up
+    # Down took the routes and the IPv6 address with it.
+    ip -n "$user_ns" -6 addr replace "$USER_V6/64" dev uplink nodad
+    ip -n "$user_ns" route replace default via "$ISP_V4"
+    ip -n "$user_ns" -6 route replace default via "$ISP_V6"
 }
 
 resolve() {
@@ -383,5 +398,6 @@ report) need_lab "$workdir" && report "$workdir" ;;
 fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" ;;
 resolve) need_lab "$workdir" && resolve "$workdir" ;;
 move) need_lab "$workdir" && move "$workdir" ;;
+outage) need_lab "$workdir" && outage "$workdir" "${3:?outage wants seconds}" ;;
 *) die "unknown command $command" ;;
 esac

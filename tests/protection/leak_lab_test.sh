@@ -375,6 +375,7 @@ for mode in service direct unblocked resolved; do
             ride_out "the VPN server down for 20 s" "$peers/openvpn_server.sh" restart "$lab_dir/vpn" --down 20
             # Silent but connected: OpenVPN's ping-restart (10 s here) notices.
             ride_out "the VPN server silent for 14 s" "$peers/openvpn_server.sh" pause "$lab_dir/vpn" 14
+            ride_out "the uplink down for 30 s" lab outage 30
         fi
         # The machine moves to another network and back: the client sees
         # the way to the server change and reconnects at once, well before
