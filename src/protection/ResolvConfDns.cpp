@@ -299,7 +299,8 @@ bool ResolvConfDns::recover(const QString &path, const QString &stateFolder, QSt
     if (!readMarker(stateFolder, &marker, &found, detail))
         return false;
     if (!found) {
-        *detail = path + QStringLiteral(": nothing to put back");
+        // The usual case at every start: nothing worth a line in a log.
+        detail->clear();
         return true;
     }
     if (marker.path != QFile::encodeName(path)) {

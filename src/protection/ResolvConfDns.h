@@ -27,7 +27,8 @@ public:
     QString describe() const override;
 
     // Puts back what an earlier run left replaced, if there is a marker.
-    // True when nothing was left or it is back; `detail` says what happened.
+    // True when nothing was left or it is back; `detail` says what happened
+    // (empty when there was nothing to do).
     static bool recover(const QString &path, const QString &stateFolder, QString *detail);
 
     // glibc reads no more than three nameserver lines.
