@@ -91,7 +91,7 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     pushed = PushedOptions();
     completed = false;
     unread.clear();
-    this->servers = servers;
+    endpoints = servers;
     pathWatcher->stopWatching();
     if (!block) {
         if (!blocking) {
@@ -106,7 +106,6 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
         });
         return;
     }
-    endpoints = servers;
     this->proxyPort = proxyPort;
     proxyAddress = QHostAddress(proxyHost);
     if (endpoints.isEmpty()) {
@@ -350,7 +349,7 @@ void TunnelProtection::finishRelease()
 QList<QHostAddress> TunnelProtection::serverAddresses() const
 {
     QList<QHostAddress> addresses;
-    for (const ServerEndpoint &server : servers) {
+    for (const ServerEndpoint &server : endpoints) {
         const QHostAddress literal(server.host);
         for (const QHostAddress &address :
              literal.isNull() ? resolvedServers.value(server.host) : QList<QHostAddress>{literal})

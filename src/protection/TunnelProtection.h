@@ -90,9 +90,8 @@ private:
     NetworkPathWatcher *pathWatcher;
     DnsBackend *dns = nullptr;
 
-    QList<FirewallAnswer> firewallAnswers; // one per request nft has not answered
-    QList<ServerEndpoint> endpoints;
-    QList<ServerEndpoint> servers;                       // this run's, blocking or not
+    QList<FirewallAnswer> firewallAnswers;               // one per request nft has not answered
+    QList<ServerEndpoint> endpoints;                     // this run's servers, blocking or not
     QHash<QString, QList<QHostAddress>> resolvedServers; // by host name
     QHostAddress proxyAddress;
     quint16 proxyPort = 0;

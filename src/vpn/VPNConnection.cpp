@@ -250,7 +250,7 @@ void VPNConnection::stop(bool silent)
     // The user is done with the tunnel (or it failed for good): no more
     // retries, and the next start is a first one again.
     established = false;
-    if (std::exchange(retrying, false)) {
+    if (retrying) {
         endRetries();
         status = Disconnecting;
     }

@@ -122,9 +122,10 @@ mount -t overlay overlay -o "lowerdir=$tree,upperdir=$work/upper,workdir=$work/o
     exit 1
 }
 
-connected() { # connected <log text>: the client logged in and the tunnel's DNS is set
-    in_c $C wait-log "Initialization Sequence Completed" 60 && in_c $C wait-log "$1" 20
+connected() { # connected [log text]: the tunnel is up and, if given, its DNS is set
+    in_c $C wait-log "Initialization Sequence Completed" 60 && { [ -z "${1:-}" ] || in_c $C wait-log "$1" 20; }
 }
+logs_in() { in_c $C client xvfb true true && connected "$@"; } # as the X11 user, block on
 table_stands() { in_c nft list table inet quillnet; }
 leaks() { in_c $C probe; }
 resolv_is_original() { in_c cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.original"; }
@@ -156,8 +157,7 @@ check "the peers start in the container" in_c $C peers
 
 say "with systemd-resolved"
 dns_resolved="DNS through the tunnel: systemd-resolved on tun0"
-check "the client connects through the tunnel service (X11)" \
-    sh -c "$E $C client xvfb true true && $E $C wait-log 'Initialization Sequence Completed' 60"
+check "the client connects through the tunnel service (X11)" logs_in
 check "the tunnel's DNS goes to systemd-resolved" in_c $C wait-log "$dns_resolved" 20
 check "resolvectl shows the tunnel's server on tun0" sh -c "$E resolvectl dns tun0 | grep -q '10\.99\.'"
 check "resolvectl routes every name to tun0 (~.)" sh -c "$E resolvectl domain tun0 | grep -q '~\.'"
@@ -199,8 +199,7 @@ in_c rm -f /etc/resolv.conf
 printf '# the uplink'\''s\nnameserver 192.0.2.53\nsearch isp.example\n' | in_c tee /etc/resolv.conf >/dev/null
 in_c cat /etc/resolv.conf >"$work/resolv.conf.original"
 dns_file="DNS through the tunnel: /etc/resolv.conf: 10.99."
-check "the client connects with the tunnel's DNS in /etc/resolv.conf" \
-    sh -c "$E $C client xvfb true true && $E $C wait-log 'Initialization Sequence Completed' 60 && $E $C wait-log '$dns_file' 20"
+check "the client connects with the tunnel's DNS in /etc/resolv.conf" logs_in "$dns_file"
 check "/etc/resolv.conf names the tunnel's server" in_c grep -q '^nameserver 10\.99\.' /etc/resolv.conf
 check "the block stands" table_stands
 check "the client quits" in_c $C quit
@@ -219,15 +218,14 @@ check "a login then fails closed: DNS is not claimed" \
     sh -c "$E $C client xvfb true true && $E $C wait-log 'DNS could not be set' 60 && ! $E $C wait-log '$dns_file' 1"
 check "the new file is left as it is" resolv_is_original
 check "the client quits" in_c $C quit
-check "the next login writes the tunnel's DNS into the new file" \
-    sh -c "$E $C client xvfb true true && $E $C wait-log '$dns_file' 60"
+check "the next login writes the tunnel's DNS into the new file" logs_in "$dns_file"
 check "a service started anew ran it (the old one ended once idle)" \
     test "$(service_pid)" != "$stale_service"
 check "the client quits" in_c $C quit
 check "quitting puts the new file back byte for byte" resolv_is_original
 
 say "the tunnel service killed"
-in_c $C client xvfb true true && connected "$dns_file"
+logs_in "$dns_file"
 in_c kill -KILL "$(service_pid)"
 sleep 1
 check "with the service killed the block stands" table_stands
@@ -236,18 +234,17 @@ in_c journalctl -b --no-pager >"$artefacts/journal-after-kill.txt" 2>&1
 check "the client quits after the service was killed" in_c $C quit
 check "then /etc/resolv.conf is back" resolv_is_original
 check "then the block is lifted" not table_stands
-in_c $C client xvfb true true && connected "$dns_file"
+logs_in "$dns_file"
 in_c kill -KILL "$(service_pid)" "$(in_c pgrep -u qnuser -x quillnet)"
 sleep 1
 check "with service and client killed nothing leaks" not leaks
-check "the next start connects again" \
-    sh -c "$E $C client xvfb true true && $E $C wait-log 'Initialization Sequence Completed' 60"
+check "the next start connects again" logs_in
 check "the client quits" in_c $C quit
 check "after the next start and quit /etc/resolv.conf is back" resolv_is_original
 check "after the next start and quit the block is lifted" not table_stands
 
 say "a power loss"
-in_c $C client xvfb true true && connected "$dns_file"
+logs_in "$dns_file"
 check "connected before the power loss" in_c grep -q '^nameserver 10\.99\.' /etc/resolv.conf
 kill -KILL "$leader"
 wait_gone 20
@@ -258,7 +255,7 @@ check "after the boot the recovery has nothing left to do" \
 check "the peers start again" in_c $C peers
 
 say "removal while connected"
-check "the client connects" sh -c "$E $C client xvfb true true && $E $C wait-log '$dns_file' 60"
+check "the client connects" logs_in "$dns_file"
 check "dpkg removes the package" in_c dpkg -r quillnet
 check "after removal the block is lifted" not table_stands
 check "after removal /etc/resolv.conf is back" resolv_is_original
