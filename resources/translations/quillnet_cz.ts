@@ -514,6 +514,10 @@ Are you sure you want to exit?</source>
         <translation>Stále je aktivní spojení, které bude ukončeno, pokud Quillnet ukončíte.
 Opravdu chcete program ukončit?</translation>
     </message>
+    <message>
+        <source>Quillnet is reconnecting</source>
+        <translation>Quillnet se znovu připojuje</translation>
+    </message>
 </context>
 <context>
     <name>PersonalPage</name>
@@ -610,6 +614,14 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
     <message>
         <source>While you are logged in, nothing leaves this computer except through the tunnel, also while it reconnects.</source>
         <translation>Dokud jste přihlášeni, nic neopustí tento počítač jinak než tunelem, ani když se tunel znovu připojuje.</translation>
+    </message>
+    <message>
+        <source>Allow the local network</source>
+        <translation>Povolit místní síť</translation>
+    </message>
+    <message>
+        <source>Printers, file servers and other devices on the networks this computer is connected to stay reachable; nothing beyond them passes outside the tunnel.</source>
+        <translation>Tiskárny, souborové servery a další zařízení v sítích, k nimž je tento počítač připojen, zůstanou dostupné; nic dalšího mimo tunel neprojde.</translation>
     </message>
 </context>
 <context>
@@ -1243,6 +1255,18 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
     <message>
         <source>Move your mouse cursor over an option to see its description.</source>
         <translation>Najeďte myší na volbu a zobrazí se její popis.</translation>
+    </message>
+    <message>
+        <source>The network may need you to sign in on its own web page (in a hotel or at an airport, say) before the tunnel can reach its server.</source>
+        <translation>Síť možná vyžaduje přihlášení na své vlastní webové stránce (třeba v hotelu nebo na letišti), než se tunel spojí se serverem.</translation>
+    </message>
+    <message>
+        <source>The network is open for signing in for 2 minutes: sign in in your browser now. Only names and web pages pass outside the tunnel meanwhile.</source>
+        <translation>Síť je na 2 minuty otevřena pro přihlášení: přihlaste se nyní v prohlížeči. Mimo tunel zatím projdou jen překlady jmen a webové stránky.</translation>
+    </message>
+    <message>
+        <source>Open the network for sign-in (2 minutes)</source>
+        <translation>Otevřít síť pro přihlášení (2 minuty)</translation>
     </message>
 </context>
 </TS>

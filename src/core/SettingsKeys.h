@@ -27,6 +27,8 @@ inline constexpr char ContactEmail[] = "contact_email";
 // Leak protection: true (also when missing) blocks every path around the
 // tunnel while logged in; DNS always goes through the tunnel.
 inline constexpr char BlockOutsideTunnel[] = "block_outside_tunnel";
+// With the block: the subnets the machine is on pass too (false when missing).
+inline constexpr char AllowLocalNetwork[] = "allow_local_network";
 
 // HTTP proxy: 0 none, 1 the system's settings, 2 the keys below.
 inline constexpr char ProxySource[] = "proxy_source";

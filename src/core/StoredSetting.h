@@ -19,3 +19,9 @@ inline bool blockOutsideTunnelSetting()
 {
     return storedSetting(SettingsKey::BlockOutsideTunnel, true).toBool();
 }
+
+// The local network stays behind the block unless the user allowed it.
+inline bool allowLocalNetworkSetting()
+{
+    return storedSetting(SettingsKey::AllowLocalNetwork, false).toBool();
+}

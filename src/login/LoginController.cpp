@@ -185,6 +185,7 @@ void LoginController::startVpn()
     tunnel->setConfig(QLatin1String(TunnelFiles::ConfigFile));
     tunnel->setProxy(proxy(-1));
     tunnel->setBlockOutsideTunnel(blockOutsideTunnelSetting());
+    tunnel->setAllowLocalNetwork(allowLocalNetworkSetting());
     emit statusCleared();
     if (tunnel->getStatus() == Disconnected)
         tunnel->start();

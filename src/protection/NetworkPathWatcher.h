@@ -5,8 +5,7 @@
 #include <QList>
 #include <QObject>
 
-class QSocketNotifier;
-class QTimer;
+class KernelNetworkEvents;
 
 // Tells when the way to the VPN server changes under a running tunnel: the
 // machine moved to another network, its gateway or address went away.
@@ -22,8 +21,6 @@ class NetworkPathWatcher : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int SettleMs = 100;
-
     explicit NetworkPathWatcher(QObject *parent = nullptr);
     ~NetworkPathWatcher() override;
 
@@ -42,11 +39,8 @@ signals:
     void pathChanged(const QString &detail);
 
 private:
-    void drain();
     void compare();
 
-    int socket = -1;
-    QSocketNotifier *notifier = nullptr;
-    QTimer *settle;
+    KernelNetworkEvents *events;
     QHash<QString, QString> paths; // by server address: the last path known
 };

@@ -53,6 +53,29 @@ std::optional<QString> endpointMatch(const NftRuleset::Endpoint &endpoint, QStri
     return QStringLiteral("%1 %2 dport %3").arg(*address, endpoint.protocol).arg(endpoint.port);
 }
 
+// "oifname "eth0" ip daddr 192.168.1.0/24", or none with the reason.
+std::optional<QString> subnetMatch(const char *way, const LocalSubnet &subnet, QString *why)
+{
+    const bool v4 = subnet.network.protocol() == QAbstractSocket::IPv4Protocol;
+    if (!NftRuleset::isDeviceName(subnet.device)) {
+        *why = QStringLiteral("not an interface name");
+        return {};
+    }
+    if ((!v4 && subnet.network.protocol() != QAbstractSocket::IPv6Protocol) ||
+        !subnet.network.scopeId().isEmpty() ||
+        LocalSubnets::networkOf(subnet.network, subnet.prefixLength) != subnet.network ||
+        !LocalSubnets::isPrivate(subnet.network, subnet.prefixLength)) {
+        *why = QStringLiteral("not a private network");
+        return {};
+    }
+    const bool out = QLatin1String(way) == QLatin1String("out");
+    return QStringLiteral("%1 \"%2\" %3 %4 %5/%6")
+        .arg(QLatin1String(out ? "oifname" : "iifname"), subnet.device,
+             QLatin1String(v4 ? "ip" : "ip6"), QLatin1String(out ? "daddr" : "saddr"),
+             subnet.network.toString())
+        .arg(subnet.prefixLength);
+}
+
 QString quoted(const QString &device)
 {
     return QLatin1Char('"') + device + QLatin1Char('"');
@@ -87,6 +110,16 @@ void NftRuleset::setProxy(const QHostAddress &address, int port)
 void NftRuleset::setTunnelIPv6(bool carried)
 {
     tunnelIPv6 = carried;
+}
+
+void NftRuleset::addLocalSubnet(const LocalSubnet &subnet)
+{
+    localSubnets << subnet;
+}
+
+void NftRuleset::setSignInOpen(bool open)
+{
+    signInOpen = open;
 }
 
 bool NftRuleset::isDeviceName(const QString &name)
@@ -133,6 +166,30 @@ std::optional<QString> NftRuleset::text(QString *error) const
         ways << *match + QStringLiteral(" accept");
     }
     ways.removeDuplicates();
+    if (localSubnets.size() > LocalSubnets::Max) {
+        why = QStringLiteral("more than %1").arg(LocalSubnets::Max);
+        return refuse("local network");
+    }
+    QStringList localOut, localIn, discoveryLinks;
+    for (const LocalSubnet &subnet : localSubnets) {
+        const auto out = subnetMatch("out", subnet, &why);
+        const auto in = subnetMatch("in", subnet, &why);
+        if (!out || !in)
+            return refuse("local network");
+        localOut << *out + QStringLiteral(" accept");
+        localIn << *in + QStringLiteral(" accept");
+        discoveryLinks << quoted(subnet.device);
+    }
+    discoveryLinks.removeDuplicates();
+    // mDNS and SSDP ask the link's multicast groups; the answers come from
+    // the subnets above.
+    for (const QString &link : std::as_const(discoveryLinks))
+        localOut << QStringLiteral("oifname %1 ip daddr { 224.0.0.251, 239.255.255.250 } udp dport "
+                                   "{ 5353, 1900 } accept")
+                        .arg(link)
+                 << QStringLiteral("oifname %1 ip6 daddr { ff02::fb, ff02::c } udp dport "
+                                   "{ 5353, 1900 } accept")
+                        .arg(link);
 
     const QString families = tunnelIPv6 ? QString() : QStringLiteral(" meta nfproto ipv4");
     QStringList out{QStringLiteral("oifname \"lo\" accept")};
@@ -144,7 +201,14 @@ std::optional<QString> NftRuleset::text(QString *error) const
         out << QStringLiteral("oifname %1%2 accept").arg(quoted(tunnelDevice), families);
         in << QStringLiteral("iifname %1%2 accept").arg(quoted(tunnelDevice), families);
     }
-    out << ways;
+    out << ways << localOut;
+    in << localIn;
+    // A sign-in page needs its name looked up and its pages fetched, from
+    // whatever server the network has: the way around the tunnel is on the
+    // user's word, for the few minutes it takes.
+    if (signInOpen)
+        out << QStringLiteral("udp dport 53 accept")
+            << QStringLiteral("tcp dport { 53, 80, 443 } accept");
     // The uplink itself must keep working while everything else waits: its
     // lease, its router, its neighbours. Neighbour discovery is link-local
     // only (hop limit 255 cannot have crossed a router), and switches that
@@ -186,6 +250,17 @@ QString NftRuleset::describe() const
         ways << QStringLiteral("proxy ") +
                     endpointMatch(*proxy, &why).value_or(QStringLiteral("(refused)"));
     parts << QStringLiteral("open: ") + ways.join(QStringLiteral(", "));
+    if (!localSubnets.isEmpty()) {
+        QStringList local;
+        for (const LocalSubnet &subnet : localSubnets)
+            local << QStringLiteral("%1/%2 on %3")
+                         .arg(subnet.network.toString())
+                         .arg(subnet.prefixLength)
+                         .arg(subnet.device);
+        parts << QStringLiteral("local network: ") + local.join(QStringLiteral(", "));
+    }
+    if (signInOpen)
+        parts << QStringLiteral("open for sign-in: DNS and web");
     return parts.join(QStringLiteral("; "));
 }
 

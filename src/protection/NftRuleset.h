@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protection/LocalSubnets.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -49,6 +51,14 @@ public:
     // only IPv4 must not become a way around it.
     void setTunnelIPv6(bool carried);
 
+    // The user allowed the local network: these subnets (and multicast
+    // discovery on their links, mDNS and SSDP) pass both ways. Only private
+    // ranges are taken; see LocalSubnets::isPrivate().
+    void addLocalSubnet(const LocalSubnet &subnet);
+    // The user opened the network for a sign-in page: names (DNS) and the
+    // web (HTTP, HTTPS) pass outside the tunnel, nothing else.
+    void setSignInOpen(bool open);
+
     // The text, or none with what was refused in `error`.
     std::optional<QString> text(QString *error = nullptr) const;
     // One line for the log: what passes.
@@ -65,4 +75,6 @@ private:
     QList<Endpoint> servers;
     std::optional<Endpoint> proxy;
     bool tunnelIPv6 = false;
+    QList<LocalSubnet> localSubnets;
+    bool signInOpen = false;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/PrivateFile.h"
 #include "protection/DnsBackend.h"
+#include "protection/KernelNetworkEvents.h"
 #include "protection/LeakFirewall.h"
 #include "protection/NetworkPathWatcher.h"
 #include "protection/NftRuleset.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QHostInfo>
 #include <QRegularExpression>
+#include <QTimer>
 #include <memory>
 #include <net/if.h>
 
@@ -19,6 +21,8 @@ namespace {
 
 // A console line is short; a longer run without a line break is cut here.
 constexpr qsizetype MaxLine = 16 * 1024;
+// Addresses kept for one server name across lookups.
+constexpr qsizetype MaxAddressesPerName = 8;
 
 QString deviceOpened(const QString &line)
 {
@@ -40,8 +44,14 @@ QString endpointText(const ServerEndpoint &endpoint)
 TunnelProtection::TunnelProtection(const QDBusConnection &systemBus, const Places &places,
                                    QObject *parent)
     : QObject(parent), bus(systemBus), places(places), firewall(new LeakFirewall(this)),
-      pathWatcher(new NetworkPathWatcher(this))
+      pathWatcher(new NetworkPathWatcher(this)), localEvents(new KernelNetworkEvents(this)),
+      signInTimer(new QTimer(this))
 {
+    connect(localEvents, &KernelNetworkEvents::settled, this,
+            &TunnelProtection::localNetworkChanged);
+    signInTimer->setSingleShot(true);
+    connect(signInTimer, &QTimer::timeout, this,
+            [this] { closeSignIn(QStringLiteral("its time is up")); });
     connect(pathWatcher, &NetworkPathWatcher::pathChanged, this, [this](const QString &detail) {
         emit note(QStringLiteral("the network changed (%1); OpenVPN reconnects").arg(detail));
         emit networkChanged(detail);
@@ -85,8 +95,11 @@ void TunnelProtection::askFirewall(const std::optional<NftRuleset> &ruleset,
 }
 
 void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString &proxyHost,
-                             quint16 proxyPort, bool block)
+                             quint16 proxyPort, bool block, bool localNetwork)
 {
+    this->localNetwork = block && localNetwork;
+    if (!this->localNetwork)
+        localEvents->stopListening();
     device.clear();
     pushed = PushedOptions();
     completed = false;
@@ -133,10 +146,14 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     lookups->pending = names.size();
     for (const QString &name : std::as_const(names)) {
         QHostInfo::lookupHost(name, this, [this, name, lookups, proxyHost](const QHostInfo &info) {
-            // A name that no longer resolves (the last block stands, say)
-            // keeps the addresses it had.
-            lookups->addresses[name] =
-                info.addresses().isEmpty() ? resolvedServers.value(name) : info.addresses();
+            // A name keeps the addresses it had: when it no longer resolves
+            // (the last block stands, say), and besides what a network with a
+            // sign-in page answers for every name until the user signed in.
+            QList<QHostAddress> known = info.addresses();
+            for (const QHostAddress &address : resolvedServers.value(name))
+                if (!known.contains(address) && known.size() < MaxAddressesPerName)
+                    known << address;
+            lookups->addresses[name] = known;
             if (--lookups->pending > 0)
                 return;
             for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it) {
@@ -169,6 +186,9 @@ std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
         rules.setProxy(proxyAddress, proxyPort);
     rules.setTunnelDevice(device);
     rules.setTunnelIPv6(pushed.tunnelIPv6);
+    for (const LocalSubnet &subnet : localSubnets)
+        rules.addLocalSubnet(subnet);
+    rules.setSignInOpen(signInOpen);
     if (!rules.text(error))
         return std::nullopt;
     return rules;
@@ -176,6 +196,12 @@ std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
 
 void TunnelProtection::applyBlock(bool starting)
 {
+    if (localNetwork) {
+        localSubnets = LocalSubnets::attached(device);
+        localEvents->listen();
+    } else {
+        localSubnets.clear();
+    }
     QString error;
     const std::optional<NftRuleset> rules = ruleset(&error);
     if (!rules) {
@@ -201,8 +227,17 @@ void TunnelProtection::blockApplied(bool starting, bool ok, QString detail)
             open << endpointText(endpoint);
         if (!device.isEmpty())
             open << device + (pushed.tunnelIPv6 ? QString() : QStringLiteral(" (IPv4)"));
+        for (const LocalSubnet &subnet : std::as_const(localSubnets))
+            open << QStringLiteral("local %1/%2 on %3")
+                        .arg(subnet.network.toString())
+                        .arg(subnet.prefixLength)
+                        .arg(subnet.device);
+        if (signInOpen)
+            open << QStringLiteral("DNS and web for a sign-in");
         emit note(QStringLiteral("traffic outside the tunnel blocked; open: ") +
                   open.join(QLatin1String(", ")));
+        if (signInReported != signInOpen)
+            emit signInChanged(signInReported = signInOpen);
     }
     if (starting)
         emit ready(ok, detail);
@@ -253,6 +288,7 @@ void TunnelProtection::onLine(const QString &line)
     }
     if (line.endsWith(QLatin1String("Initialization Sequence Completed"))) {
         completed = true;
+        closeSignIn(QStringLiteral("the tunnel is up"));
         // Learnt now, with the tunnel's own routes in place.
         pathWatcher->watch(serverAddresses());
         applyDns();
@@ -264,6 +300,11 @@ void TunnelProtection::applyDns()
     // Nothing pushed: nothing to change.
     if (!pushed.hasDns() || device.isEmpty())
         return;
+    // Two requests to one resolver would share its one answer.
+    if (dnsReverting) {
+        dnsAfterRevert = true;
+        return;
+    }
     if (dns) {
         applyDnsWith(*dns);
         return;
@@ -302,6 +343,11 @@ void TunnelProtection::release()
         return;
     releasing = true;
     pathWatcher->stopWatching();
+    localEvents->stopListening();
+    signInTimer->stop();
+    signInOpen = false;
+    if (std::exchange(signInReported, false))
+        emit signInChanged(false);
     pendingUndos = 1; // this call's own share, given back at the end
     if (dnsApplied && dns) {
         ++pendingUndos;
@@ -344,6 +390,71 @@ void TunnelProtection::finishRelease()
     delete dns;
     dns = nullptr;
     emit released();
+}
+
+bool TunnelProtection::openForSignIn(int seconds, QString *error)
+{
+    if (!blocking || endpoints.isEmpty() || releasing) {
+        *error = QStringLiteral("no block is in place");
+        return false;
+    }
+    seconds = qBound(MinSignInSeconds, seconds, MaxSignInSeconds);
+    signInTimer->start(seconds * 1000);
+    if (signInOpen)
+        return true;
+    signInOpen = true;
+    emit note(QStringLiteral("open for sign-in for %1 s at the user's request: DNS and web pass "
+                             "outside the tunnel")
+                  .arg(seconds));
+    // The opening is told once names can be looked up too.
+    revertDnsForSignIn([this] {
+        if (signInOpen && blocking && !releasing)
+            applyBlock(false);
+    });
+    return true;
+}
+
+void TunnelProtection::closeSignIn(const QString &why)
+{
+    if (!signInOpen)
+        return;
+    signInOpen = false;
+    signInTimer->stop();
+    emit note(QStringLiteral("the opening for sign-in is closed: ") + why);
+    if (blocking && !endpoints.isEmpty() && !releasing)
+        applyBlock(false);
+}
+
+void TunnelProtection::revertDnsForSignIn(const std::function<void()> &then)
+{
+    // The tunnel's resolvers are out of reach without it; the sign-in page's
+    // name is the network's to answer.
+    if (!dnsApplied || !dns || dnsReverting) {
+        then();
+        return;
+    }
+    dnsReverting = true;
+    connect(
+        dns, &DnsBackend::finished, this,
+        [this, then](bool ok, const QString &detail) {
+            dnsReverting = false;
+            dnsApplied = !ok;
+            emit note(ok ? QStringLiteral("DNS settings restored for the sign-in")
+                         : QStringLiteral("DNS settings not restored for the sign-in: ") + detail);
+            if (std::exchange(dnsAfterRevert, false) && !releasing)
+                applyDns();
+            then();
+        },
+        Qt::SingleShotConnection);
+    dns->revert();
+}
+
+void TunnelProtection::localNetworkChanged()
+{
+    if (!localNetwork || !blocking || endpoints.isEmpty() || releasing ||
+        LocalSubnets::attached(device) == localSubnets)
+        return;
+    applyBlock(false);
 }
 
 QList<QHostAddress> TunnelProtection::serverAddresses() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protection/LocalSubnets.h"
 #include "protection/PushedOptions.h"
 #include "protection/ServerEndpoint.h"
 
@@ -11,9 +12,11 @@
 #include <optional>
 
 class DnsBackend;
+class KernelNetworkEvents;
 class LeakFirewall;
 class NetworkPathWatcher;
 class NftRuleset;
+class QTimer;
 
 // What makes "Connected" mean protected, for the privileged side of a tunnel
 // (the tunnel service, or the client in direct mode): the leak block before
@@ -40,11 +43,18 @@ public:
                      QObject *parent = nullptr);
     ~TunnelProtection() override;
 
+    // A sign-in opening lasts this long unless the caller asks for another
+    // time within the bounds.
+    static constexpr int SignInSeconds = 120;
+    static constexpr int MinSignInSeconds = 5;
+    static constexpr int MaxSignInSeconds = 600;
+
     // Before OpenVPN starts: with `block`, only the configuration's servers
-    // (and the proxy) are let out; without, a block left from before is
-    // lifted. ready() follows.
+    // (and the proxy) are let out, and with `localNetwork` the subnets the
+    // machine is on (followed as they change); without `block`, a block
+    // left from before is lifted. ready() follows.
     void begin(const QList<ServerEndpoint> &servers, const QString &proxyHost, quint16 proxyPort,
-               bool block);
+               bool block, bool localNetwork = false);
     // OpenVPN's console output, as it comes.
     void feed(const QByteArray &bytes);
     // Log-out or quit: the block and the DNS settings go, also those a
@@ -58,6 +68,13 @@ public:
     // A block or DNS settings of ours are in place.
     bool isActive() const;
 
+    // The user's word that the network may need a sign-in page: while the
+    // tunnel cannot reach its server, names and the web pass outside it for
+    // `seconds` (bounded as above), and names go to the network's own
+    // resolvers. The block returns when the time is up, when the tunnel is
+    // back and at release(). False, with why, when there is no block to open.
+    bool openForSignIn(int seconds, QString *error);
+
 signals:
     void ready(bool ok, const QString &detail);
     // One line for the client's log: what was applied or undone.
@@ -69,6 +86,8 @@ signals:
     // than wait for its ping-restart. The block stays meanwhile.
     void networkChanged(const QString &detail);
     void released();
+    // The sign-in opening is in place (true) or gone again (false).
+    void signInChanged(bool open);
 
 private:
     using FirewallAnswer = std::function<void(bool ok, const QString &detail)>;
@@ -81,6 +100,9 @@ private:
     void applyDns();
     void applyDnsWith(DnsBackend &backend);
     void finishRelease();
+    void closeSignIn(const QString &why);
+    void localNetworkChanged();
+    void revertDnsForSignIn(const std::function<void()> &then);
     QList<QHostAddress> serverAddresses() const;
     QString blockMarker() const;
 
@@ -88,6 +110,8 @@ private:
     Places places;
     LeakFirewall *firewall;
     NetworkPathWatcher *pathWatcher;
+    KernelNetworkEvents *localEvents; // heard while the local network is let through
+    QTimer *signInTimer;
     DnsBackend *dns = nullptr;
 
     QList<FirewallAnswer> firewallAnswers;               // one per request nft has not answered
@@ -97,7 +121,13 @@ private:
     quint16 proxyPort = 0;
     bool blocking = false;
     bool dnsApplied = false;
-    bool releasing = false; // release() waits for nft or the resolver
+    bool dnsReverting = false;       // for a sign-in; the tunnel's DNS waits for it
+    bool dnsAfterRevert = false;     // the tunnel came up meanwhile
+    bool localNetwork = false;       // the user allows the subnets the machine is on
+    QList<LocalSubnet> localSubnets; // those in the table now
+    bool signInOpen = false;         // asked for, and not yet over
+    bool signInReported = false;     // what signInChanged() last said
+    bool releasing = false;          // release() waits for nft or the resolver
     int pendingUndos = 0;
 
     QByteArray unread;

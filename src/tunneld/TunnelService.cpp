@@ -26,8 +26,10 @@ TunnelService::TunnelService(const QDBusConnection &bus, const QString &runFolde
         if (releaseRequest.type() != QDBusMessage::InvalidMessage)
             releaseNotes << line;
         else
-            sendToOwner("Protection", {line});
+            sendToProtected("Protection", {line});
     });
+    connect(protection, &TunnelProtection::signInChanged, this,
+            [this](bool open) { sendToProtected("SignIn", {open}); });
     connect(protection, &TunnelProtection::failed, this, [this](const QString &detail) {
         qInfo("quillnet-tunneld: %s", qPrintable(detail));
         // The sandbox may hold what the machine has replaced since (its
@@ -90,7 +92,7 @@ void TunnelService::replyError(const QDBusMessage &request, const char *name, co
 
 void TunnelService::Start(const QByteArray &configuration, const QByteArray &certificate,
                           const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials,
-                          bool blockOutsideTunnel)
+                          bool blockOutsideTunnel, bool allowLocalNetwork)
 {
     const QDBusMessage request = message();
     setDelayedReply(true);
@@ -112,13 +114,14 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
     callerWatcher->setWatchedServices({pendingCaller});
     idleTimer->stop();
     const QList<ServerEndpoint> servers = TunnelEndpoints::fromConfiguration(configuration);
-    authority->check(
-        pendingCaller, QLatin1String(Api::ConnectAction),
-        [=, this](PolkitAuthority::Answer answer, const QString &detail) {
-            authorized(request, answer == PolkitAuthority::Answer::Authorized, detail, [=, this] {
-                protect(request, servers, proxyHost, proxyPort, blockOutsideTunnel);
-            });
-        });
+    authority->check(pendingCaller, QLatin1String(Api::ConnectAction),
+                     [=, this](PolkitAuthority::Answer answer, const QString &detail) {
+                         authorized(request, answer == PolkitAuthority::Answer::Authorized, detail,
+                                    [=, this] {
+                                        protect(request, servers, proxyHost, proxyPort,
+                                                blockOutsideTunnel, allowLocalNetwork);
+                                    });
+                     });
     // The files are written while polkit decides; OpenVPN starts only once
     // it said yes, and the files go with a refusal.
     QString error;
@@ -161,7 +164,8 @@ void TunnelService::authorized(const QDBusMessage &request, bool allowed, const 
 }
 
 void TunnelService::protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
-                            const QString &proxyHost, quint16 proxyPort, bool block)
+                            const QString &proxyHost, quint16 proxyPort, bool block,
+                            bool localNetwork)
 {
     // The caller stays the pending one until OpenVPN runs: its going away
     // in between ends the start like any other.
@@ -183,7 +187,7 @@ void TunnelService::protect(const QDBusMessage &request, const QList<ServerEndpo
             startRun(request);
         },
         Qt::SingleShotConnection);
-    protection->begin(servers, proxyHost, proxyPort, block);
+    protection->begin(servers, proxyHost, proxyPort, block, localNetwork);
 }
 
 QStringList TunnelService::Release()
@@ -289,14 +293,39 @@ void TunnelService::Stop()
         owned->stop();
 }
 
+void TunnelService::OpenForSignIn(uint seconds)
+{
+    becomeIdleLater();
+    // The user whose protection it is, and nobody else, may open it.
+    if (protectedFor.isEmpty() || message().service() != protectedFor) {
+        sendErrorReply(QLatin1String(Error::NotOwner),
+                       QStringLiteral("the protection belongs to another caller"));
+        return;
+    }
+    QString error;
+    if (!protection->openForSignIn(int(qMin(seconds, uint(TunnelProtection::MaxSignInSeconds))),
+                                   &error))
+        sendErrorReply(QLatin1String(Error::NotRunning), error);
+}
+
+void TunnelService::sendToProtected(const char *signal, const QVariantList &arguments)
+{
+    sendTo(owner.isEmpty() ? protectedFor : owner, signal, arguments);
+}
+
 void TunnelService::sendToOwner(const char *signal, const QVariantList &arguments)
 {
-    if (owner.isEmpty())
+    sendTo(owner, signal, arguments);
+}
+
+void TunnelService::sendTo(const QString &client, const char *signal, const QVariantList &arguments)
+{
+    if (client.isEmpty())
         return;
-    // Meant for the owner alone: a broadcast would show the console (the
+    // Meant for that client alone: a broadcast would show the console (the
     // user name typed at a prompt included) to every client of the bus.
     QDBusMessage message = QDBusMessage::createTargetedSignal(
-        owner, QLatin1String(Api::Path), QLatin1String(Api::Interface), QLatin1String(signal));
+        client, QLatin1String(Api::Path), QLatin1String(Api::Interface), QLatin1String(signal));
     message.setArguments(arguments);
     bus.send(message);
 }

@@ -44,13 +44,16 @@ signals:
 public slots:
     void Start(const QByteArray &configuration, const QByteArray &certificate,
                const QString &proxyHost, ushort proxyPort, bool proxyAsksCredentials,
-               bool blockOutsideTunnel);
+               bool blockOutsideTunnel, bool allowLocalNetwork);
     // Lifts the protection of the last tunnel: its owner may at once,
     // anyone else (a client started after the owner crashed) as polkit says.
     QStringList Release();
     void Write(const QByteArray &bytes);
     bool EchoOff();
     void Stop();
+    // The protected client's user asked to open the network for a sign-in
+    // page for `seconds`.
+    void OpenForSignIn(uint seconds);
 
 private:
     bool busy() const;
@@ -58,7 +61,7 @@ private:
     // instance would not know what the protection holds.
     bool needed() const;
     void protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
-                 const QString &proxyHost, quint16 proxyPort, bool block);
+                 const QString &proxyHost, quint16 proxyPort, bool block, bool localNetwork);
     void release(const QDBusMessage &request);
     // Null when the sender owns the running tunnel; else the error is sent.
     TunnelRun *ownedRun();
@@ -71,6 +74,9 @@ private:
     void replyError(const QDBusMessage &request, const char *name, const QString &text);
     void replyNotAuthorized(const QDBusMessage &request, const QString &detail);
     void sendToOwner(const char *signal, const QVariantList &arguments);
+    // To the owner, or between two runs to the client the protection is for.
+    void sendToProtected(const char *signal, const QVariantList &arguments);
+    void sendTo(const QString &client, const char *signal, const QVariantList &arguments);
     void callerGone(const QString &name);
     void runFinished(int exitCode, bool crashed);
     void becomeIdleLater();

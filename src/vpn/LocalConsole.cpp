@@ -39,6 +39,7 @@ TunnelProtection *LocalConsole::protection()
         connect(guard, &TunnelProtection::note, this, &TunnelConsole::protectionNoted);
         connect(guard, &TunnelProtection::failed, this, &TunnelConsole::protectionFailed);
         connect(guard, &TunnelProtection::networkChanged, this, &TunnelConsole::networkChanged);
+        connect(guard, &TunnelProtection::signInChanged, this, &TunnelConsole::signInChanged);
         connect(guard, &TunnelProtection::released, this, [this] {
             releasing = false;
             emit released();
@@ -71,7 +72,17 @@ void LocalConsole::start(const TunnelLaunch &launch)
                 emit startFailed(StartFailure::Unprotected, detail);
         },
         Qt::SingleShotConnection);
-    protection()->begin(servers, launch.proxyHost, launch.proxyPort, launch.blockOutsideTunnel);
+    protection()->begin(servers, launch.proxyHost, launch.proxyPort, launch.blockOutsideTunnel,
+                        launch.allowLocalNetwork);
+}
+
+void LocalConsole::openForSignIn(int seconds)
+{
+    QString error;
+    if (protection()->openForSignIn(seconds, &error))
+        return;
+    emit protectionNoted(QStringLiteral("the network could not be opened for sign-in: ") + error);
+    emit signInChanged(false);
 }
 
 void LocalConsole::launch(const TunnelLaunch &launch)

@@ -27,6 +27,7 @@ public:
     bool waitForFinished(int msecs) override;
     void release() override;
     bool isReleasing() const override { return releasing; }
+    void openForSignIn(int seconds) override;
 
     // Where the protection keeps its markers and which programs and files
     // it uses; the system's own unless set (tests).

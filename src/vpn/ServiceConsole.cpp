@@ -103,6 +103,8 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("NetworkChanged"), this,
                       SLOT(onNetworkChanged(QString, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("SignIn"), this, SLOT(onSignIn(bool, QDBusMessage)));
 }
 
 void ServiceConsole::start(const TunnelLaunch &launch)
@@ -136,7 +138,7 @@ void ServiceConsole::start(const TunnelLaunch &launch)
                                        QLatin1String(Interface), QStringLiteral("Start"));
     message << configuration << certificate << launch.proxyHost
             << QVariant::fromValue<ushort>(launch.proxyPort) << launch.proxyAsksCredentials
-            << launch.blockOutsideTunnel;
+            << launch.blockOutsideTunnel << launch.allowLocalNetwork;
     running = true;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, StartTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &ServiceConsole::onStartReply);
@@ -151,7 +153,7 @@ void ServiceConsole::onStartReply(QDBusPendingCallWatcher *watcher)
              QStringLiteral("%1: %2").arg(reply.errorName(), reply.errorMessage()));
         return;
     }
-    runner = reply.service();
+    runner = protector = reply.service();
     for (const EarlyOutput &early : std::as_const(earlyOutput)) {
         if (early.sender == runner) {
             output += early.bytes;
@@ -279,6 +281,7 @@ void ServiceConsole::onReleased()
 {
     QDBusPendingCallWatcher *answer = std::exchange(releasing, nullptr);
     answer->deleteLater();
+    protector.clear();
     const QDBusMessage reply = answer->reply();
     if (reply.type() != QDBusMessage::ReplyMessage)
         emit protectionNoted(QStringLiteral("the tunnel service did not lift the protection: ") +
@@ -291,8 +294,31 @@ void ServiceConsole::onReleased()
 
 void ServiceConsole::onProtection(const QString &line, const QDBusMessage &message)
 {
-    if (running && message.service() == runner)
+    if (!protector.isEmpty() && message.service() == protector)
         emit protectionNoted(line);
+}
+
+void ServiceConsole::onSignIn(bool open, const QDBusMessage &message)
+{
+    if (!protector.isEmpty() && message.service() == protector)
+        emit signInChanged(open);
+}
+
+void ServiceConsole::openForSignIn(int seconds)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QLatin1String(TunnelServiceApi::Service), QLatin1String(TunnelServiceApi::Path),
+        QLatin1String(TunnelServiceApi::Interface), QStringLiteral("OpenForSignIn"));
+    message << uint(qMax(seconds, 0));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        if (watcher->isError()) {
+            emit protectionNoted(QStringLiteral("the network could not be opened for sign-in: ") +
+                                 watcher->error().message());
+            emit signInChanged(false);
+        }
+    });
 }
 
 void ServiceConsole::onProtectionFailed(const QString &detail, const QDBusMessage &message)

@@ -36,6 +36,7 @@ public:
     bool waitForFinished(int msecs) override;
     void release() override;
     bool isReleasing() const override { return releasing; }
+    void openForSignIn(int seconds) override;
 
 private slots:
     void onOutput(const QByteArray &bytes, bool echoOff, const QDBusMessage &message);
@@ -43,6 +44,7 @@ private slots:
     void onProtection(const QString &line, const QDBusMessage &message);
     void onProtectionFailed(const QString &detail, const QDBusMessage &message);
     void onNetworkChanged(const QString &detail, const QDBusMessage &message);
+    void onSignIn(bool open, const QDBusMessage &message);
 
 private:
     QDBusMessage call(const char *method) const;
@@ -56,6 +58,9 @@ private:
     // The unique name of the service instance running our OpenVPN; empty
     // while the start is being decided.
     QString runner;
+    // The instance that protects our runs: it speaks of the protection also
+    // between two of them, until the release.
+    QString protector;
     QByteArray output;
     // What came before the start's answer said who the runner is: the
     // answer and the first signals may be handed over in either order.

@@ -16,6 +16,17 @@ class Tunnel : public QObject
     Q_OBJECT
 
 public:
+    // Where a network that wants its sign-in page stands: nothing to say,
+    // the tunnel has not come back for a while with the block on (the
+    // network may need a sign-in), or the user opened it for one.
+    enum class SignIn
+    {
+        None,
+        Needed,
+        Open
+    };
+    Q_ENUM(SignIn)
+
     explicit Tunnel(QObject *parent = nullptr);
 
     virtual void start() = 0;
@@ -35,6 +46,12 @@ public:
     // From the next start on, nothing but the tunnel gets out until the
     // user logs out or quits, also while it reconnects or is down.
     virtual void setBlockOutsideTunnel(bool block) { Q_UNUSED(block) }
+    // With the block, the subnets the machine is on pass too; a tunnel that
+    // is up is made anew with the new choice.
+    virtual void setAllowLocalNetwork(bool allow) { Q_UNUSED(allow) }
+    // The user's click while signInChanged() said Needed: names and the web
+    // pass outside the tunnel for a few minutes.
+    virtual void openForSignIn() {}
 
     virtual CnnStatus getStatus() const = 0;
     virtual QString getIp() const = 0;
@@ -45,6 +62,7 @@ public:
 signals:
     void statusChanged(CnnStatus status, QString text);
     void error(QString text);
+    void signInChanged(Tunnel::SignIn state);
 
 public slots:
     // The machine is about to sleep / has woken up.

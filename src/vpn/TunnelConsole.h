@@ -57,6 +57,10 @@ public:
     // traffic takes its usual ways again. Asynchronous; a console that is
     // deleted waits a moment for it to be done.
     virtual void release() {}
+    // The user's word that the network may need a sign-in page: names and
+    // the web pass outside the tunnel for `seconds` while the block holds
+    // the rest; signInChanged() tells when the opening is in place and gone.
+    virtual void openForSignIn(int seconds) { Q_UNUSED(seconds) }
     // A release() has not yet emitted released().
     virtual bool isReleasing() const { return false; }
     // Blocks (the event loop running) until a release is done, for at most
@@ -79,4 +83,7 @@ signals:
     void networkChanged(const QString &detail);
     // The release asked for is done (or failed; the log says which).
     void released();
+    // The opening for a sign-in page is in place (true) or gone (false): its
+    // time is up, the tunnel is back, or it could not be made.
+    void signInChanged(bool open);
 };

@@ -17,6 +17,9 @@ struct TunnelLaunch
     // Nothing but the tunnel gets out while the user is logged in (DNS goes
     // through the tunnel either way).
     bool blockOutsideTunnel = false;
+    // With the block: the subnets the machine is on pass too (a printer, a
+    // NAS), nothing routed beyond them.
+    bool allowLocalNetwork = false;
     // The OpenVPN program, where the client runs it itself.
     QString program;
 

@@ -11,12 +11,14 @@ inline constexpr char Path[] = "/net/quillnet/Tunnel";
 inline constexpr char Interface[] = "net.quillnet.Tunnel";
 
 // Methods: Start(ay configuration, ay certificate, s proxyHost, q proxyPort,
-// b proxyAsksCredentials, b blockOutsideTunnel), Write(ay), EchoOff() -> b,
-// Stop(), Release() -> as (log lines of what was undone). Signals, sent to
-// the owner of the tunnel alone: Output(ay bytes, b echoOff), the echo state
-// as it was when the bytes were read; Finished(i exitCode, b crashed);
-// Protection(s logLine); ProtectionFailed(s detail), after which the
-// tunnel ends.
+// b proxyAsksCredentials, b blockOutsideTunnel, b allowLocalNetwork),
+// Write(ay), EchoOff() -> b, Stop(), Release() -> as (log lines of what was
+// undone), OpenForSignIn(u seconds). Signals, sent to the owner of the
+// tunnel alone: Output(ay bytes, b echoOff), the echo state as it was when
+// the bytes were read; Finished(i exitCode, b crashed); Protection(s
+// logLine); ProtectionFailed(s detail), after which the tunnel ends;
+// NetworkChanged(s detail); SignIn(b open). Protection and SignIn go to the
+// client the protection is for also between two of its runs.
 
 // The polkit action a caller must be allowed before anything is started.
 inline constexpr char ConnectAction[] = "net.quillnet.tunnel.connect";

@@ -46,9 +46,23 @@ VPNConnection::VPNConnection(QObject *parent) : VPNConnection(new LocalConsole, 
 
 VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     : Tunnel(parent), console(console), echoPoll(new QTimer(this)),
-      logFile(new QFile(QLatin1String(LogName))), retryTimer(new QTimer(this))
+      logFile(new QFile(QLatin1String(LogName))), retryTimer(new QTimer(this)),
+      signInHint(new QTimer(this))
 {
     console->setParent(this);
+    signInHint->setSingleShot(true);
+    signInHint->setInterval(SignInHintMs);
+    connect(signInHint, &QTimer::timeout, this, [this] {
+        if (status == Reconnecting)
+            setSignIn(SignIn::Needed);
+    });
+    connect(this, &Tunnel::statusChanged, this, &VPNConnection::followSignIn);
+    connect(console, &TunnelConsole::signInChanged, this, [this](bool open) {
+        if (open)
+            setSignIn(SignIn::Open);
+        else
+            setSignIn(status == Reconnecting && established ? SignIn::Needed : SignIn::None);
+    });
     retryTimer->setSingleShot(true);
     connect(retryTimer, &QTimer::timeout, this, &VPNConnection::start);
     echoPoll->setSingleShot(true);
@@ -169,6 +183,7 @@ void VPNConnection::start()
     launch.proxyPort = proxyPort;
     launch.proxyAsksCredentials = !proxyUser.isEmpty();
     launch.blockOutsideTunnel = blockOutsideTunnel;
+    launch.allowLocalNetwork = allowLocalNetwork;
     launch.program = storedSetting(SettingsKey::OpenvpnExe).toString();
     if (launch.program.isEmpty())
         launch.program = defaultProgram();
@@ -349,6 +364,50 @@ void VPNConnection::endRetries()
     retrying = false;
     retryTimer->stop();
     nextRetryMs = firstRetryMs;
+}
+
+void VPNConnection::setSignInTimes(int hintMs, int openSeconds)
+{
+    signInHint->setInterval(hintMs);
+    signInSeconds = openSeconds;
+}
+
+void VPNConnection::followSignIn(CnnStatus now)
+{
+    // Only an outage with the block on can be a sign-in page in the way:
+    // without the block the browser reaches it anyway.
+    if (now == Reconnecting && established && blockOutsideTunnel) {
+        if (signIn == SignIn::None && !signInHint->isActive())
+            signInHint->start();
+        return;
+    }
+    signInHint->stop();
+    setSignIn(SignIn::None);
+}
+
+void VPNConnection::setSignIn(Tunnel::SignIn state)
+{
+    if (std::exchange(signIn, state) != state)
+        emit signInChanged(state);
+}
+
+void VPNConnection::openForSignIn()
+{
+    // Never without the hint the user answered.
+    if (signIn == SignIn::Needed)
+        console->openForSignIn(signInSeconds);
+}
+
+void VPNConnection::setAllowLocalNetwork(bool allow)
+{
+    if (std::exchange(allowLocalNetwork, allow) == allow)
+        return;
+    // The running tunnel's block changes with a new run; the block holds
+    // meanwhile.
+    if (blockOutsideTunnel && established && (status == Connected || status == Reconnecting))
+        retryAfterOutage(allow ? QStringLiteral("the local network is allowed")
+                               : QStringLiteral("the local network is no longer allowed"),
+                         true);
 }
 
 void VPNConnection::suspend()

@@ -32,6 +32,11 @@ public:
     // last, until the tunnel is back or the user stops it.
     static constexpr int FirstRetryMs = 1000;
     static constexpr int LastRetryMs = 5000;
+    // Reconnecting this long with the block on, the tunnel may be kept from
+    // its server by a network that wants its sign-in page first; the user
+    // may then open the network for that long.
+    static constexpr int SignInHintMs = 10000;
+    static constexpr int SignInSeconds = 120;
 
     // OpenVPN on a terminal of this process.
     explicit VPNConnection(QObject *parent = nullptr);
@@ -51,12 +56,17 @@ public:
     void setCredentials(const QString &user, const QString &password) override;
     void setProxy(const QNetworkProxy &proxy) override;
     void setBlockOutsideTunnel(bool block) override { blockOutsideTunnel = block; }
+    void setAllowLocalNetwork(bool allow) override;
+    void openForSignIn() override;
+    Tunnel::SignIn signInState() const { return signIn; }
     // Another wait than EchoWaitMs, in milliseconds (tests).
     void setEchoWait(int ms) { echoWaitMs = ms; }
     // Another wait for OpenVPN to end than ExitWaitMs, in milliseconds
     // (tests; the console's own stop has its graces, see LocalConsole).
     void setExitWait(int exitMs);
     void setRetryWaits(int firstMs, int lastMs);
+    // Other times than SignInHintMs and SignInSeconds (tests).
+    void setSignInTimes(int hintMs, int openSeconds);
 
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
@@ -86,6 +96,8 @@ private:
     void retryAfterOutage(const QString &reason, bool atOnce = false);
     void waitToRetry();
     void endRetries();
+    void followSignIn(CnnStatus now);
+    void setSignIn(Tunnel::SignIn state);
 
     CnnStatus status = Disconnected;
     QString ip;
@@ -109,6 +121,7 @@ private:
     QString runError;           // the failure already reported for this run
     bool restartOnWake = false; // a sleep had to kill OpenVPN
     bool blockOutsideTunnel = false;
+    bool allowLocalNetwork = false;
     bool releaseAfterStop = false; // the user's stop: the protection goes with it
     bool logFailed = false;        // said once for each opening of the log
     bool established = false;      // up since the user's start: outages are retried
@@ -117,6 +130,9 @@ private:
     int firstRetryMs = FirstRetryMs;
     int lastRetryMs = LastRetryMs;
     int nextRetryMs = FirstRetryMs;
+    QTimer *signInHint;
+    int signInSeconds = SignInSeconds;
+    Tunnel::SignIn signIn = Tunnel::SignIn::None;
 
     Q_DISABLE_COPY_MOVE(VPNConnection)
 };

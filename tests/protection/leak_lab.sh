@@ -21,10 +21,18 @@
 #                          side but the VPN server's port (neighbour discovery
 #                          and multicast housekeeping not counted)
 #       to_vpn=N           packets from the machine to the VPN server's port
+#       to_lan=N           those of "leaked" that went to the machine's own
+#                          networks (10.98.0.0/24, 10.96.0.0/24, fd5a:98::/64,
+#                          fe80::/64): the local network
 #   leak_lab.sh fetch <workdir> 4|6  asks the internet host over IPv4 or IPv6
-#                                    who is asking: prints "direct", "tunnel",
-#                                    "none" (no answer within 3 s) or
-#                                    "other ADDRESS"
+#                                    who is asking: prints "direct" (the
+#                                    machine's own address, on either
+#                                    network), "tunnel", "portal" (the
+#                                    captive portal's page), "none" (no
+#                                    answer within 3 s) or "other ANSWER"
+#   leak_lab.sh lan-fetch <workdir> 4|6
+#                                    the same of the LAN host (the ISP's own
+#                                    addresses on the machine's network)
 #   leak_lab.sh move <workdir>       the machine moves to another network: its
 #                                    IPv4 address and gateway change (10.98.0.x
 #                                    and 10.96.0.x in turn), the old ones gone
@@ -35,13 +43,26 @@
 #   leak_lab.sh resolve <workdir>    looks PROBE_NAME up the way programs do
 #                                    (libc, /etc/resolv.conf): prints "isp",
 #                                    "tunnel", "none" or "other ADDRESS"
+#   leak_lab.sh portal <workdir> on|off
+#                                    a captive portal, as in a hotel: while
+#                                    on, the ISP forwards nothing from the
+#                                    machine, and lab_portal.py (on the ISP)
+#                                    answers whatever the machine asks of any
+#                                    web server on port 80 with its sign-in
+#                                    page; a POST there signs in, that is
+#                                    turns the portal off. The ISP's resolver
+#                                    keeps answering. "off" is safe to repeat
+#   leak_lab.sh portal-state <workdir>
+#                                    prints "on" or "off"
 #
 # The network (the addresses are the lab's own: they live only inside its
 # namespaces, so parallel labs do not collide):
 #
 #   user machine (quillnet-user-N)  uplink 10.98.0.2/24 fd5a:98::2/64
 #       |
-#   ISP (quillnet-isp-N)            user0 10.98.0.1 fd5a:98::1 (its resolver),
+#   ISP (quillnet-isp-N)            user0 10.98.0.1 fd5a:98::1 (its resolver,
+#       |          |                and the LAN host: HTTP on 80 as the
+#       |          |                internet host's), the portal on 8080,
 #       |          |                net0 10.97.0.1 fd5a:97::1, forwarding
 #       |       VPN server (openvpn_server.sh, quillnet-vpn-M): 10.99.M.2,
 #       |          pushes redirect-gateway def1 and its resolver on
@@ -71,6 +92,9 @@ readonly PROBE_NAME=probe.quillnet-lab.test
 readonly ISP_ANSWER=198.51.100.1 TUNNEL_ANSWER=198.51.100.2
 readonly USER_V4=10.98.0.2 USER_V6=fd5a:98::2 ISP_V4=10.98.0.1 ISP_V6=fd5a:98::1
 readonly INTERNET_V4=10.97.0.2 INTERNET_V6=fd5a:97::2
+# The machine's address after a move (see move).
+readonly MOVED_V4=10.96.0.2
+readonly PORTAL_TABLE=quillnet_portal PORTAL_PORT=8080 PORTAL_WORDS='Sign in to this network'
 
 user_ns_of() { echo "quillnet-user-$1"; }
 isp_ns_of() { echo "quillnet-isp-$1"; }
@@ -196,12 +220,16 @@ table inet quillnet_lab {
     counter link {}
     counter to_vpn {}
     counter leaked {}
+    counter to_lan {}
     chain from_user {
         type filter hook prerouting priority raw; policy accept;
         iifname != "user0" accept
         icmpv6 type { nd-router-solicit, nd-neighbor-solicit, nd-neighbor-advert, mld-listener-report, mld2-listener-report } counter name link accept
         ip6 daddr ff00::/8 counter name link accept
         ip daddr $vpn_address tcp dport $vpn_port counter name to_vpn accept
+        # Counted, not decided: "leaked" still counts these too.
+        ip daddr { 10.98.0.0/24, 10.96.0.0/24 } counter name to_lan
+        ip6 daddr { fd5a:98::/64, fe80::/64 } counter name to_lan
         counter name leaked accept
     }
 }
@@ -258,6 +286,10 @@ start_lab() {
     start_peer "$vpn_ns" tunnel-resolver "$here/lab_resolver.py" --listen "$tunnel_address" \
         --name "$PROBE_NAME" --a "$TUNNEL_ANSWER" --aaaa 2001:db8:2::1 --log "$workdir/tunnel-queries.log"
     start_peer "$net_ns" internet "$here/lab_echo_http.py"
+    start_peer "$isp_ns" lan-host "$here/lab_echo_http.py"
+    # Harmless while the portal is off: nothing is sent its way.
+    start_peer "$isp_ns" portal "$here/lab_portal.py" --port "$PORTAL_PORT" --table "$PORTAL_TABLE" \
+        --title "$PORTAL_WORDS"
 
     cat >"$workdir/lab.env" <<EOF
 LAB=$lab
@@ -318,7 +350,7 @@ report() {
         echo "${key}_queries=$(($(wc -l <"$workdir/$key-queries.log") - \
             $(sed -n "s/^${key}_queries=//p" "$workdir/mark")))"
     done
-    for key in leaked to_vpn; do
+    for key in leaked to_vpn to_lan; do
         echo "$key=$(counter_packets "$workdir" "$key")"
     done
 }
@@ -327,20 +359,22 @@ report() {
 path_of() { # path_of <workdir> <address>
     case $2 in
     '') echo none ;;
-    "$USER_V4" | "$USER_V6") echo direct ;;
+    "$USER_V4" | "$MOVED_V4" | "$USER_V6") echo direct ;;
     "$(lab_value "$1" VPN_ADDRESS)") echo tunnel ;;
     "$ISP_ANSWER") echo isp ;;
     "$TUNNEL_ANSWER") echo tunnel ;;
+    *"$PORTAL_WORDS"*) echo portal ;;
     *) echo "other $2" ;;
     esac
 }
 
-fetch() { # fetch <workdir> 4|6
+# Asks an HTTP echo who is asking.
+fetch() { # fetch <workdir> 4|6 <echo's IPv4 address> <echo's IPv6 address>
     local workdir=$1 url seen
     case ${2:-} in
-    4) url="http://$INTERNET_V4/" ;;
-    6) url="http://[$INTERNET_V6]/" ;;
-    *) die "fetch wants 4 or 6" ;;
+    4) url="http://$3/" ;;
+    6) url="http://[$4]/" ;;
+    *) die "$command wants 4 or 6" ;;
     esac
     seen=$("$0" run "$workdir" curl -gsS --noproxy '*' --max-time 3 "$url" 2>/dev/null) || seen=''
     path_of "$workdir" "$seen"
@@ -373,6 +407,58 @@ outage() {
     ip -n "$user_ns" -6 route replace default via "$ISP_V6"
 }
 
+# nft lines that delete the portal's tables, there or not.
+portal_gone() {
+    local table
+    for table in "$PORTAL_TABLE" quillnet_router; do
+        printf 'table inet %s {}\ndelete table inet %s\n' "$table" "$table"
+    done
+}
+
+portal() { # portal <workdir> on|off
+    local workdir=$1
+    case ${2:-} in
+    on)
+        # The portal's DNAT is the only user of connection tracking and NAT
+        # in the ISP: when the portal's table goes, the kernel would stop
+        # both, and the answer to the very POST that deleted it would leave
+        # untranslated. The ISP's router keeps them going, as a real one does.
+        {
+            portal_gone
+            cat <<EOF
+table inet quillnet_router {
+    chain keep {
+        type nat hook prerouting priority dstnat; policy accept;
+        ct state new
+    }
+}
+table inet $PORTAL_TABLE {
+    chain hold {
+        type filter hook forward priority filter; policy accept;
+        iifname "user0" drop
+    }
+    chain catch {
+        type nat hook prerouting priority dstnat; policy accept;
+        iifname "user0" tcp dport 80 dnat ip to $ISP_V4:$PORTAL_PORT
+        iifname "user0" tcp dport 80 dnat ip6 to [$ISP_V6]:$PORTAL_PORT
+    }
+}
+EOF
+        } | ip netns exec "$(lab_value "$workdir" ISP_NETNS)" nft -f -
+        ;;
+    off) portal_gone | ip netns exec "$(lab_value "$workdir" ISP_NETNS)" nft -f - ;;
+    *) die "portal wants on or off" ;;
+    esac
+}
+
+portal_state() {
+    if ip netns exec "$(lab_value "$1" ISP_NETNS)" nft list table inet "$PORTAL_TABLE" >/dev/null 2>&1; then
+        echo on
+    else
+        echo off
+    fi
+}
+
 resolve() {
     local workdir=$1 seen
     seen=$("$0" run "$workdir" timeout 8 getent ahostsv4 "$PROBE_NAME" 2>/dev/null |
@@ -381,7 +467,8 @@ resolve() {
 }
 
 command=${1:-}
-[ $# -ge 2 ] || die "usage: leak_lab.sh start|stop|run|mark|report|fetch|resolve <workdir> ..."
+[ $# -ge 2 ] ||
+    die "usage: leak_lab.sh start|stop|run|mark|report|fetch|lan-fetch|move|outage|resolve|portal|portal-state <workdir> ..."
 workdir=$2
 [ -d "$workdir" ] && workdir=$(cd "$workdir" && pwd)
 case $command in
@@ -395,9 +482,12 @@ run)
     ;;
 mark) need_lab "$workdir" && mark "$workdir" ;;
 report) need_lab "$workdir" && report "$workdir" ;;
-fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" ;;
+fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" "$INTERNET_V4" "$INTERNET_V6" ;;
+lan-fetch) need_lab "$workdir" && fetch "$workdir" "${3:-}" "$ISP_V4" "$ISP_V6" ;;
 resolve) need_lab "$workdir" && resolve "$workdir" ;;
 move) need_lab "$workdir" && move "$workdir" ;;
 outage) need_lab "$workdir" && outage "$workdir" "${3:?outage wants seconds}" ;;
+portal) need_lab "$workdir" && portal "$workdir" "${3:-}" ;;
+portal-state) need_lab "$workdir" && portal_state "$workdir" ;;
 *) die "unknown command $command" ;;
 esac

@@ -13,7 +13,11 @@
 # tunnel; while it reconnects, while the machine sleeps and once OpenVPN is
 # killed nothing but the VPN server's port is reached on the ISP's side.
 # With the block turned off, names still go through the tunnel and nothing
-# else is held back.
+# else is held back. With the local network allowed, only the machine's own
+# networks are reached around the tunnel. Behind a captive portal the
+# client says a sign-in may be needed, opens the way to the portal's page
+# only on the user's click and only for a while, and the tunnel comes back
+# by itself once the user has signed in.
 #
 # Usage: leak_lab_test.sh <build folder>   (as root)
 set -euo pipefail
@@ -113,6 +117,19 @@ start_client() { # start_client [--direct] [--block]
 
 adapters_reported() { [ "$(grep -c '^adapter ' "$work/client.out")" -ge "$1" ]; }
 
+# True once the client has printed <line> after its first <n> lines.
+said_since() { # said_since <n> <line>
+    awk -v n="$1" -v line="$2" 'NR > n && $0 == line { found = 1 } END { exit !found }' "$work/client.out"
+}
+
+# Waits for <line> from the client after its first <n> lines.
+wait_for_line() { # wait_for_line <seconds> <n> <line>
+    wait_until "$1" said_since "$2" "$3" ||
+        abort "the client did not say \"$3\" within $1 s: $(tail -n +$(($2 + 1)) "$work/client.out" | tr '\n' ' ')"
+}
+
+lines_said() { wc -l <"$work/client.out"; }
+
 # Waits for the client's <n>th report of a tunnel up.
 wait_for_adapter() { # wait_for_adapter <n>
     if ! wait_until 30 adapters_reported "$1"; then
@@ -201,6 +218,7 @@ cleanup() {
     trap '' INT TERM HUP
     [ -n "$client_pid" ] && stop_client
     stop_bus
+    "$lab_sh" portal "$lab_dir" off >/dev/null 2>&1
     "$lab_sh" stop "$lab_dir"
     # The service outlives its bus; the lab's stop ended it with the rest.
     read -r -a left <<<"$(leftover_processes | sort -u | tr '\n' ' ')"
@@ -308,6 +326,28 @@ held_back() { # held_back <when>
     check "$1 the ISP's side gets" 0 "$(report_value "$seen" leaked)"
 }
 
+# The end of every mode ($mode): the tunnel, OpenVPN and the block go, the
+# resolver is what it was, and traffic goes directly again.
+log_out() {
+    say "log-out"
+    stop_client || fail "the client ended with an error"
+    device_on_machine "$adapter" && fail "$adapter is still there"
+    [ -z "$(openvpn_on_machine)" ] || fail "OpenVPN still runs after the log-out"
+    [ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the block outlived the log-out"
+    lab run cat /etc/resolv.conf >"$work/resolv.conf.after"
+    cmp -s "$work/resolv.conf.before" "$work/resolv.conf.after" ||
+        fail "after the log-out /etc/resolv.conf is not what it was: $(diff "$work/resolv.conf.before" "$work/resolv.conf.after")"
+    grep -q "Quillnet: traffic outside the tunnel blocked" "$work/user/log.txt" ||
+        [ "$mode" = unblocked ] || fail "the client's log does not say the block was made"
+    grep -q "Quillnet: DNS through the tunnel" "$work/user/log.txt" ||
+        fail "the client's log does not say where names go"
+    [ "$mode" != resolved ] || grep -qE "^RevertLink $index( gone)?\$" "$work/resolved.calls" ||
+        fail "resolved did not see the link reverted: $(tr '\n' ';' <"$work/resolved.calls")"
+    check "after the log-out IPv4 goes" direct "$(lab fetch 4)"
+    check "after the log-out IPv6 goes" direct "$(lab fetch 6)"
+    check "after the log-out the name is answered by" isp "$(lab resolve)"
+}
+
 # One mode after the other, each from log-in to log-out: the service and the
 # direct client blocking, the service with the block turned off, and the
 # service on a machine where systemd-resolved runs (its stand-in, on a bus
@@ -328,6 +368,7 @@ for mode in service direct unblocked resolved; do
         fail "the service's OpenVPN does not run on the lab's machine"
     device_on_machine "$adapter" || fail "$adapter is not on the lab's machine"
     check "IPv4 goes" tunnel "$(lab fetch 4)"
+    [ "$mode" != service ] || check "the local network, not allowed, gets" none "$(lab lan-fetch 4)"
 
     lab mark
     if [ "$mode" = resolved ]; then
@@ -384,23 +425,7 @@ for mode in service direct unblocked resolved; do
         ride_out "a move back ($mode)" lab move
     fi
 
-    say "log-out"
-    stop_client || fail "the client ended with an error"
-    device_on_machine "$adapter" && fail "$adapter is still there"
-    [ -z "$(openvpn_on_machine)" ] || fail "OpenVPN still runs after the log-out"
-    [ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the block outlived the log-out"
-    lab run cat /etc/resolv.conf >"$work/resolv.conf.after"
-    cmp -s "$work/resolv.conf.before" "$work/resolv.conf.after" ||
-        fail "after the log-out /etc/resolv.conf is not what it was: $(diff "$work/resolv.conf.before" "$work/resolv.conf.after")"
-    grep -q "Quillnet: traffic outside the tunnel blocked" "$work/user/log.txt" ||
-        [ "$mode" = unblocked ] || fail "the client's log does not say the block was made"
-    grep -q "Quillnet: DNS through the tunnel" "$work/user/log.txt" ||
-        fail "the client's log does not say where names go"
-    [ "$mode" != resolved ] || grep -qE "^RevertLink $index( gone)?\$" "$work/resolved.calls" ||
-        fail "resolved did not see the link reverted: $(tr '\n' ';' <"$work/resolved.calls")"
-    check "after the log-out IPv4 goes" direct "$(lab fetch 4)"
-    check "after the log-out IPv6 goes" direct "$(lab fetch 6)"
-    check "after the log-out the name is answered by" isp "$(lab resolve)"
+    log_out
 done
 
 # A client that crashes leaves its protection standing (it fails closed);
@@ -426,3 +451,75 @@ grep -q "Quillnet: traffic outside the tunnel no longer blocked" "$work/user/log
 [ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the next log-out left the block"
 lab run cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.before" || fail "the next log-out left /etc/resolv.conf changed"
 check "after the next log-out IPv4 goes" direct "$(lab fetch 4)"
+
+# The local network allowed: the machine's own networks are reached
+# directly, and nothing beyond them; the internet host behind the ISP
+# only through the tunnel.
+say "the tunnel, the local network allowed"
+mode=lan
+# A bus without the resolved stand-in, as in the first modes.
+stop_bus
+start_bus && start_client --block --local-network
+lab mark
+for probe in "fetch 4 tunnel" "fetch 6 none" "lan-fetch 4 direct" "lan-fetch 6 direct"; do
+    read -r how family expected <<<"$probe"
+    check "the local network allowed, $how $family goes" "$expected" "$(lab "$how" "$family")"
+done
+seen=$(lab report)
+check "the local network allowed, packets around the tunnel (all to the local network)" \
+    "$(report_value "$seen" to_lan)" "$(report_value "$seen" leaked)"
+log_out
+
+# The user's click on "sign in"; $opened_at is the client's line count once
+# it has opened the way to the portal.
+click_sign_in() {
+    local before
+    before=$(lines_said)
+    echo sign-in >&7
+    wait_for_line 10 "$before" "sign-in open"
+    opened_at=$(lines_said)
+}
+
+sign_in_closed() { [ "$(grep '^sign-in ' "$work/client.out" | tail -n 1)" = "sign-in none" ]; }
+
+# A captive portal: the machine moves into a hotel's network, which lets
+# nothing through until the user signs in at its page. The client says so
+# once its tunnel has been reconnecting for a while, opens the way to the
+# page only on the user's click and only for a while, and the block is
+# whole again once the tunnel is back.
+say "the tunnel, behind a captive portal"
+mode=portal
+# On the local network's bus.
+start_client --block --sign-in-seconds 4 --sign-in-hint-ms 2000
+lab portal on
+before=$(lines_said)
+lab move
+wait_for_line 30 "$before" "sign-in needed"
+lab mark
+held_back "behind the portal, before the click,"
+
+click_sign_in
+check "the sign-in opening, IPv4 goes" portal "$(lab fetch 4)"
+check "the sign-in opening, the name is answered by" isp "$(lab resolve)"
+# Not signed in: the opening runs out, and the hint is back.
+wait_for_line 15 "$opened_at" "sign-in needed"
+lab mark
+held_back "behind the portal, after the opening ran out,"
+
+click_sign_in
+up=$(($(grep -c '^adapter ' "$work/client.out") + 1))
+started=$(date +%s%N)
+signed=$(lab run curl -sS --noproxy '*' --max-time 3 -d accept=yes "http://$(value INTERNET_ADDRESS)/" 2>&1) ||
+    true
+[ "$signed" = "Signed in" ] || abort "signing in at the portal: $signed (portal $(lab portal-state))"
+wait_for_adapter "$up"
+back=$((($(date +%s%N) - started) / 1000000))
+say "sign-in: the tunnel was back after $back ms"
+echo "sign-in: $back ms" >>"$work/outages.txt"
+wait_until 10 sign_in_closed ||
+    fail "the tunnel is back, the sign-in opening not closed: $(grep '^sign-in ' "$work/client.out" | tr '\n' ' ')"
+lab mark
+check "signed in, IPv4 goes" tunnel "$(lab fetch 4)"
+check "signed in, the ISP's side gets" 0 "$(report_value "$(lab report)" leaked)"
+lab portal off
+log_out

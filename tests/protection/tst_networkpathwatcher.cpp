@@ -1,7 +1,10 @@
 // The way to a server watched in a network namespace of the test's own (a
 // dummy link standing in for the uplink): a move to another gateway or
 // address is told once, a link that goes down and comes back as it was, or
-// a change that leaves the way as it is, is not.
+// a change that leaves the way as it is, is not. And the subnets the
+// machine is on, as the local network the user may allow.
+#include "protection/KernelNetworkEvents.h"
+#include "protection/LocalSubnets.h"
 #include "protection/NetworkPathWatcher.h"
 
 #include <QProcess>
@@ -75,13 +78,38 @@ private slots:
         watcher.watch({Server});
         for (const QString &command : commands)
             QVERIFY2(ip(command), qPrintable(command));
-        QTest::qWait(NetworkPathWatcher::SettleMs * 3);
+        QTest::qWait(KernelNetworkEvents::SettleMs * 3);
         QCOMPARE(changed.count(), told ? 1 : 0);
         if (told) {
             QVERIFY(changed.first().first().toString().contains(QStringLiteral("192.0.2.10")));
             // Told once: the tunnel's restart watches anew.
             QVERIFY(!watcher.isWatching());
         }
+    }
+
+    // Private, unique local and link-local subnets count, each once; public
+    // ones, single hosts and the tunnel's own do not.
+    void localSubnets()
+    {
+        for (const char *command :
+             {"addr add 10.98.0.3/24 dev uplink", "addr add 198.51.100.2/24 dev uplink",
+              "addr add 10.1.2.3/32 dev uplink", "addr add fd00:1::2/64 dev uplink nodad",
+              "addr add 2001:db8::2/64 dev uplink nodad",
+              "link add tun0 type veth peer name tunfar", "addr add 10.8.0.2/24 dev tun0",
+              "link set tun0 up"})
+            QVERIFY2(ip(QLatin1String(command)), command);
+        QStringList seen;
+        for (const LocalSubnet &subnet : LocalSubnets::attached(QStringLiteral("tun0")))
+            seen << QStringLiteral("%1 %2/%3")
+                        .arg(subnet.device, subnet.network.toString())
+                        .arg(subnet.prefixLength);
+        seen.sort();
+        // "far", the uplink's other end, is a link of this machine too.
+        QCOMPARE(seen, (QStringList{QStringLiteral("far fe80::/64"),
+                                    QStringLiteral("uplink 10.98.0.0/24"),
+                                    QStringLiteral("uplink fd00:1::/64"),
+                                    QStringLiteral("uplink fe80::/64")}));
+        ip(QStringLiteral("link del tun0"));
     }
 };
 

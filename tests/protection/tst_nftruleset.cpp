@@ -12,6 +12,8 @@ class TestNftRuleset : public QObject
 private slots:
     void checksEveryValue_data();
     void checksEveryValue();
+    void localNetworkAndSignIn_data();
+    void localNetworkAndSignIn();
 };
 
 void TestNftRuleset::checksEveryValue_data()
@@ -99,6 +101,71 @@ void TestNftRuleset::checksEveryValue()
                              [&](const QString &line) { return line.trimmed() == expected; }),
                  qPrintable(text.value_or(QString())));
     }
+}
+
+// The local network passes as private subnets on their links, both ways,
+// with their multicast discovery; anything that would open more is refused.
+void TestNftRuleset::localNetworkAndSignIn_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("subnet");
+    QTest::addColumn<bool>("signIn");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const char *device, const char *subnet, bool signIn,
+                        const char *expected) {
+        QTest::newRow(name) << QString::fromUtf8(device) << QString::fromUtf8(subnet) << signIn
+                            << QString::fromUtf8(expected);
+    };
+    row("to the LAN", "wlan0", "192.168.1.0/24", false,
+        "oifname \"wlan0\" ip daddr 192.168.1.0/24 accept");
+    row("from the LAN", "wlan0", "192.168.1.0/24", false,
+        "iifname \"wlan0\" ip saddr 192.168.1.0/24 accept");
+    row("IPv6 link-local", "wlan0", "fe80::/64", false,
+        "oifname \"wlan0\" ip6 daddr fe80::/64 accept");
+    row("mDNS and SSDP on the link", "wlan0", "10.0.0.0/8", false,
+        "oifname \"wlan0\" ip daddr { 224.0.0.251, 239.255.255.250 } udp dport { 5353, 1900 } "
+        "accept");
+    row("public subnet", "wlan0", "198.51.100.0/24", false,
+        "refused: local network: not a private network");
+    row("wider than the private range", "wlan0", "10.0.0.0/7", false,
+        "refused: local network: not a private network");
+    row("host bits set", "wlan0", "192.168.1.7/24", false,
+        "refused: local network: not a private network");
+    row("a single host", "wlan0", "192.168.1.7/32", false,
+        "refused: local network: not a private network");
+    row("device with a quote", "wlan0\"", "192.168.1.0/24", false,
+        "refused: local network: not an interface name");
+    row("sign-in: names", "", "", true, "udp dport 53 accept");
+    row("sign-in: the web", "", "", true, "tcp dport { 53, 80, 443 } accept");
+}
+
+void TestNftRuleset::localNetworkAndSignIn()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, subnet);
+    QFETCH(bool, signIn);
+    QFETCH(QString, expected);
+
+    NftRuleset ruleset;
+    ruleset.addServer({QHostAddress(QStringLiteral("198.51.100.7")), 1194, QStringLiteral("udp")});
+    if (!subnet.isEmpty()) {
+        const QStringList parts = subnet.split(QLatin1Char('/'));
+        ruleset.addLocalSubnet({device, QHostAddress(parts.at(0)), parts.at(1).toInt()});
+    }
+    ruleset.setSignInOpen(signIn);
+    QString error;
+    const auto text = ruleset.text(&error);
+    const QLatin1String refused("refused: ");
+    if (expected.startsWith(refused)) {
+        QVERIFY2(!text, qPrintable(text.value_or(QString())));
+        QCOMPARE(error, expected.mid(refused.size()));
+        return;
+    }
+    QVERIFY2(text, qPrintable(error));
+    QVERIFY2(text->split(QLatin1Char('\n')).contains(QStringLiteral("\t\t") + expected),
+             qPrintable(*text));
+    // Nothing opens the Internet around the tunnel but a sign-in.
+    QCOMPARE(text->contains(QStringLiteral("dport { 53, 80, 443 }")), signIn);
 }
 
 QTEST_GUILESS_MAIN(TestNftRuleset)

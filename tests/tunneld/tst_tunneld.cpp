@@ -73,7 +73,8 @@ QDBusMessage call(const QString &method, const QVariantList &arguments = {},
 QVariantList startArguments(const QByteArray &configuration, const QByteArray &certificate,
                             const QString &proxyHost = QString(), quint16 proxyPort = 0)
 {
-    return {configuration, certificate, proxyHost, QVariant::fromValue(proxyPort), false, false};
+    return {configuration, certificate, proxyHost, QVariant::fromValue(proxyPort),
+            false,         false,       false};
 }
 
 // "state text" for each status report, as the client program prints them.
@@ -434,6 +435,8 @@ private slots:
             << "Stop" << QVariantList{} << QString(Api::Error::NotRunning);
         QTest::newRow("echo with nothing running")
             << "EchoOff" << QVariantList{} << QString(Api::Error::NotRunning);
+        QTest::newRow("sign-in opening of a protection not the caller's")
+            << "OpenForSignIn" << QVariantList{uint(60)} << QString(Api::Error::NotOwner);
         QTest::newRow("oversized write")
             << "Write" << QVariantList{QByteArray(Api::MaxWriteSize + 1, 'x')} << invalid;
         QTest::newRow("wrong argument types")

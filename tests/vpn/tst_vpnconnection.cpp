@@ -60,6 +60,22 @@ public:
     }
 };
 
+// Stands in for the protection of a blocking tunnel: OpenVPN runs as in
+// direct mode without a block of this machine's own, and an opening for a
+// sign-in page is only recorded, to be answered by the test.
+class SignInConsole : public LocalConsole
+{
+public:
+    QList<int> openings; // the seconds asked for
+    void start(const TunnelLaunch &launch) override
+    {
+        TunnelLaunch unblocked = launch;
+        unblocked.blockOutsideTunnel = false;
+        LocalConsole::start(unblocked);
+    }
+    void openForSignIn(int seconds) override { openings << seconds; }
+};
+
 } // namespace
 
 class TestVPNConnection : public QObject
@@ -415,6 +431,60 @@ private slots:
         QVERIFY(waitFor(status, Disconnected));
         QCOMPARE(console->releases, 1);
         QVERIFY(errors.isEmpty());
+    }
+
+    // A tunnel that stays away with the block on may be held up by a
+    // sign-in page: the hint comes after a while, the opening only on the
+    // user's word once hinted, and it all goes when the tunnel is back.
+    // Without the block the browser reaches the page anyway: no hint.
+    void anOutageWithTheBlockHintsAtASignIn_data()
+    {
+        QTest::addColumn<bool>("block");
+        QTest::newRow("blocking") << true;
+        QTest::newRow("not blocking") << false;
+    }
+
+    void anOutageWithTheBlockHintsAtASignIn()
+    {
+        QFETCH(bool, block);
+        auto *console = new SignInConsole;
+        VPNConnection vpn(console);
+        vpn.setRetryWaits(100, 200);
+        vpn.setSignInTimes(300, 7);
+        vpn.setBlockOutsideTunnel(block);
+        QSignalSpy status(&vpn, &VPNConnection::statusChanged);
+        QSignalSpy hints(&vpn, &VPNConnection::signInChanged);
+        QVERIFY(connectHeld(vpn, status));
+        bool serverBack = false;
+        connect(&vpn, &VPNConnection::statusChanged, this, [&](CnnStatus, const QString &text) {
+            if (text == QLatin1String("Initializing"))
+                play(serverBack ? "connect.pty" : "refused.pty",
+                     serverBack ? QStringLiteral("Initialization Sequence Completed") : QString());
+        });
+        // Clicked before any hint: nothing opens.
+        vpn.openForSignIn();
+        ::kill(readAll(answers + QStringLiteral(".pid")).toInt(), SIGKILL);
+        QVERIFY(waitFor(status, Reconnecting));
+        const auto state = [&] { return vpn.signInState(); };
+        if (!block) {
+            QTest::qWait(1000);
+            QVERIFY(hints.isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(state(), Tunnel::SignIn::Needed, 5000);
+            vpn.openForSignIn();
+            QCOMPARE(console->openings, QList<int>{7});
+            emit console->signInChanged(true);
+            QCOMPARE(state(), Tunnel::SignIn::Open);
+            // The time is up, the tunnel still away: the hint again.
+            emit console->signInChanged(false);
+            QCOMPARE(state(), Tunnel::SignIn::Needed);
+        }
+        serverBack = true;
+        QVERIFY(QTest::qWaitFor([&] { return vpn.getStatus() == Connected; }, 15000));
+        QCOMPARE(state(), Tunnel::SignIn::None);
+        vpn.stop(false);
+        QVERIFY(waitFor(status, Disconnected));
+        QCOMPARE(console->openings.size(), block ? 1 : 0);
     }
 
     // The user's stop during the wait between two tries ends it all.

@@ -174,6 +174,17 @@ void MainForm::connectShell()
     // The next start (a reconnect, the next login) blocks or not as the box says.
     connect(personal, &PersonalPage::blockOutsideTunnelChanged, tunnel,
             &Tunnel::setBlockOutsideTunnel);
+    if (tunnel) {
+        connect(personal, &PersonalPage::allowLocalNetworkChanged, tunnel,
+                &Tunnel::setAllowLocalNetwork);
+        connect(tunnel, &Tunnel::signInChanged, web, &WebPage::showSignIn);
+        connect(web, &WebPage::signInRequested, tunnel, &Tunnel::openForSignIn);
+        connect(tunnel, &Tunnel::signInChanged, this, [this](Tunnel::SignIn state) {
+            if (state == Tunnel::SignIn::Needed && tray)
+                tray->showMessage(tr("Quillnet is reconnecting"), WebPage::signInNeededText(),
+                                  QSystemTrayIcon::Warning, 10000);
+        });
+    }
     if (!tray)
         return;
     connect(tray, &TrayWidget::junkMailTriggered, email, &EmailPage::addJunkAlias);

@@ -70,7 +70,15 @@ void PersonalPage::setUpInputs()
     ui->blockOutsideTunnelChk->setChecked(blockOutsideTunnelSetting());
     connect(ui->blockOutsideTunnelChk, &QCheckBox::toggled, this, [this](bool checked) {
         QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), checked);
+        ui->allowLocalNetworkChk->setEnabled(checked);
         emit blockOutsideTunnelChanged(checked);
+    });
+    // Without the block the local network is reached anyway.
+    ui->allowLocalNetworkChk->setChecked(allowLocalNetworkSetting());
+    ui->allowLocalNetworkChk->setEnabled(ui->blockOutsideTunnelChk->isChecked());
+    connect(ui->allowLocalNetworkChk, &QCheckBox::toggled, this, [this](bool checked) {
+        QSettings().setValue(QLatin1String(SettingsKey::AllowLocalNetwork), checked);
+        emit allowLocalNetworkChanged(checked);
     });
 }
 

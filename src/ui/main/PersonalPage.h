@@ -36,6 +36,8 @@ signals:
     void contactChanged();
     // The user turned blocking outside the tunnel on or off (stored already).
     void blockOutsideTunnelChanged(bool block);
+    // The user allowed the local network around the block, or no longer.
+    void allowLocalNetworkChanged(bool allow);
 
 public slots:
     void getContact();

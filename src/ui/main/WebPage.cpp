@@ -63,6 +63,8 @@ WebPage::WebPage(Tunnel *tunnel, QWidget *parent)
     statusTimer->setInterval(700);
     connect(statusTimer, &QTimer::timeout, this, &WebPage::statusTimeout);
     connectControls();
+    connect(ui->signInBtn, &QPushButton::clicked, this, &WebPage::signInRequested);
+    showSignIn(Tunnel::SignIn::None);
     // The filter is off until it reports its start.
     showFilterRunning(false);
     clearFilterTip();
@@ -188,6 +190,24 @@ void WebPage::setLocation(const QString &ip, const QString &location)
 void WebPage::showTunnelUp(bool up)
 {
     ui->hiddenChLbl->setVisible(up);
+}
+
+QString WebPage::signInNeededText()
+{
+    return tr("The network may need you to sign in on its own web page (in a hotel or at an "
+              "airport, say) before the tunnel can reach its server.");
+}
+
+void WebPage::showSignIn(Tunnel::SignIn state)
+{
+    ui->signInLbl->setVisible(state != Tunnel::SignIn::None);
+    ui->signInBtn->setVisible(state == Tunnel::SignIn::Needed);
+    if (state == Tunnel::SignIn::Needed)
+        ui->signInLbl->setText(signInNeededText());
+    else if (state == Tunnel::SignIn::Open)
+        ui->signInLbl->setText(tr("The network is open for signing in for 2 minutes: sign in "
+                                  "in your browser now. Only names and web pages pass outside "
+                                  "the tunnel meanwhile."));
 }
 
 bool WebPage::addressTickShown() const

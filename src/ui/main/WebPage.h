@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ui/main/ServiceFlag.h"
+#include "vpn/Tunnel.h"
 
 #include <QString>
 #include <QWidget>
 
 class QTimer;
-class Tunnel;
 class WebFilter;
 
 namespace Ui {
@@ -34,6 +34,10 @@ public:
     // only holds traffic back).
     void showTunnelUp(bool up);
     bool addressTickShown() const;
+    // The notice of a network that may want its sign-in page, with the
+    // button that opens the network for it.
+    void showSignIn(Tunnel::SignIn state);
+    static QString signInNeededText();
 
     // The two ticks that follow the filter: privacy, then identity.
     bool privacyTickShown() const;
@@ -44,6 +48,8 @@ signals:
     void webFilterStopped();
     // The filter could not be started at all; the user has been told.
     void webFilterFailed(const QString &text);
+    // The user clicked to open the network for a sign-in page.
+    void signInRequested();
 
 public slots:
     // The filter button: switches the filter and remembers the choice.

@@ -12,12 +12,14 @@
 #include "ui/main/WebPage.h"
 #include "ui/widgets/HintEdit.h"
 #include "ui/widgets/ProgressLbl.h"
+#include "vpn/VPNConnection.h"
 #include "webfilter/WebFilter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -111,6 +113,30 @@ private slots:
     }
 
     void cleanup() { stopFilter(); }
+
+    // The tunnel's word on a sign-in page shows on the page: the notice
+    // with its button while hinted, the notice alone while open, nothing
+    // otherwise; the button asks the tunnel, which alone decides.
+    void signInNoticeFollowsTheTunnel()
+    {
+        auto *button = child<QPushButton>(form->webPage(), "signInBtn");
+        auto *notice = child<QLabel>(form->webPage(), "signInLbl");
+        QSignalSpy asked(form->webPage(), &WebPage::signInRequested);
+        const QList<std::tuple<Tunnel::SignIn, bool, bool>> states = {
+            {Tunnel::SignIn::Needed, true, true},
+            {Tunnel::SignIn::Open, true, false},
+            {Tunnel::SignIn::None, false, false}};
+        for (const auto &[state, noticeShown, buttonShown] : states) {
+            emit fixture.tunnel->signInChanged(state);
+            QCOMPARE(notice->isVisibleTo(form->webPage()), noticeShown);
+            QCOMPARE(button->isVisibleTo(form->webPage()), buttonShown);
+            if (buttonShown) {
+                QVERIFY(notice->text().contains(QStringLiteral("sign in")));
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        QCOMPARE(asked.count(), 1);
+    }
 
     void freshInstallationStartsOff()
     {
