@@ -16,6 +16,12 @@ bool isAsciiAlphanumeric(QChar c)
     return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
 }
 
+bool isAsciiHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
+}
+
 bool isAsciiDigits(QStringView text, qsizetype least, qsizetype most)
 {
     if (text.size() < least || text.size() > most)
@@ -99,9 +105,54 @@ ArgumentRule oneOf(QSet<QString> values)
     return [values](const Arguments &args) { return args.size() == 1 && values.contains(args[0]); };
 }
 
-ArgumentRule oneAlgorithmList()
+// Data-channel ciphers that switch encryption off, are broken, or have
+// 64-bit blocks (a tunnel carries enough data under one key for their block
+// collisions to give plaintext away, as Sweet32 showed for BF-CBC and 3DES).
+// OpenSSL reads names in any case, so they are compared in upper case; the
+// families are prefixes ("DES" covers DES-CBC, DES-EDE3-CBC, DESX-CBC ...).
+bool isWeakCipher(const QString &name)
 {
-    return [](const Arguments &args) { return args.size() == 1 && isAlgorithmList(args[0]); };
+    static const char *const families[] = {"BF",  "DES",  "3DES", "CAST",  "RC2", "RC4",
+                                           "RC5", "IDEA", "GOST", "MAGMA", "NONE"};
+    const QString upper = name.toUpper();
+    return std::any_of(std::begin(families), std::end(families),
+                       [&](const char *family) { return upper.startsWith(QLatin1String(family)); });
+}
+
+// "none" leaves packets unauthenticated; MD4 and MD5 are broken digests.
+bool isWeakDigest(const QString &name)
+{
+    const QString upper = name.toUpper();
+    return upper == QLatin1String("NONE") || upper.contains(QLatin1String("MD4")) ||
+           upper.contains(QLatin1String("MD5"));
+}
+
+// Control-channel suites in OpenSSL's or IANA's spelling that encrypt
+// nothing, authenticate no server, or use the ciphers above. OpenSSL's
+// security level drops most of them, but OpenVPN asks for level 1 unless
+// told otherwise, where RC4 and 3DES suites still pass. The server picks
+// from the list, so one such entry refuses it; an entry that removes suites
+// ("-RC4") weakens nothing.
+bool isWeakTlsSuite(const QString &name)
+{
+    static const char *const markers[] = {"NULL", "ANON", "ADH",  "AECDH", "EXP",       "RC4",
+                                          "RC2",  "DES",  "IDEA", "MD5",   "COMPLEMENT"};
+    if (name.startsWith(QLatin1Char('-')))
+        return false;
+    const QString upper = name.toUpper();
+    return std::any_of(std::begin(markers), std::end(markers),
+                       [&](const char *marker) { return upper.contains(QLatin1String(marker)); });
+}
+
+// One colon-separated list, none of whose entries `weak` refuses.
+ArgumentRule algorithmList(bool (*weak)(const QString &) = nullptr)
+{
+    return [weak](const Arguments &args) {
+        if (args.size() != 1 || !isAlgorithmList(args[0]))
+            return false;
+        const QStringList names = args[0].split(QLatin1Char(':'));
+        return !weak || std::none_of(names.begin(), names.end(), weak);
+    };
 }
 
 const QHash<QString, ArgumentRule> &allowList()
@@ -143,6 +194,24 @@ const QHash<QString, ArgumentRule> &allowList()
         {QStringLiteral("disable-dco"), none()},
         {QStringLiteral("tun-mtu"), numbers(1, 0, 576, 65535)},
         {QStringLiteral("mssfix"), numbers(0, 1, 0, 65535)},
+        {QStringLiteral("fast-io"), none()},
+        {QStringLiteral("tun-ipv6"), none()}, // OpenVPN 2.6 ignores it
+        // OpenVPN ignores anything from 1000000 up; 0 keeps the system's size.
+        {QStringLiteral("sndbuf"), numbers(1, 0, 0, 1000000)},
+        {QStringLiteral("rcvbuf"), numbers(1, 0, 0, 1000000)},
+        // Taking less of what the server pushes. Traffic that the tunnel
+        // then does not carry is the leak block's to stop, as without them.
+        {QStringLiteral("route-nopull"), none()},
+        {QStringLiteral("pull-filter"),
+         [](const Arguments &a) {
+             // The text is only ever compared with the start of a pushed
+             // option; words() has already made it one word, so nothing
+             // after it can be read as another option.
+             static const QSet<QString> actions = {
+                 QStringLiteral("accept"), QStringLiteral("ignore"), QStringLiteral("reject")};
+             return a.size() == 2 && actions.contains(a[0]) && !a[1].isEmpty() &&
+                    a[1].size() <= 256;
+         }},
         {QStringLiteral("redirect-gateway"),
          [](const Arguments &a) {
              static const QSet<QString> flags = {
@@ -171,23 +240,62 @@ const QHash<QString, ArgumentRule> &allowList()
                          .contains(a[1]));
          }},
         {QStringLiteral("key-direction"), oneOf({QStringLiteral("0"), QStringLiteral("1")})},
+        // Which server certificate is good enough: only ever narrower.
+        {QStringLiteral("remote-cert-eku"),
+         [](const Arguments &a) {
+             // An OID or OpenSSL's name for one ("TLS Web Server Authentication").
+             return a.size() == 1 && isWord(a[0], QLatin1StringView(" .-"), 128);
+         }},
+        {QStringLiteral("remote-cert-ku"),
+         [](const Arguments &a) {
+             // Key usage bits in hex ("a0"); none: the extension must be there.
+             return a.size() <= 8 && std::all_of(a.begin(), a.end(), [](const QString &bits) {
+                        return isMadeOf(bits, QLatin1StringView(), 4) &&
+                               std::all_of(bits.begin(), bits.end(), isAsciiHexDigit);
+                    });
+         }},
+        // TLS 1.0 and 1.1 are past their end: 1.2 is OpenVPN 2.6's own floor.
         {QStringLiteral("tls-version-min"),
          [](const Arguments &a) {
-             return !a.isEmpty() && a.size() <= 2 && a[0].size() == 3 &&
-                    a[0].startsWith(QLatin1String("1.")) && a[0][2] >= QLatin1Char('0') &&
-                    a[0][2] <= QLatin1Char('3') &&
+             return !a.isEmpty() && a.size() <= 2 &&
+                    (a[0] == QLatin1String("1.2") || a[0] == QLatin1String("1.3")) &&
                     (a.size() < 2 || a[1] == QLatin1String("or-highest"));
          }},
-        {QStringLiteral("cipher"), oneAlgorithmList()},
-        {QStringLiteral("data-ciphers"), oneAlgorithmList()},
-        {QStringLiteral("data-ciphers-fallback"), oneAlgorithmList()},
-        {QStringLiteral("auth"), oneAlgorithmList()},
-        {QStringLiteral("tls-cipher"), oneAlgorithmList()},
-        {QStringLiteral("tls-ciphersuites"), oneAlgorithmList()},
+        {QStringLiteral("cipher"), algorithmList(isWeakCipher)},
+        {QStringLiteral("data-ciphers"), algorithmList(isWeakCipher)},
+        {QStringLiteral("data-ciphers-fallback"), algorithmList(isWeakCipher)},
+        {QStringLiteral("auth"), algorithmList(isWeakDigest)},
+        {QStringLiteral("tls-cipher"), algorithmList(isWeakTlsSuite)},
+        // Every TLS 1.3 suite encrypts and authenticates.
+        {QStringLiteral("tls-ciphersuites"), algorithmList()},
         {QStringLiteral("reneg-sec"), numbers(1, 1, 0, 604800)},
+        {QStringLiteral("hand-window"), numbers(1, 0, 1, 600)},
+        {QStringLiteral("tls-timeout"), numbers(1, 0, 1, 60)},
+        // OpenVPN's own limits: a wider window still refuses every replay.
+        {QStringLiteral("replay-window"),
+         [](const Arguments &a) {
+             return !a.isEmpty() && a.size() <= 2 && isNumber(a[0], 0, 65536) &&
+                    (a.size() < 2 || isNumber(a[1], 0, 600));
+         }},
+        // Compression beside encryption leaks plaintext through packet sizes
+        // (VORACLE): only the settings that keep it off. "asym" still lets
+        // the server compress what it sends, so it is refused with "yes".
+        {QStringLiteral("comp-lzo"), oneOf({QStringLiteral("no")})},
+        {QStringLiteral("allow-compression"), oneOf({QStringLiteral("no")})},
+        {QStringLiteral("compress"),
+         [](const Arguments &a) {
+             return a.isEmpty() || (a.size() == 1 && (a[0] == QLatin1String("stub") ||
+                                                      a[0] == QLatin1String("stub-v2")));
+         }},
         // The account: asked for on the console, never read from a file.
         {QStringLiteral("auth-user-pass"), none()},
         {QStringLiteral("auth-nocache"), none()},
+        // After a refused login OpenVPN may end or try again with the same
+        // answers; we stop it on the refusal either way. "interact" would
+        // ask again on the console, where the stored password is typed in
+        // for each prompt: the refused login would be repeated.
+        {QStringLiteral("auth-retry"),
+         oneOf({QStringLiteral("none"), QStringLiteral("nointeract")})},
         {QStringLiteral("static-challenge"),
          [](const Arguments &a) {
              return a.size() == 2 && a[0].size() <= 256 && !a[0].contains(QLatin1Char('\n')) &&

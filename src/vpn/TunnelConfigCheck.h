@@ -10,7 +10,9 @@
 // reads it. Only the directives a client connection needs pass, each with
 // arguments of the expected shape; anything that could run a program, read
 // or write a file of its choosing, change the process or open a control
-// channel is refused, and one refused line refuses the whole configuration.
+// channel is refused, as is any setting that switches the encryption off or
+// weakens it (old ciphers and TLS versions, compression). One refused line
+// refuses the whole configuration.
 // Lines are split into words the way OpenVPN splits them (quotes and
 // backslashes included), so what is judged is what OpenVPN would read.
 class TunnelConfigCheck

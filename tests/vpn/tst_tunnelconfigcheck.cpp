@@ -1,10 +1,13 @@
 // A tunnel configuration from elsewhere passes only with the client's own
-// directives: nothing in it may run a program, name a file or reach the
-// process, however it is spelt. And the servers it names are read as
-// OpenVPN reads them, since the leak block opens exactly those.
+// directives: nothing in it may run a program, name a file, reach the
+// process or weaken the encryption, however it is spelt. And the servers it
+// names are read as OpenVPN reads them, since the leak block opens exactly
+// those.
 #include "vpn/TunnelConfigCheck.h"
 #include "vpn/TunnelEndpoints.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 class TestTunnelConfigCheck : public QObject
@@ -66,6 +69,53 @@ private slots:
             QTest::newRow(line) << service + text + "\n"
                                 << QString::fromLatin1(text.split(' ').first());
         }
+        // Settings that switch the encryption off or weaken it, in any case.
+        for (const char *line :
+             {"cipher none", "cipher BF-CBC", "cipher bf-cbc", "cipher DES-CBC",
+              "cipher DES-EDE3-CBC", "cipher desx-cbc", "cipher CAST5-CBC", "cipher RC2-40-CBC",
+              "cipher IDEA-CBC", "auth none", "auth MD5", "data-ciphers none",
+              "data-ciphers AES-256-GCM:NONE", "data-ciphers AES-256-GCM:BF-CBC",
+              "data-ciphers-fallback none", "data-ciphers-fallback DES-EDE-CBC",
+              "tls-cipher TLS-ECDHE-RSA-WITH-AES-256-GCM-SHA384:"
+              "TLS-DHE-RSA-WITH-3DES-EDE-CBC-SHA",
+              "tls-cipher aNULL", "tls-cipher RC4-SHA", "tls-version-min 1.0",
+              "tls-version-min 1.1 or-highest", "tls-version-min 1.2 or-lowest", "no-replay",
+              "comp-lzo", "comp-lzo yes", "comp-lzo adaptive", "compress lz4-v2",
+              "allow-compression yes", "allow-compression asym",
+              // Retrying on the console would type the password again.
+              "auth-retry interact",
+              // Numbers out of bounds, and what a match text must not carry.
+              "sndbuf -1", "rcvbuf 2000000", "hand-window 0", "tls-timeout 99999",
+              "replay-window 70000", "replay-window 64 601", "remote-cert-ku a0g",
+              "remote-cert-eku -serverAuth", "pull-filter drop route", "pull-filter ignore",
+              "pull-filter ignore \"\"", "pull-filter ignore route up /bin/sh", "route-nopull now",
+              "push-peer-info"}) {
+            const QByteArray text = QByteArray(line);
+            QTest::newRow(line) << service + text + "\n"
+                                << QString::fromLatin1(text.split(' ').first());
+        }
+        // Strong choices, and what only narrows or tunes the connection.
+        for (const char *line :
+             {"cipher AES-256-GCM", "cipher AES-128-CBC", "auth SHA256", "cipher aes-256-cbc",
+              "data-ciphers AES-256-GCM:AES-128-GCM:CHACHA20-POLY1305",
+              "data-ciphers-fallback AES-128-CBC", "auth SHA512",
+              "tls-cipher TLS-ECDHE-ECDSA-WITH-AES-256-GCM-SHA384:-RC4", "tls-version-min 1.2",
+              "tls-version-min 1.3 or-highest",
+              // Less of what the server pushes.
+              "route-nopull", "pull-filter ignore \"route-ipv6\"",
+              "pull-filter accept \"route 10.8.\"", "pull-filter reject dhcp-option",
+              "pull-filter ignore route\\ 10.",
+              // Compression kept off.
+              "comp-lzo no", "allow-compression no", "compress", "compress stub-v2",
+              // Tuning within bounds, and narrower server certificates.
+              "sndbuf 393216", "rcvbuf 0", "auth-retry nointeract", "auth-retry none",
+              "hand-window 120", "tls-timeout 5", "replay-window 128", "replay-window 65536 600",
+              "remote-cert-eku \"TLS Web Server Authentication\"",
+              "remote-cert-eku 1.3.6.1.5.5.7.3.1", "remote-cert-ku", "remote-cert-ku a0 88 A8",
+              "tun-ipv6", "fast-io"})
+            QTest::newRow(line) << service + line + "\n"
+                                << "";
+
         // Spellings that could hide a directive from a simpler reader.
         QTest::newRow("double dash") << QByteArray("--up /bin/sh\n") << "up";
         QTest::newRow("quoted name") << QByteArray("\"up\" /bin/sh\n") << "up";
@@ -100,6 +150,61 @@ private slots:
         QCOMPARE(verdict.directive, refused);
         if (!refused.isEmpty() && refused != "(size)" && refused != "(NUL)")
             QVERIFY(verdict.line > 0);
+    }
+
+    // Configurations in the shapes providers publish pass as they stand; a
+    // weakened or dangerous one is refused at the one line that makes it so.
+    void judgesPublishedConfigurations_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("refusedLine"); // empty: accepted
+
+        const QHash<QString, QString> refusals = {
+            {"weak-blowfish-legacy.ovpn", "cipher BF-CBC"},
+            {"weak-tls-1-0.ovpn", "tls-version-min 1.0 or-highest"},
+            {"weak-cipher-none-listed.ovpn", "data-ciphers AES-256-GCM:CHACHA20-POLY1305:none"},
+            {"weak-compression-on.ovpn", "allow-compression yes"},
+            {"linux-dns-script.ovpn", "up /etc/openvpn/update-resolv-conf"},
+            {"credentials-file.ovpn", "auth-user-pass login.conf"},
+        };
+        const QDir folder(qEnvironmentVariable("QUILLNET_SOURCE_DIR") +
+                          QStringLiteral("/tests/vpn/data/configs"));
+        // Every refusal is a row, so that a missing file fails rather than
+        // passes unseen; the rest of the folder must be accepted.
+        for (auto it = refusals.begin(); it != refusals.end(); ++it)
+            QTest::newRow(qPrintable(it.key())) << folder.filePath(it.key()) << it.value();
+        int accepted = 0;
+        for (const QString &name : folder.entryList({QStringLiteral("*.ovpn")}, QDir::Files)) {
+            if (!refusals.contains(name)) {
+                QTest::newRow(qPrintable(name)) << folder.filePath(name) << QString();
+                ++accepted;
+            }
+        }
+        QVERIFY2(accepted >= 8, qPrintable(folder.path()));
+    }
+
+    void judgesPublishedConfigurations()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, refusedLine);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray configuration = file.readAll();
+        const TunnelConfigCheck::Verdict verdict = TunnelConfigCheck::check(configuration);
+        if (refusedLine.isEmpty()) {
+            QVERIFY2(verdict.accepted, qPrintable(QStringLiteral("refused %1 on line %2")
+                                                      .arg(verdict.directive)
+                                                      .arg(verdict.line)));
+            return;
+        }
+        const QList<QByteArray> lines = configuration.split('\n');
+        const auto at = std::find_if(lines.begin(), lines.end(), [&](const QByteArray &line) {
+            return line.trimmed() == refusedLine.toLatin1();
+        });
+        QVERIFY2(at != lines.end(), qPrintable(refusedLine));
+        QVERIFY(!verdict.accepted);
+        QCOMPARE(verdict.directive, refusedLine.section(QLatin1Char(' '), 0, 0));
+        QCOMPARE(verdict.line, int(at - lines.begin()) + 1);
     }
 
     void namesTheServersOpenVpnConnectsTo_data()
