@@ -102,6 +102,11 @@ void NftRuleset::addServer(const Endpoint &server)
     servers << server;
 }
 
+void NftRuleset::setServerMark(quint32 mark)
+{
+    serverMark = mark;
+}
+
 void NftRuleset::setProxy(const QHostAddress &address, int port)
 {
     proxy = Endpoint{address, port, Tcp};
@@ -152,18 +157,22 @@ std::optional<QString> NftRuleset::text(QString *error) const
         why = QStringLiteral("more than %1").arg(MaxServers);
         return refuse("servers");
     }
+    // Another program of the machine must not use the way to the server
+    // around the tunnel: a configuration names that host.
+    const QString marked =
+        serverMark ? QStringLiteral("meta mark 0x%1 ").arg(serverMark, 0, 16) : QString();
     QStringList ways;
     for (const Endpoint &server : servers) {
         const auto match = endpointMatch(server, &why);
         if (!match)
             return refuse("server");
-        ways << *match + QStringLiteral(" accept");
+        ways << marked + *match + QStringLiteral(" accept");
     }
     if (proxy) {
         const auto match = endpointMatch(*proxy, &why);
         if (!match)
             return refuse("proxy");
-        ways << *match + QStringLiteral(" accept");
+        ways << marked + *match + QStringLiteral(" accept");
     }
     ways.removeDuplicates();
     if (localSubnets.size() > LocalSubnets::Max) {

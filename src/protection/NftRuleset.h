@@ -44,6 +44,9 @@ public:
     // but the ways to the servers.
     void setTunnelDevice(const QString &name);
     void addServer(const Endpoint &server);
+    // Only packets with this mark (OpenVPN's own, `--mark`) reach the
+    // servers and the proxy; 0: any packet does.
+    void setServerMark(quint32 mark);
     // OpenVPN over an HTTP proxy: the proxy instead of (or besides) the
     // servers.
     void setProxy(const QHostAddress &address, int port);
@@ -75,6 +78,7 @@ private:
     QList<Endpoint> servers;
     std::optional<Endpoint> proxy;
     bool tunnelIPv6 = false;
+    quint32 serverMark = 0;
     QList<LocalSubnet> localSubnets;
     bool signInOpen = false;
 };

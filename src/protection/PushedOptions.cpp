@@ -1,5 +1,7 @@
 #include "protection/PushedOptions.h"
 
+#include "vpn/OpenVpnLineRules.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -14,8 +16,8 @@ const QLatin1String DnsPort("53");
 // elsewhere on a line cannot pass for a reply.
 const QRegularExpression &replyPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(?:\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )?PUSH: Received control message: 'PUSH_REPLY(,[^']*)?'$)"));
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^PUSH: Received control message: 'PUSH_REPLY(,[^']*)?'$)"));
     return pattern;
 }
 
@@ -84,7 +86,7 @@ bool PushedOptions::parse(const QString &line, PushedOptions *options)
     QString text = line;
     while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
         text.chop(1);
-    const QRegularExpressionMatch reply = replyPattern().match(text);
+    const QRegularExpressionMatch reply = replyPattern().match(OpenVpnLineRules::messageOf(text));
     if (!reply.hasMatch())
         return false;
 

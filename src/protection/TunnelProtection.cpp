@@ -8,6 +8,8 @@
 #include "protection/NftRuleset.h"
 #include "protection/ResolvConfDns.h"
 #include "protection/ResolvedDns.h"
+#include "vpn/OpenVpnLineRules.h"
+#include "vpn/TunnelLaunch.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,13 +25,6 @@ namespace {
 constexpr qsizetype MaxLine = 16 * 1024;
 // Addresses kept for one server name across lookups.
 constexpr qsizetype MaxAddressesPerName = 8;
-
-QString deviceOpened(const QString &line)
-{
-    static const QRegularExpression opened(QStringLiteral("TUN/TAP device (\\S{1,15}) opened$"));
-    const QRegularExpressionMatch match = opened.match(line);
-    return match.hasMatch() ? match.captured(1) : QString();
-}
 
 QString endpointText(const ServerEndpoint &endpoint)
 {
@@ -100,7 +95,8 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     this->localNetwork = block && localNetwork;
     if (!this->localNetwork)
         localEvents->stopListening();
-    device.clear();
+    // The name OpenVPN is told to give it; nothing else has it.
+    device = QLatin1String(TunnelLaunch::DeviceName);
     pushed = PushedOptions();
     completed = false;
     unread.clear();
@@ -185,6 +181,7 @@ std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
     if (!proxyAddress.isNull() && proxyPort)
         rules.setProxy(proxyAddress, proxyPort);
     rules.setTunnelDevice(device);
+    rules.setServerMark(TunnelLaunch::SocketMark);
     rules.setTunnelIPv6(pushed.tunnelIPv6);
     for (const LocalSubnet &subnet : localSubnets)
         rules.addLocalSubnet(subnet);
@@ -279,14 +276,15 @@ void TunnelProtection::onLine(const QString &line)
         pushed.merge(options);
         return;
     }
-    const QString opened = deviceOpened(line);
-    if (!opened.isEmpty()) {
-        device = opened;
+    const OpenVpnLineRules::Effects effects = OpenVpnLineRules::apply(line, true);
+    // The device is ours (its name too); what was pushed before it opened
+    // decides whether IPv6 passes through it.
+    if (effects.adapter == device) {
         if (blocking && !endpoints.isEmpty())
             applyBlock(false);
         return;
     }
-    if (line.endsWith(QLatin1String("Initialization Sequence Completed"))) {
+    if (effects.connected) {
         completed = true;
         closeSignIn(QStringLiteral("the tunnel is up"));
         // Learnt now, with the tunnel's own routes in place.

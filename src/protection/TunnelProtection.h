@@ -20,7 +20,8 @@ class QTimer;
 
 // What makes "Connected" mean protected, for the privileged side of a tunnel
 // (the tunnel service, or the client in direct mode): the leak block before
-// OpenVPN starts, the tunnel device let through once it exists, and the
+// OpenVPN starts, with the way to the server for OpenVPN's marked packets
+// alone and the tunnel device (a name of ours) let through, and the
 // pushed DNS servers made the only resolvers once the tunnel is up. Both stay
 // through reconnects, sleep and OpenVPN's death, so nothing goes around the
 // tunnel while it is away; only release() (log-out, quit) lifts them.

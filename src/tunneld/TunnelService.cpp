@@ -7,7 +7,9 @@
 #include "vpn/TunnelEndpoints.h"
 #include "vpn/TunnelServiceApi.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QTimer>
 
@@ -73,7 +75,7 @@ bool TunnelService::busy() const
 
 bool TunnelService::needed() const
 {
-    return busy() || protection->isActive() ||
+    return busy() || protection->isActive() || !authorizing.isEmpty() ||
            releaseRequest.type() != QDBusMessage::InvalidMessage;
 }
 
@@ -81,7 +83,7 @@ bool TunnelService::needed() const
 void TunnelService::replyNotAuthorized(const QDBusMessage &request, const QString &detail)
 {
     replyError(request, Error::NotAuthorized,
-               detail.isEmpty() ? QStringLiteral("polkit refused %1").arg(Api::ConnectAction)
+               detail.isEmpty() ? QStringLiteral("polkit refused the action")
                                 : QStringLiteral("polkit could not be asked: ") + detail);
 }
 
@@ -110,26 +112,73 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
         replyError(request, rejection->errorName, rejection->message);
         return;
     }
-    pendingCaller = request.service();
-    callerWatcher->setWatchedServices({pendingCaller});
-    idleTimer->stop();
+    const std::optional<uint> uid = beginAuthorizing(request);
+    if (!uid)
+        return;
+    // Starting without the block lifts the one that stands: another user's
+    // protection is an administrator's to lift.
+    const bool liftsAnother = !blockOutsideTunnel && protection->isActive() &&
+                              !protectedFor.isEmpty() && protectedUid != *uid;
     const QList<ServerEndpoint> servers = TunnelEndpoints::fromConfiguration(configuration);
-    authority->check(pendingCaller, QLatin1String(Api::ConnectAction),
+    authority->check(request.service(),
+                     QLatin1String(liftsAnother ? Api::ReleaseOtherAction : Api::ConnectAction),
                      [=, this](PolkitAuthority::Answer answer, const QString &detail) {
-                         authorized(request, answer == PolkitAuthority::Answer::Authorized, detail,
-                                    [=, this] {
-                                        protect(request, servers, proxyHost, proxyPort,
-                                                blockOutsideTunnel, allowLocalNetwork);
-                                    });
+                         endAuthorizing(request.service());
+                         if (answer != PolkitAuthority::Answer::Authorized) {
+                             qInfo("quillnet-tunneld: %s is not authorized (%s)",
+                                   qPrintable(request.service()),
+                                   detail.isEmpty() ? "polkit said no" : qPrintable(detail));
+                             replyNotAuthorized(request, detail);
+                             return;
+                         }
+                         // The machine's one tunnel is taken only now: a caller that
+                         // polkit keeps waiting holds nothing meanwhile.
+                         if (busy()) {
+                             replyError(request, Error::Busy,
+                                        QStringLiteral("a tunnel is running on this machine"));
+                             return;
+                         }
+                         if (!bus.interface()->isServiceRegistered(request.service()))
+                             return; // gone while polkit decided: nobody to run for
+                         pendingCaller = request.service();
+                         callerWatcher->setWatchedServices({pendingCaller});
+                         idleTimer->stop();
+                         QString error;
+                         run = new TunnelRun(runFolder, this);
+                         if (!run->prepare(checked, &error)) {
+                             pendingCaller.clear();
+                             failRun(request, error);
+                             return;
+                         }
+                         protect(request, *uid, servers, proxyHost, proxyPort, blockOutsideTunnel,
+                                 allowLocalNetwork);
                      });
-    // The files are written while polkit decides; OpenVPN starts only once
-    // it said yes, and the files go with a refusal.
-    QString error;
-    run = new TunnelRun(runFolder, this);
-    if (!run->prepare(checked, &error)) {
-        pendingCaller.clear(); // the answer, when it comes, finds nobody waiting
-        failRun(request, error);
+}
+
+std::optional<uint> TunnelService::beginAuthorizing(const QDBusMessage &request)
+{
+    const QDBusReply<uint> uid = bus.interface()->serviceUid(request.service());
+    if (!uid.isValid()) {
+        replyError(request, Error::Failed, QStringLiteral("the caller's user is unknown"));
+        return std::nullopt;
     }
+    // polkit may wait minutes for a password: one question per user at a
+    // time, and a few in all, so that nobody can use up the service's
+    // replies on the bus.
+    if (std::find(authorizing.cbegin(), authorizing.cend(), uid.value()) != authorizing.cend() ||
+        authorizing.size() >= MaxAuthorizing) {
+        replyError(request, Error::Busy, QStringLiteral("an authorization is pending"));
+        return std::nullopt;
+    }
+    authorizing.insert(request.service(), uid.value());
+    idleTimer->stop();
+    return uid.value();
+}
+
+void TunnelService::endAuthorizing(const QString &caller)
+{
+    authorizing.remove(caller);
+    becomeIdleLater();
 }
 
 void TunnelService::failRun(const QDBusMessage &request, const QString &error)
@@ -146,33 +195,16 @@ void TunnelService::discardRun()
     becomeIdleLater();
 }
 
-void TunnelService::authorized(const QDBusMessage &request, bool allowed, const QString &detail,
-                               const std::function<void()> &go)
-{
-    // The caller went away while polkit was deciding: nobody to run for.
-    if (pendingCaller != request.service())
-        return;
-    pendingCaller.clear();
-    if (!allowed) {
-        qInfo("quillnet-tunneld: %s is not authorized (%s)", qPrintable(request.service()),
-              detail.isEmpty() ? "polkit said no" : qPrintable(detail));
-        discardRun();
-        replyNotAuthorized(request, detail);
-        return;
-    }
-    go();
-}
-
-void TunnelService::protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
-                            const QString &proxyHost, quint16 proxyPort, bool block,
-                            bool localNetwork)
+void TunnelService::protect(const QDBusMessage &request, uint uid,
+                            const QList<ServerEndpoint> &servers, const QString &proxyHost,
+                            quint16 proxyPort, bool block, bool localNetwork)
 {
     // The caller stays the pending one until OpenVPN runs: its going away
     // in between ends the start like any other.
     pendingCaller = request.service();
     connect(
         protection, &TunnelProtection::ready, this,
-        [this, request](bool ok, const QString &detail) {
+        [this, request, uid](bool ok, const QString &detail) {
             if (pendingCaller != request.service())
                 return;
             pendingCaller.clear();
@@ -183,7 +215,11 @@ void TunnelService::protect(const QDBusMessage &request, const QList<ServerEndpo
                                detail);
                 return;
             }
+            if (!protectedFor.isEmpty() && protectedFor != request.service() && protectedUid != uid)
+                sendTo(protectedFor, "ProtectionLifted",
+                       {QStringLiteral("another user's tunnel took the machine over")});
             protectedFor = request.service();
+            protectedUid = uid;
             startRun(request);
         },
         Qt::SingleShotConnection);
@@ -206,18 +242,31 @@ QStringList TunnelService::Release()
                    QStringLiteral("a tunnel is running; stop it first"));
         return {};
     }
-    if (request.service() == protectedFor) {
+    // Its owner lifts it at once; with nothing protected there is nothing
+    // to ask polkit about (what a crash left is undone all the same).
+    if (request.service() == protectedFor || !protection->isActive()) {
         release(request);
         return {};
     }
-    authority->check(request.service(), QLatin1String(Api::ConnectAction),
-                     [this, request](PolkitAuthority::Answer answer, const QString &detail) {
-                         if (answer == PolkitAuthority::Answer::Authorized) {
-                             release(request);
-                             return;
-                         }
-                         replyNotAuthorized(request, detail);
-                     });
+    const std::optional<uint> uid = beginAuthorizing(request);
+    if (!uid)
+        return {};
+    // The same user's client started anew (after a crash) asks as for a
+    // connection; anyone else's protection is an administrator's to lift.
+    const bool another = protectedFor.isEmpty() || *uid != protectedUid;
+    authority->check(
+        request.service(), QLatin1String(another ? Api::ReleaseOtherAction : Api::ConnectAction),
+        [this, request, another](PolkitAuthority::Answer answer, const QString &detail) {
+            endAuthorizing(request.service());
+            if (answer != PolkitAuthority::Answer::Authorized) {
+                replyNotAuthorized(request, detail);
+                return;
+            }
+            if (another && !protectedFor.isEmpty())
+                sendTo(protectedFor, "ProtectionLifted",
+                       {QStringLiteral("another user lifted the protection")});
+            release(request);
+        });
     return {};
 }
 

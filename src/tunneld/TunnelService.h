@@ -3,8 +3,10 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
+#include <QHash>
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class PolkitAuthority;
 class QDBusServiceWatcher;
@@ -28,6 +30,8 @@ public:
     // A caller that vanishes leaves OpenVPN this long to end on SIGTERM
     // (or on the terminal's hang-up) before it is killed.
     static constexpr int OwnerGoneKillMs = 4000;
+    // polkit questions waiting at once, for all callers together.
+    static constexpr int MaxAuthorizing = 4;
 
     // `runFolder` holds the runs' files, `stateFolder` what must be undone
     // after a crash.
@@ -60,13 +64,15 @@ private:
     // Running, deciding, or protecting: no idle exit then, since a new
     // instance would not know what the protection holds.
     bool needed() const;
-    void protect(const QDBusMessage &request, const QList<ServerEndpoint> &servers,
+    void protect(const QDBusMessage &request, uint uid, const QList<ServerEndpoint> &servers,
                  const QString &proxyHost, quint16 proxyPort, bool block, bool localNetwork);
+    // The caller's user, or none (the error sent) when polkit may not be
+    // asked for it now.
+    std::optional<uint> beginAuthorizing(const QDBusMessage &request);
+    void endAuthorizing(const QString &caller);
     void release(const QDBusMessage &request);
     // Null when the sender owns the running tunnel; else the error is sent.
     TunnelRun *ownedRun();
-    void authorized(const QDBusMessage &request, bool allowed, const QString &detail,
-                    const std::function<void()> &go);
     void startRun(const QDBusMessage &request);
     // Answers `request` with the error, and removes the run and its files.
     void failRun(const QDBusMessage &request, const QString &error);
@@ -86,8 +92,11 @@ private:
     PolkitAuthority *authority;
     QDBusServiceWatcher *callerWatcher;
     TunnelProtection *protection;
-    // The client whose tunnel the protection is for.
+    // The client whose tunnel the protection is for, and its user.
     QString protectedFor;
+    uint protectedUid = 0;
+    // Callers polkit is deciding about, with their users.
+    QHash<QString, uint> authorizing;
     // The Release being answered, and what it undid.
     QDBusMessage releaseRequest;
     QStringList releaseNotes;

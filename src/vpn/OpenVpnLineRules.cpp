@@ -20,21 +20,6 @@ bool startsWith(const QString &message, const char *text)
     return message.startsWith(QLatin1String(text));
 }
 
-// OpenVPN's own words without the time stamp it puts first (today's
-// "2026-12-07 08:40:01 " or the older "Mon Dec  7 08:40:01 2026 "); a line
-// without one is taken whole. Rules look at the start of this message, or
-// all of it, never inside: certificate subjects and pushed options are text
-// the network peer chooses, and it must not be able to say "Initialization
-// Sequence Completed" in the middle of a line.
-QString messageOf(const QString &line)
-{
-    static const QRegularExpression stamp(
-        QStringLiteral("^(?:\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d|"
-                       "[A-Z][a-z]{2} [A-Z][a-z]{2} [ \\d]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}) "));
-    const QRegularExpressionMatch match = stamp.match(line);
-    return match.hasMatch() ? line.mid(match.capturedEnd()) : line;
-}
-
 QString serverAddress(const QString &message)
 {
     // Through a proxy the peer is the proxy; the CONNECT names the server.
@@ -60,6 +45,15 @@ QString openedAdapter(const QString &message)
 }
 
 } // namespace
+
+QString OpenVpnLineRules::messageOf(const QString &line)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^(?:\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d|"
+                       "[A-Z][a-z]{2} [A-Z][a-z]{2} [ \\d]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}) "));
+    const QRegularExpressionMatch match = stamp.match(line);
+    return match.hasMatch() ? line.mid(match.capturedEnd()) : line;
+}
 
 OpenVpnLineRules::Effects OpenVpnLineRules::apply(const QString &line, bool ipKnown)
 {

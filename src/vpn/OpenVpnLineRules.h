@@ -26,6 +26,16 @@ public:
         bool outage = false;
     };
 
+    // OpenVPN's own words without the time stamp it puts first (today's
+    // "2026-12-07 08:40:01 " or the older "Mon Dec  7 08:40:01 2026 "); a
+    // line without one is taken whole. Every rule, here and wherever else
+    // OpenVPN's console is read, looks at the start of this message or at
+    // all of it, never inside or at its end: an AUTH_FAILED reason, a pushed
+    // echo and certificate subjects are text the server chooses, and it
+    // must not be able to say "Initialization Sequence Completed" or name a
+    // device at the end of a line.
+    static QString messageOf(const QString &line);
+
     // Several rules may fire for one line. The server address is looked
     // for only while it is not yet known (`ipKnown` false): the first
     // matching line of a run wins.

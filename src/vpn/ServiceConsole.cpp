@@ -105,6 +105,9 @@ ServiceConsole::ServiceConsole(const QDBusConnection &bus, QObject *parent)
                       SLOT(onNetworkChanged(QString, QDBusMessage)));
     this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
                       QStringLiteral("SignIn"), this, SLOT(onSignIn(bool, QDBusMessage)));
+    this->bus.connect(QString(), QLatin1String(Path), QLatin1String(Interface),
+                      QStringLiteral("ProtectionLifted"), this,
+                      SLOT(onProtectionLifted(QString, QDBusMessage)));
 }
 
 void ServiceConsole::start(const TunnelLaunch &launch)
@@ -296,6 +299,16 @@ void ServiceConsole::onProtection(const QString &line, const QDBusMessage &messa
 {
     if (!protector.isEmpty() && message.service() == protector)
         emit protectionNoted(line);
+}
+
+void ServiceConsole::onProtectionLifted(const QString &detail, const QDBusMessage &message)
+{
+    if (protector.isEmpty() || message.service() != protector)
+        return;
+    protector.clear();
+    // Not protected any more, by someone else's hand: the tunnel must not
+    // go on as if it were, and the user hears of it.
+    emit protectionFailed(QStringLiteral("the protection was lifted: ") + detail);
 }
 
 void ServiceConsole::onSignIn(bool open, const QDBusMessage &message)

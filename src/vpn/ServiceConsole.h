@@ -45,6 +45,7 @@ private slots:
     void onProtectionFailed(const QString &detail, const QDBusMessage &message);
     void onNetworkChanged(const QString &detail, const QDBusMessage &message);
     void onSignIn(bool open, const QDBusMessage &message);
+    void onProtectionLifted(const QString &detail, const QDBusMessage &message);
 
 private:
     QDBusMessage call(const char *method) const;

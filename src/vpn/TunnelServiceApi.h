@@ -22,6 +22,10 @@ inline constexpr char Interface[] = "net.quillnet.Tunnel";
 
 // The polkit action a caller must be allowed before anything is started.
 inline constexpr char ConnectAction[] = "net.quillnet.tunnel.connect";
+// Lifting another user's protection (Release, or Start without the block
+// while theirs stands): an administrator's decision. That user's client is
+// told with ProtectionLifted(s detail).
+inline constexpr char ReleaseOtherAction[] = "net.quillnet.tunnel.release-other";
 
 namespace Error {
 inline constexpr char NotAuthorized[] = "net.quillnet.Tunnel.Error.NotAuthorized";

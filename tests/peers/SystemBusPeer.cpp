@@ -6,10 +6,12 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -51,6 +53,8 @@ class SystemBusPeer::Authority : public QDBusVirtualObject
 public:
     mutable QMutex lock;
     bool authorized = true;
+    uint refusedUid = NoUid;
+    int refusalDelayMs = 0;
     QList<Question> asked;
 
     QString introspect(const QString &) const override { return QString(); }
@@ -70,18 +74,36 @@ public:
         question.action = message.arguments().at(1).toString();
         question.flags = message.arguments().at(3).toUInt();
         bool answer;
+        uint refused;
+        int delayMs;
         {
             QMutexLocker locked(&lock);
             asked << question;
             answer = authorized;
+            refused = refusedUid;
+            delayMs = refusalDelayMs;
         }
+        // One user refused after a while, as polkit would once that user
+        // left an agent's password prompt unanswered.
+        const bool refusing =
+            refused != NoUid &&
+            connection.interface()->serviceUid(question.subjectName).value() == refused;
+        if (refusing)
+            answer = false;
         QDBusArgument result;
         result.beginStructure();
         result << answer << false;
         result.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
         result.endMap();
         result.endStructure();
-        connection.send(message.createReply(QVariant::fromValue(result)));
+        const QDBusMessage reply = message.createReply(QVariant::fromValue(result));
+        if (refusing && delayMs > 0)
+            QTimer::singleShot(delayMs, this,
+                               [connection = QDBusConnection(connection), reply]() mutable {
+                                   connection.send(reply);
+                               });
+        else
+            connection.send(reply);
         return true;
     }
 };
@@ -160,6 +182,13 @@ bool SystemBusPeer::addActivatableService(const QString &serviceFile, const QStr
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
     return QDBusConnection(QLatin1String(Connection)).call(reload).type() ==
            QDBusMessage::ReplyMessage;
+}
+
+void SystemBusPeer::setRefused(uint uid, int delayMs)
+{
+    QMutexLocker locked(&authority->lock);
+    authority->refusedUid = uid;
+    authority->refusalDelayMs = delayMs;
 }
 
 void SystemBusPeer::setAuthorized(bool authorized)

@@ -39,6 +39,9 @@ public:
     bool addActivatableService(const QString &serviceFile, const QString &exec);
 
     void setAuthorized(bool authorized);
+    static constexpr uint NoUid = uint(-1);
+    // The callers of user `uid` (NoUid: none) are refused, after `delayMs`.
+    void setRefused(uint uid, int delayMs);
     QList<Question> questions() const;
     void clearQuestions();
 

@@ -15,6 +15,10 @@
 #   openvpn_server.sh pause <workdir> SECONDS
 #                                     the server stops answering for SECONDS
 #                                     (SIGSTOP, SIGCONT); its connections stay
+#   openvpn_server.sh hostile <workdir> TEXT
+#                                     the server turns hostile: it pushes
+#                                     "echo msg TEXT" and gives TEXT as the
+#                                     reason of every refused login; restarts
 #
 # Each running server owns one number N: the namespace
 # quillnet-vpn-N, the veth end qnvpnN (10.99.N.1/24) in the root namespace,
@@ -267,6 +271,12 @@ pause)
     kill -STOP "$pid"
     sleep "$3"
     kill -CONT "$pid"
+    ;;
+hostile)
+    [ $# -eq 3 ] || die "usage: openvpn_server.sh hostile <workdir> TEXT"
+    printf 'push "echo msg %s"\n' "$3" >>"$2/server.conf"
+    printf %s "$3" >"$2/fail_reason"
+    restart_server "$2" 0
     ;;
 start)
     [ $# -ge 2 ] || die "usage: openvpn_server.sh start <workdir> [options]"

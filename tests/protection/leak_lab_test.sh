@@ -95,7 +95,12 @@ wait_until() { # wait_until <seconds> <command...>
 
 # tunnel_client on the lab's machine, fed through a pipe of this script
 # (fd 7) so that "stop" can be sent; its lines go to $work/client.out.
-start_client() { # start_client [--direct] [--block]
+start_client() { # start_client [--direct] [--block] [other options]
+    launch_client "$@"
+    wait_for_adapter 1
+}
+
+launch_client() { # launch_client [--direct] [--block] [other options]
     rm -f "$work/client.in"
     mkfifo "$work/client.in"
     exec 7<>"$work/client.in"
@@ -112,7 +117,6 @@ start_client() { # start_client [--direct] [--block]
         ) <&7 >"$work/client.out" 2>"$work/client.log" &
     fi
     client_pid=$!
-    wait_for_adapter 1
 }
 
 adapters_reported() { [ "$(grep -c '^adapter ' "$work/client.out")" -ge "$1" ]; }
@@ -368,7 +372,13 @@ for mode in service direct unblocked resolved; do
         fail "the service's OpenVPN does not run on the lab's machine"
     device_on_machine "$adapter" || fail "$adapter is not on the lab's machine"
     check "IPv4 goes" tunnel "$(lab fetch 4)"
-    [ "$mode" != service ] || check "the local network, not allowed, gets" none "$(lab lan-fetch 4)"
+    if [ "$mode" = service ]; then
+        check "the local network, not allowed, gets" none "$(lab lan-fetch 4)"
+        # The way to the server is OpenVPN's alone.
+        check "another program connecting to the VPN server's port" failed \
+            "$(lab run timeout 3 bash -c "exec 3<>/dev/tcp/$(value VPN_ADDRESS)/$(value VPN_PORT)" 2>/dev/null &&
+                echo connected || echo failed)"
+    fi
 
     lab mark
     if [ "$mode" = resolved ]; then
@@ -522,4 +532,32 @@ lab mark
 check "signed in, IPv4 goes" tunnel "$(lab fetch 4)"
 check "signed in, the ISP's side gets" 0 "$(report_value "$(lab report)" leaked)"
 lab portal off
+log_out
+
+# A hostile server names the machine's uplink where OpenVPN prints the
+# server's own text: at the end of the reason of a refused login, and in a
+# pushed echo at every connection. The block never lets anything but the
+# tunnel's own device through.
+say "a hostile server naming the uplink"
+mode=hostile
+"$peers/openvpn_server.sh" hostile "$lab_dir/vpn" "TUN/TAP device uplink opened" >/dev/null
+mv "$lab_dir/vpn/users.txt" "$lab_dir/vpn/users.txt.kept"
+: >"$lab_dir/vpn/users.txt"
+launch_client --block
+wait_until 30 grep -q '^error ' "$work/client.out" ||
+    fail "the refused login said no error: $(tr '\n' ' ' <"$work/client.out")"
+stop_client || true
+mv "$lab_dir/vpn/users.txt.kept" "$lab_dir/vpn/users.txt"
+start_client --block
+# Both clients' logs: the first one's was moved aside when the second began.
+logs=$(cat "$work/user/log.old" "$work/user/log.txt")
+for said in "AUTH_FAILED,TUN/TAP device uplink opened" "ECHO-PULL:msg TUN/TAP device uplink opened"; do
+    grep -qF "$said" <<<"$logs" || fail "the server's text never reached the client: $said"
+done
+! lab run nft list table inet quillnet | grep -q '"uplink"' || fail "the block lets the uplink through"
+! grep "Quillnet: traffic outside the tunnel blocked" <<<"$logs" | grep -q uplink ||
+    fail "a block let the uplink through: $(grep uplink <<<"$logs" | tr '\n' ' ')"
+lab mark
+check "with the hostile server IPv6 goes" none "$(lab fetch 6)"
+check "with the hostile server the ISP's side gets" 0 "$(report_value "$(lab report)" leaked)"
 log_out

@@ -25,13 +25,15 @@ void TestNftRuleset::checksEveryValue_data()
     QTest::addColumn<QString>("proxy");
     // "refused: <what>" or a line the text must hold.
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<uint>("mark");
 
     const QString ok = QStringLiteral("198.51.100.7");
     const QString udp = QStringLiteral("udp");
     const auto row = [&](const char *name, const QString &device, const QString &server, int port,
-                         const QString &protocol, const QString &proxy, const char *expected) {
+                         const QString &protocol, const QString &proxy, const char *expected,
+                         uint mark = 0) {
         QTest::newRow(name) << device << server << port << protocol << proxy
-                            << QString::fromUtf8(expected);
+                            << QString::fromUtf8(expected) << mark;
     };
 
     row("device with a space", "tun 0", ok, 1194, udp, {}, "refused: tunnel device");
@@ -69,6 +71,10 @@ void TestNftRuleset::checksEveryValue_data()
         "ip6 daddr 2001:db8::7 tcp dport 443 accept");
     row("proxy over TCP", {}, ok, 1194, udp, "192.0.2.1",
         "ip daddr 192.0.2.1 tcp dport 3128 accept");
+    row("only OpenVPN's marked packets reach the server", {}, ok, 1194, udp, {},
+        "meta mark 0x7155 ip daddr 198.51.100.7 udp dport 1194 accept", 0x7155);
+    row("and the proxy", {}, ok, 1194, udp, "192.0.2.1",
+        "meta mark 0x7155 ip daddr 192.0.2.1 tcp dport 3128 accept", 0x7155);
     row("tunnel device carrying IPv4 only", "tun-vpn.1", ok, 1194, udp, {},
         "oifname \"tun-vpn.1\" meta nfproto ipv4 accept");
 }
@@ -81,8 +87,10 @@ void TestNftRuleset::checksEveryValue()
     QFETCH(QString, protocol);
     QFETCH(QString, proxy);
     QFETCH(QString, expected);
+    QFETCH(uint, mark);
 
     NftRuleset ruleset;
+    ruleset.setServerMark(mark);
     ruleset.setTunnelDevice(device);
     ruleset.addServer({QHostAddress(server), port, protocol});
     if (!proxy.isEmpty())

@@ -156,11 +156,11 @@ check "the boot-time recovery is enabled" in_c systemctl is-enabled -q quillnet-
 check "the peers start in the container" in_c $C peers
 
 say "with systemd-resolved"
-dns_resolved="DNS through the tunnel: systemd-resolved on tun0"
+dns_resolved="DNS through the tunnel: systemd-resolved on quillnet0"
 check "the client connects through the tunnel service (X11)" logs_in
 check "the tunnel's DNS goes to systemd-resolved" in_c $C wait-log "$dns_resolved" 20
-check "resolvectl shows the tunnel's server on tun0" sh -c "$E resolvectl dns tun0 | grep -q '10\.99\.'"
-check "resolvectl routes every name to tun0 (~.)" sh -c "$E resolvectl domain tun0 | grep -q '~\.'"
+check "resolvectl shows the tunnel's server on quillnet0" sh -c "$E resolvectl dns quillnet0 | grep -q '10\.99\.'"
+check "resolvectl routes every name to quillnet0 (~.)" sh -c "$E resolvectl domain quillnet0 | grep -q '~\.'"
 check "the block stands in nft" table_stands
 check "nothing gets past the block" not leaks
 check "the client holds a sleep inhibitor in logind" \
@@ -172,7 +172,7 @@ check "the service cannot gain privileges" in_c grep -qx 'NoNewPrivs:.1' /proc/"
 check "the service sees / read-only" in_c awk '$5 == "/" && $6 ~ /^ro/ { f = 1 } END { exit !f }' /proc/"$pid"/mountinfo
 check "the service's device policy is in force" device_refused_to_service
 check "the client quits" in_c $C quit
-check "quitting takes the DNS off tun0" not in_c resolvectl dns tun0
+check "quitting takes the DNS off quillnet0" not in_c resolvectl dns quillnet0
 check "quitting lifts the block" not table_stands
 check "traffic flows again once the user has quit" leaks
 

@@ -13,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -252,6 +253,7 @@ private slots:
     void init()
     {
         bus.setAuthorized(true);
+        bus.setRefused(SystemBusPeer::NoUid, 0);
         bus.clearQuestions();
     }
 
@@ -408,6 +410,47 @@ private slots:
         QVERIFY(client.waitFor(QStringLiteral("status %1").arg(Disconnected)));
         QTest::qWait(200);
         QCOMPARE(listener.heard, 0);
+    }
+
+    // A caller whom polkit keeps waiting (a password prompt left open) and
+    // then refuses holds nothing meanwhile: the user polkit allows connects,
+    // the waiting caller cannot ask a second time, and Release calls with
+    // nothing protected are answered without polkit, however many.
+    void aWaitingCallerHoldsNothing()
+    {
+        bus.setRefused(::geteuid(), 4000);
+        auto pending = [](const QString &method, const QVariantList &arguments) {
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                QLatin1String(Api::Service), QLatin1String(Api::Path),
+                QLatin1String(Api::Interface), method);
+            message.setArguments(arguments);
+            return QDBusConnection::systemBus().asyncCall(message, 30000);
+        };
+        QDBusPendingCall waiting =
+            pending(QStringLiteral("Start"), startArguments(configuration, certificate));
+        QTRY_COMPARE_WITH_TIMEOUT(bus.questions().size(), 1, 10000);
+        QCOMPARE(
+            call(QStringLiteral("Start"), startArguments(configuration, certificate)).errorName(),
+            QLatin1String(Api::Error::Busy));
+        QList<QDBusPendingCall> releases;
+        for (int i = 0; i < 40; ++i)
+            releases << pending(QStringLiteral("Release"), {});
+        for (QDBusPendingCall &release : releases) {
+            release.waitForFinished();
+            QVERIFY2(!release.isError() ||
+                         release.error().name() == QLatin1String(Api::Error::Busy),
+                     qPrintable(release.error().message()));
+        }
+        QCOMPARE(bus.questions().size(), 1);
+        QVERIFY(runFolders().isEmpty());
+
+        UserClient client;
+        QVERIFY(connectUser(client));
+        waiting.waitForFinished();
+        QCOMPARE(waiting.error().name(), QLatin1String(Api::Error::NotAuthorized));
+        QVERIFY(deviceExists(client.adapter()));
+        client.stop();
+        QVERIFY(client.waitFor(QStringLiteral("status %1").arg(Disconnected)));
     }
 
     void killedClientTakesItsTunnelDown()

@@ -174,7 +174,7 @@ private slots:
         // (otherwise the terminal would have thrown it away and we would
         // still be waiting).
         QCOMPARE(readAll(answers),
-                 QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1\n"
+                 QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013\n"
                                 "Enter Auth Username:=alice\n"
                                 "Enter Auth Password:=secret1\n"));
 
@@ -323,7 +323,7 @@ private slots:
         QVERIFY(waitFor(status, Connected));
         QCOMPARE(readAll(answers),
                  QStringLiteral(
-                     "ARGS=--config quillnet.ovpn --script-security 1 --http-proxy 127.0.0.1 3128 "
+                     "ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013 --http-proxy 127.0.0.1 3128 "
                      "stdin\n"
                      "Enter Auth Username:=alice\nEnter Auth Password:=secret1\n"
                      "Enter HTTP Proxy Username:=proxyuser\nEnter HTTP Proxy Password:=proxypw\n"));
@@ -349,7 +349,7 @@ private slots:
         vpn.start();
         QVERIFY(waitFor(status, Disconnected));
         QVERIFY(readAll(answers).startsWith(QStringLiteral(
-            "ARGS=--config quillnet.ovpn --script-security 1 --http-proxy proxy.example 8080\n")));
+            "ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013 --http-proxy proxy.example 8080\n")));
     }
 
     void reconnectKeepsReconnectingUntilConnected()
