@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LocalServicePorts.h"
 #include "mail/MailInfo.h"
 #include "mail/SmtpInterceptionSession.h"
 
@@ -26,7 +27,7 @@ class SmtpRoxyServer : public QObject
 public:
     using ProxyState = SmtpInterceptionSession::State;
 
-    static constexpr quint16 DefaultPort = 10025;
+    static constexpr quint16 DefaultPort = LocalServicePorts::MailProxy;
     // A relay that has not taken the connection by then counts as out of
     // reach.
     static constexpr int DefaultRelayConnectTimeoutMs = 15000;

@@ -122,6 +122,12 @@ void NftRuleset::addLocalSubnet(const LocalSubnet &subnet)
     localSubnets << subnet;
 }
 
+void NftRuleset::setOwnerOnly(uint uid, const QList<quint16> &ports)
+{
+    ownerUid = uid;
+    ownerPorts = ports;
+}
+
 void NftRuleset::setSignInOpen(bool open)
 {
     signInOpen = open;
@@ -201,7 +207,18 @@ std::optional<QString> NftRuleset::text(QString *error) const
                         .arg(link);
 
     const QString families = tunnelIPv6 ? QString() : QStringLiteral(" meta nfproto ipv4");
-    QStringList out{QStringLiteral("oifname \"lo\" accept")};
+    QStringList out;
+    // Another user of the machine must not send through this user's web
+    // filter or mail proxy.
+    if (!ownerPorts.isEmpty()) {
+        QStringList ports;
+        for (const quint16 port : ownerPorts)
+            ports << QString::number(port);
+        out << QStringLiteral("oifname \"lo\" tcp dport { %1 } meta skuid != %2 drop")
+                   .arg(ports.join(QStringLiteral(", ")))
+                   .arg(ownerUid);
+    }
+    out << QStringLiteral("oifname \"lo\" accept");
     // Replies from the servers and the proxy come back as established
     // connections, and so do the ICMP errors that keep their path MTU right.
     QStringList in{QStringLiteral("iifname \"lo\" accept"),

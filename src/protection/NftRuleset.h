@@ -58,6 +58,9 @@ public:
     // discovery on their links, mDNS and SSDP) pass both ways. Only private
     // ranges are taken; see LocalSubnets::isPrivate().
     void addLocalSubnet(const LocalSubnet &subnet);
+    // Only `uid`'s programs reach these loopback TCP ports (the privacy
+    // services of that user's login).
+    void setOwnerOnly(uint uid, const QList<quint16> &ports);
     // The user opened the network for a sign-in page: names (DNS) and the
     // web (HTTP, HTTPS) pass outside the tunnel, nothing else.
     void setSignInOpen(bool open);
@@ -81,4 +84,6 @@ private:
     quint32 serverMark = 0;
     QList<LocalSubnet> localSubnets;
     bool signInOpen = false;
+    uint ownerUid = 0;
+    QList<quint16> ownerPorts;
 };

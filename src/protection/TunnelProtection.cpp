@@ -1,5 +1,6 @@
 #include "protection/TunnelProtection.h"
 
+#include "core/LocalServicePorts.h"
 #include "platform/PrivateFile.h"
 #include "protection/DnsBackend.h"
 #include "protection/KernelNetworkEvents.h"
@@ -186,6 +187,8 @@ std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
     for (const LocalSubnet &subnet : localSubnets)
         rules.addLocalSubnet(subnet);
     rules.setSignInOpen(signInOpen);
+    if (ownerUid)
+        rules.setOwnerOnly(*ownerUid, {LocalServicePorts::WebFilter, LocalServicePorts::MailProxy});
     if (!rules.text(error))
         return std::nullopt;
     return rules;

@@ -58,6 +58,9 @@ public:
                bool block, bool localNetwork = false);
     // OpenVPN's console output, as it comes.
     void feed(const QByteArray &bytes);
+    // The user whose tunnel is protected: from the next block on, only that
+    // user's programs reach the web filter and the mail proxy on loopback.
+    void setOwner(uint uid) { ownerUid = uid; }
     // Log-out or quit: the block and the DNS settings go, also those a
     // crashed run left (the kernel's table, whatever the markers say, and
     // the resolver file its marker keeps). released() follows.
@@ -127,8 +130,9 @@ private:
     bool localNetwork = false;       // the user allows the subnets the machine is on
     QList<LocalSubnet> localSubnets; // those in the table now
     bool signInOpen = false;         // asked for, and not yet over
-    bool signInReported = false;     // what signInChanged() last said
-    bool releasing = false;          // release() waits for nft or the resolver
+    bool signInReported = false;
+    std::optional<uint> ownerUid; // what signInChanged() last said
+    bool releasing = false;       // release() waits for nft or the resolver
     int pendingUndos = 0;
 
     QByteArray unread;

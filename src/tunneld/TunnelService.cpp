@@ -223,6 +223,7 @@ void TunnelService::protect(const QDBusMessage &request, uint uid,
             startRun(request);
         },
         Qt::SingleShotConnection);
+    protection->setOwner(uid);
     protection->begin(servers, proxyHost, proxyPort, block, localNetwork);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +73,7 @@ void LocalConsole::start(const TunnelLaunch &launch)
                 emit startFailed(StartFailure::Unprotected, detail);
         },
         Qt::SingleShotConnection);
+    protection()->setOwner(::getuid());
     protection()->begin(servers, launch.proxyHost, launch.proxyPort, launch.blockOutsideTunnel,
                         launch.allowLocalNetwork);
 }

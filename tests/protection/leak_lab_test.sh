@@ -320,6 +320,12 @@ ride_out() { # ride_out <what> <command...>
     check "$what: afterwards IPv4 goes" tunnel "$(lab fetch 4)"
 }
 
+# True when <user> reaches port 10080 on the machine's loopback.
+reaches() { # reaches <user> <group>
+    lab run setpriv --reuid="$1" --regid="$2" --clear-groups timeout 2 \
+        bash -c 'exec 3<>/dev/tcp/127.0.0.1/10080' 2>/dev/null
+}
+
 # Nothing but the VPN server's port reached the ISP's side since the mark,
 # and nothing got through to anywhere.
 held_back() { # held_back <when>
@@ -378,6 +384,16 @@ for mode in service direct unblocked resolved; do
         check "another program connecting to the VPN server's port" failed \
             "$(lab run timeout 3 bash -c "exec 3<>/dev/tcp/$(value VPN_ADDRESS)/$(value VPN_PORT)" 2>/dev/null &&
                 echo connected || echo failed)"
+        # The web filter's port on loopback is its user's alone (the
+        # client runs as nobody): another user is turned away.
+        lab run setpriv --reuid=nobody --regid=nogroup --clear-groups "$(command -v /usr/bin/python3 || command -v python3)" -c \
+            'import socket, time; s = socket.socket(); s.bind(("127.0.0.1", 10080)); s.listen(8); time.sleep(30)' &
+        listener=$!
+        wait_until 5 reaches nobody nogroup || fail "the owner does not reach the web filter's port"
+        check "another user connecting to the web filter's port" failed \
+            "$(reaches daemon daemon && echo connected || echo failed)"
+        kill "$listener" 2>/dev/null || true
+        wait "$listener" 2>/dev/null || true
     fi
 
     lab mark

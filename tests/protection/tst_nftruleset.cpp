@@ -119,6 +119,10 @@ void TestNftRuleset::localNetworkAndSignIn_data()
     QTest::addColumn<QString>("subnet");
     QTest::addColumn<bool>("signIn");
     QTest::addColumn<QString>("expected");
+    // Every row: only uid 1000 reaches its services on loopback.
+    QTest::newRow("the owner's loopback services")
+        << QString() << QString() << false
+        << QStringLiteral("oifname \"lo\" tcp dport { 10080, 10025 } meta skuid != 1000 drop");
     const auto row = [](const char *name, const char *device, const char *subnet, bool signIn,
                         const char *expected) {
         QTest::newRow(name) << QString::fromUtf8(device) << QString::fromUtf8(subnet) << signIn
@@ -161,6 +165,7 @@ void TestNftRuleset::localNetworkAndSignIn()
         ruleset.addLocalSubnet({device, QHostAddress(parts.at(0)), parts.at(1).toInt()});
     }
     ruleset.setSignInOpen(signIn);
+    ruleset.setOwnerOnly(1000, {10080, 10025});
     QString error;
     const auto text = ruleset.text(&error);
     const QLatin1String refused("refused: ");
