@@ -103,16 +103,20 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     unread.clear();
     endpoints = servers;
     pathWatcher->stopWatching();
+    // A begin that a newer one overtook (its caller gone while names were
+    // looked up) says nothing: its answer is not the newer caller's.
+    const quint64 number = ++beginNumber;
     if (!block) {
         if (!blocking) {
             emit ready(true, QString());
             return;
         }
         // Turned off since the last run: the old block goes first.
-        askFirewall(std::nullopt, [this](bool ok, const QString &detail) {
+        askFirewall(std::nullopt, [this, number](bool ok, const QString &detail) {
             if (ok)
                 blockLifted();
-            emit ready(ok, detail);
+            if (number == beginNumber)
+                emit ready(ok, detail);
         });
         return;
     }
@@ -142,29 +146,32 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     auto lookups = std::make_shared<Lookups>();
     lookups->pending = names.size();
     for (const QString &name : std::as_const(names)) {
-        QHostInfo::lookupHost(name, this, [this, name, lookups, proxyHost](const QHostInfo &info) {
-            // A name keeps the addresses it had: when it no longer resolves
-            // (the last block stands, say), and besides what a network with a
-            // sign-in page answers for every name until the user signed in.
-            QList<QHostAddress> known = info.addresses();
-            for (const QHostAddress &address : resolvedServers.value(name))
-                if (!known.contains(address) && known.size() < MaxAddressesPerName)
-                    known << address;
-            lookups->addresses[name] = known;
-            if (--lookups->pending > 0)
-                return;
-            for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it) {
-                if (it.value().isEmpty()) {
-                    emit ready(false, QStringLiteral("cannot resolve ") + it.key());
+        QHostInfo::lookupHost(
+            name, this, [this, name, lookups, proxyHost, number](const QHostInfo &info) {
+                if (number != beginNumber)
                     return;
+                // A name keeps the addresses it had: when it no longer resolves
+                // (the last block stands, say), and besides what a network with a
+                // sign-in page answers for every name until the user signed in.
+                QList<QHostAddress> known = info.addresses();
+                for (const QHostAddress &address : resolvedServers.value(name))
+                    if (!known.contains(address) && known.size() < MaxAddressesPerName)
+                        known << address;
+                lookups->addresses[name] = known;
+                if (--lookups->pending > 0)
+                    return;
+                for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it) {
+                    if (it.value().isEmpty()) {
+                        emit ready(false, QStringLiteral("cannot resolve ") + it.key());
+                        return;
+                    }
                 }
-            }
-            for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it)
-                resolvedServers.insert(it.key(), it.value());
-            if (proxyAddress.isNull() && !proxyHost.isEmpty())
-                proxyAddress = lookups->addresses.value(proxyHost).value(0);
-            applyBlock(true);
-        });
+                for (auto it = lookups->addresses.cbegin(); it != lookups->addresses.cend(); ++it)
+                    resolvedServers.insert(it.key(), it.value());
+                if (proxyAddress.isNull() && !proxyHost.isEmpty())
+                    proxyAddress = lookups->addresses.value(proxyHost).value(0);
+                applyBlock(true);
+            });
     }
 }
 
@@ -208,7 +215,10 @@ void TunnelProtection::applyBlock(bool starting)
         blockApplied(starting, false, error);
         return;
     }
-    askFirewall(rules, [this, starting](bool ok, const QString &detail) {
+    askFirewall(rules, [this, starting, number = beginNumber](bool ok, const QString &detail) {
+        // Overtaken while nft ran: the newer begin answers for itself.
+        if (starting && number != beginNumber)
+            return;
         blockApplied(starting, ok, detail);
     });
 }

@@ -139,4 +139,5 @@ private:
     QString device;
     PushedOptions pushed;
     bool completed = false; // "Initialization Sequence Completed" seen this run
+    quint64 beginNumber = 0; // of the latest begin(): older answers are stale
 };

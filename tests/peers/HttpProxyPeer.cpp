@@ -61,7 +61,8 @@ bool HttpProxyPeer::start(const QString &user, const QString &password)
     file.close();
 
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), configPath});
+    process.start(QStringLiteral("tinyproxy"),
+                  {QStringLiteral("-d"), QStringLiteral("-c"), configPath});
     if (!process.waitForStarted(5000)) {
         error = process.errorString();
         return false;

@@ -55,6 +55,7 @@ public:
     bool authorized = true;
     uint refusedUid = NoUid;
     int refusalDelayMs = 0;
+    QString refusedAction;
     QList<Question> asked;
 
     QString introspect(const QString &) const override { return QString(); }
@@ -79,7 +80,7 @@ public:
         {
             QMutexLocker locked(&lock);
             asked << question;
-            answer = authorized;
+            answer = authorized && question.action != refusedAction;
             refused = refusedUid;
             delayMs = refusalDelayMs;
         }
@@ -189,6 +190,12 @@ void SystemBusPeer::setRefused(uint uid, int delayMs)
     QMutexLocker locked(&authority->lock);
     authority->refusedUid = uid;
     authority->refusalDelayMs = delayMs;
+}
+
+void SystemBusPeer::setRefusedAction(const QString &action)
+{
+    QMutexLocker locked(&authority->lock);
+    authority->refusedAction = action;
 }
 
 void SystemBusPeer::setAuthorized(bool authorized)

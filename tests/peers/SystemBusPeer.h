@@ -42,6 +42,8 @@ public:
     static constexpr uint NoUid = uint(-1);
     // The callers of user `uid` (NoUid: none) are refused, after `delayMs`.
     void setRefused(uint uid, int delayMs);
+    // Everyone is refused `action` (empty: none), at once.
+    void setRefusedAction(const QString &action);
     QList<Question> questions() const;
     void clearQuestions();
 

@@ -1,12 +1,12 @@
 // quillnet_system_bus_peer: the private system-like bus of the tests as a
 // program of its own, for scripts (the demo) that want the tunnel service
 // activated as the installed package has it. Polkit's stand-in on it says
-// yes to everything. With --resolved, a stand-in for systemd-resolved is on
-// it too, appending the calls it accepted to FILE, one line each (see
-// ResolvedStandIn.h).
+// yes to everything but the action given with --refuse-action. With
+// --resolved, a stand-in for systemd-resolved is on it too, appending the
+// calls it accepted to FILE, one line each (see ResolvedStandIn.h).
 //
 //   quillnet_system_bus_peer [--service FILE --exec COMMAND] [--resolved FILE]
-//                            POLICY...
+//                            [--refuse-action ACTION] POLICY...
 //
 // Prints the bus's address on one line of stdout once the bus and the
 // stand-in are ready, and runs until SIGTERM or SIGINT; the bus and its
@@ -52,6 +52,11 @@ int main(int argc, char *argv[])
         QStringLiteral("resolved"),
         QStringLiteral("Stand in for systemd-resolved, recording its calls in a file."),
         QStringLiteral("file"));
+    const QCommandLineOption refuseOption(
+        QStringLiteral("refuse-action"),
+        QStringLiteral("A polkit action refused to everyone (an administrator's, say)."),
+        QStringLiteral("action"));
+    parser.addOption(refuseOption);
     parser.addOption(serviceOption);
     parser.addOption(resolvedOption);
     parser.addOption(execOption);
@@ -76,6 +81,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quillnet_system_bus_peer: %s\n", qPrintable(bus.errorString()));
         return 1;
     }
+    bus.setRefusedAction(parser.value(refuseOption));
     if (parser.isSet(serviceOption) &&
         !bus.addActivatableService(parser.value(serviceOption), parser.value(execOption))) {
         std::fprintf(stderr, "quillnet_system_bus_peer: cannot install %s\n",

@@ -27,7 +27,7 @@ skip() {
     exit 77
 }
 [ "$(id -u)" -eq 0 ] || skip "the lab needs root"
-for tool in ip nft openvpn unshare nsenter mountpoint curl getent dbus-daemon setpriv python3; do
+for tool in ip nft openvpn unshare nsenter mountpoint curl getent dbus-daemon dbus-send setpriv python3; do
     command -v "$tool" >/dev/null || skip "$tool is missing"
 done
 build=$(cd "${1:?usage: leak_lab_test.sh <build folder>}" && pwd)
@@ -185,7 +185,8 @@ start_bus() { # start_bus [--resolved FILE]: the bus, on the lab's machine with 
         bus_on_machine=("${on_machine[@]}")
         service_prefix=''
     fi
-    setsid "${bus_on_machine[@]}" "$bus_peer" "$@" --service "$source_dir/resources/tunneld/net.quillnet.Tunnel.service" \
+    # Polkit's stand-in says yes, but not to what needs an administrator.
+    setsid "${bus_on_machine[@]}" "$bus_peer" "$@" --refuse-action net.quillnet.tunnel.release-other --service "$source_dir/resources/tunneld/net.quillnet.Tunnel.service" \
         --exec "${service_prefix}$(command -v setpriv) --bounding-set=-all,+net_admin --inh-caps=-all --no-new-privs $tunneld --idle-seconds 2 --run-folder $work/tunneld" \
         "$source_dir/resources/tunneld/net.quillnet.Tunnel.conf" >"$work/bus.out" 2>"$work/bus.log" &
     bus_pid=$!
@@ -465,6 +466,16 @@ client_pid=''
 wait_until 10 adapter_gone || abort "the service let $adapter outlive its client"
 lab mark
 held_back "after the client crashed"
+# Another user of the machine cannot lift it: that is an administrator's
+# decision (refused here), however the session's polkit answers for
+# connecting.
+if lifted=$(lab run setpriv --reuid=daemon --regid=daemon --clear-groups env \
+    DBUS_SYSTEM_BUS_ADDRESS="$bus_address" dbus-send --system --print-reply --dest=net.quillnet.Tunnel \
+    /net/quillnet/Tunnel net.quillnet.Tunnel.Release 2>&1); then
+    fail "another user lifted the block: $lifted"
+fi
+grep -q "Error.NotAuthorized" <<<"$lifted" || fail "another user's Release: $lifted"
+held_back "after another user's Release"
 # The user starts the client again and quits at its login window.
 (
     cd "$work/user"
