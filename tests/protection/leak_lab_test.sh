@@ -475,7 +475,19 @@ if lifted=$(lab run setpriv --reuid=daemon --regid=daemon --clear-groups env \
     fail "another user lifted the block: $lifted"
 fi
 grep -q "Error.NotAuthorized" <<<"$lifted" || fail "another user's Release: $lifted"
-held_back "after another user's Release"
+# Nor by starting a tunnel of their own without the block.
+mkdir -p "$work/other"
+cp "$work/user/quillnet.ovpn" "$work/user/cert.crt" "$work/other/"
+chown -R daemon:daemon "$work/other"
+(
+    cd "$work/other"
+    export HOME=$work/other XDG_CONFIG_HOME=$work/other DBUS_SYSTEM_BUS_ADDRESS=$bus_address
+    (sleep 8 && echo stop) | "$lab_sh" run "$lab_dir" -- setpriv --reuid=daemon --regid=daemon \
+        --clear-groups "$client" alice secret1
+) >"$work/other.out" 2>&1 || true
+grep -q "^error .*not allowed to connect" "$work/other.out" ||
+    fail "another user's start without the block: $(tr '\n' ' ' <"$work/other.out")"
+held_back "after another user's Release and start without the block"
 # The user starts the client again and quits at its login window.
 (
     cd "$work/user"
