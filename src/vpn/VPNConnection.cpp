@@ -47,8 +47,13 @@ VPNConnection::VPNConnection(QObject *parent) : VPNConnection(new LocalConsole, 
 VPNConnection::VPNConnection(TunnelConsole *console, QObject *parent)
     : Tunnel(parent), console(console), echoPoll(new QTimer(this)),
       logFile(new QFile(QLatin1String(LogName))), retryTimer(new QTimer(this)),
-      signInHint(new QTimer(this))
+      signInHint(new QTimer(this)), signInAttempt(new QTimer(this))
 {
+    signInAttempt->setInterval(SignInAttemptMs);
+    connect(signInAttempt, &QTimer::timeout, this, [this] {
+        if (status == Reconnecting && this->console->isRunning())
+            retryAfterOutage(QStringLiteral("a new attempt while open for sign-in"), true);
+    });
     console->setParent(this);
     signInHint->setSingleShot(true);
     signInHint->setInterval(SignInHintMs);
@@ -366,10 +371,11 @@ void VPNConnection::endRetries()
     nextRetryMs = firstRetryMs;
 }
 
-void VPNConnection::setSignInTimes(int hintMs, int openSeconds)
+void VPNConnection::setSignInTimes(int hintMs, int openSeconds, int attemptMs)
 {
     signInHint->setInterval(hintMs);
     signInSeconds = openSeconds;
+    signInAttempt->setInterval(attemptMs);
 }
 
 void VPNConnection::followSignIn(CnnStatus now)
@@ -387,6 +393,10 @@ void VPNConnection::followSignIn(CnnStatus now)
 
 void VPNConnection::setSignIn(Tunnel::SignIn state)
 {
+    if (state == SignIn::Open)
+        signInAttempt->start();
+    else
+        signInAttempt->stop();
     if (std::exchange(signIn, state) != state)
         emit signInChanged(state);
 }

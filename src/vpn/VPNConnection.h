@@ -37,6 +37,11 @@ public:
     // may then open the network for that long.
     static constexpr int SignInHintMs = 10000;
     static constexpr int SignInSeconds = 120;
+    // While the network is open for a sign-in, an attempt that hangs (its
+    // connection sent into the sign-in page's wall, and the system waiting
+    // ever longer between tries) is made anew this often: the tunnel is
+    // back a moment after the user signed in.
+    static constexpr int SignInAttemptMs = 5000;
 
     // OpenVPN on a terminal of this process.
     explicit VPNConnection(QObject *parent = nullptr);
@@ -65,8 +70,9 @@ public:
     // (tests; the console's own stop has its graces, see LocalConsole).
     void setExitWait(int exitMs);
     void setRetryWaits(int firstMs, int lastMs);
-    // Other times than SignInHintMs and SignInSeconds (tests).
-    void setSignInTimes(int hintMs, int openSeconds);
+    // Other times than SignInHintMs, SignInSeconds and SignInAttemptMs
+    // (tests).
+    void setSignInTimes(int hintMs, int openSeconds, int attemptMs = SignInAttemptMs);
 
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
@@ -131,6 +137,7 @@ private:
     int lastRetryMs = LastRetryMs;
     int nextRetryMs = FirstRetryMs;
     QTimer *signInHint;
+    QTimer *signInAttempt;
     int signInSeconds = SignInSeconds;
     Tunnel::SignIn signIn = Tunnel::SignIn::None;
 

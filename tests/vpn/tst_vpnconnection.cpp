@@ -173,10 +173,10 @@ private slots:
         // Each prompt answered once, the password only after echo was off
         // (otherwise the terminal would have thrown it away and we would
         // still be waiting).
-        QCOMPARE(readAll(answers),
-                 QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013\n"
-                                "Enter Auth Username:=alice\n"
-                                "Enter Auth Password:=secret1\n"));
+        QCOMPARE(readAll(answers), QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 "
+                                                  "--dev-type tun --dev quillnet0 --mark 29013\n"
+                                                  "Enter Auth Username:=alice\n"
+                                                  "Enter Auth Password:=secret1\n"));
 
         status.clear();
         vpn.stop(false);
@@ -323,7 +323,8 @@ private slots:
         QVERIFY(waitFor(status, Connected));
         QCOMPARE(readAll(answers),
                  QStringLiteral(
-                     "ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013 --http-proxy 127.0.0.1 3128 "
+                     "ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev "
+                     "quillnet0 --mark 29013 --http-proxy 127.0.0.1 3128 "
                      "stdin\n"
                      "Enter Auth Username:=alice\nEnter Auth Password:=secret1\n"
                      "Enter HTTP Proxy Username:=proxyuser\nEnter HTTP Proxy Password:=proxypw\n"));
@@ -348,8 +349,9 @@ private slots:
             QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), 8080));
         vpn.start();
         QVERIFY(waitFor(status, Disconnected));
-        QVERIFY(readAll(answers).startsWith(QStringLiteral(
-            "ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev quillnet0 --mark 29013 --http-proxy proxy.example 8080\n")));
+        QVERIFY(readAll(answers).startsWith(
+            QStringLiteral("ARGS=--config quillnet.ovpn --script-security 1 --dev-type tun --dev "
+                           "quillnet0 --mark 29013 --http-proxy proxy.example 8080\n")));
     }
 
     void reconnectKeepsReconnectingUntilConnected()
@@ -450,14 +452,21 @@ private slots:
         auto *console = new SignInConsole;
         VPNConnection vpn(console);
         vpn.setRetryWaits(100, 200);
-        vpn.setSignInTimes(300, 7);
+        vpn.setSignInTimes(300, 7, 200);
         vpn.setBlockOutsideTunnel(block);
         QSignalSpy status(&vpn, &VPNConnection::statusChanged);
         QSignalSpy hints(&vpn, &VPNConnection::signInChanged);
         QVERIFY(connectHeld(vpn, status));
         bool serverBack = false;
+        bool hangs = false; // stuck connecting, as behind a sign-in page
+        int starts = 0;
         connect(&vpn, &VPNConnection::statusChanged, this, [&](CnnStatus, const QString &text) {
-            if (text == QLatin1String("Initializing"))
+            if (text != QLatin1String("Initializing"))
+                return;
+            ++starts;
+            if (hangs)
+                play("connect.pty", QStringLiteral("Attempting to establish TCP connection"));
+            else
                 play(serverBack ? "connect.pty" : "refused.pty",
                      serverBack ? QStringLiteral("Initialization Sequence Completed") : QString());
         });
@@ -473,8 +482,16 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(state(), Tunnel::SignIn::Needed, 5000);
             vpn.openForSignIn();
             QCOMPARE(console->openings, QList<int>{7});
+            // An attempt that hangs while the network is open is made anew.
+            hangs = true;
+            QTest::qWait(300);
+            const int attempts = starts;
             emit console->signInChanged(true);
             QCOMPARE(state(), Tunnel::SignIn::Open);
+            QTRY_VERIFY_WITH_TIMEOUT(starts >= attempts + 2, 5000);
+            hangs = false;
+            const int hung = starts;
+            QTRY_VERIFY_WITH_TIMEOUT(starts > hung, 5000);
             // The time is up, the tunnel still away: the hint again.
             emit console->signInChanged(false);
             QCOMPARE(state(), Tunnel::SignIn::Needed);
