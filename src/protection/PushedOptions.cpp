@@ -1,6 +1,6 @@
 #include "protection/PushedOptions.h"
 
-#include "vpn/OpenVpnLineRules.h"
+#include "protection/OpenVpnLineRules.h"
 
 #include <QRegularExpression>
 

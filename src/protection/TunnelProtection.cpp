@@ -7,10 +7,10 @@
 #include "protection/LeakFirewall.h"
 #include "protection/NetworkPathWatcher.h"
 #include "protection/NftRuleset.h"
+#include "protection/OpenVpnLineRules.h"
+#include "protection/OpenVpnRun.h"
 #include "protection/ResolvConfDns.h"
 #include "protection/ResolvedDns.h"
-#include "vpn/OpenVpnLineRules.h"
-#include "vpn/TunnelLaunch.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,7 +97,7 @@ void TunnelProtection::begin(const QList<ServerEndpoint> &servers, const QString
     if (!this->localNetwork)
         localEvents->stopListening();
     // The name OpenVPN is told to give it; nothing else has it.
-    device = QLatin1String(TunnelLaunch::DeviceName);
+    device = QLatin1String(OpenVpnRun::DeviceName);
     pushed = PushedOptions();
     completed = false;
     unread.clear();
@@ -189,7 +189,7 @@ std::optional<NftRuleset> TunnelProtection::ruleset(QString *error) const
     if (!proxyAddress.isNull() && proxyPort)
         rules.setProxy(proxyAddress, proxyPort);
     rules.setTunnelDevice(device);
-    rules.setServerMark(TunnelLaunch::SocketMark);
+    rules.setServerMark(OpenVpnRun::SocketMark);
     rules.setTunnelIPv6(pushed.tunnelIPv6);
     for (const LocalSubnet &subnet : localSubnets)
         rules.addLocalSubnet(subnet);

@@ -138,6 +138,6 @@ private:
     QByteArray unread;
     QString device;
     PushedOptions pushed;
-    bool completed = false; // "Initialization Sequence Completed" seen this run
+    bool completed = false;  // "Initialization Sequence Completed" seen this run
     quint64 beginNumber = 0; // of the latest begin(): older answers are stale
 };

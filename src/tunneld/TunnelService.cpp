@@ -80,10 +80,11 @@ bool TunnelService::needed() const
 }
 
 // `detail` empty: polkit said no; else why it could not be asked.
-void TunnelService::replyNotAuthorized(const QDBusMessage &request, const QString &detail)
+void TunnelService::replyNotAuthorized(const QDBusMessage &request, const char *action,
+                                       const QString &detail)
 {
     replyError(request, Error::NotAuthorized,
-               detail.isEmpty() ? QStringLiteral("polkit refused the action")
+               detail.isEmpty() ? QStringLiteral("polkit refused ") + QLatin1String(action)
                                 : QStringLiteral("polkit could not be asked: ") + detail);
 }
 
@@ -120,15 +121,15 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
     const bool liftsAnother = !blockOutsideTunnel && protection->isActive() &&
                               !protectedFor.isEmpty() && protectedUid != *uid;
     const QList<ServerEndpoint> servers = TunnelEndpoints::fromConfiguration(configuration);
-    authority->check(request.service(),
-                     QLatin1String(liftsAnother ? Api::ReleaseOtherAction : Api::ConnectAction),
+    const char *action = liftsAnother ? Api::ReleaseOtherAction : Api::ConnectAction;
+    authority->check(request.service(), QLatin1String(action),
                      [=, this](PolkitAuthority::Answer answer, const QString &detail) {
                          endAuthorizing(request.service());
                          if (answer != PolkitAuthority::Answer::Authorized) {
                              qInfo("quillnet-tunneld: %s is not authorized (%s)",
                                    qPrintable(request.service()),
                                    detail.isEmpty() ? "polkit said no" : qPrintable(detail));
-                             replyNotAuthorized(request, detail);
+                             replyNotAuthorized(request, action, detail);
                              return;
                          }
                          // The machine's one tunnel is taken only now: a caller that
@@ -255,12 +256,13 @@ QStringList TunnelService::Release()
     // The same user's client started anew (after a crash) asks as for a
     // connection; anyone else's protection is an administrator's to lift.
     const bool another = protectedFor.isEmpty() || *uid != protectedUid;
+    const char *action = another ? Api::ReleaseOtherAction : Api::ConnectAction;
     authority->check(
-        request.service(), QLatin1String(another ? Api::ReleaseOtherAction : Api::ConnectAction),
-        [this, request, another](PolkitAuthority::Answer answer, const QString &detail) {
+        request.service(), QLatin1String(action),
+        [this, request, another, action](PolkitAuthority::Answer answer, const QString &detail) {
             endAuthorizing(request.service());
             if (answer != PolkitAuthority::Answer::Authorized) {
-                replyNotAuthorized(request, detail);
+                replyNotAuthorized(request, action, detail);
                 return;
             }
             if (another && !protectedFor.isEmpty())

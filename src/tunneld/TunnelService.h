@@ -78,7 +78,7 @@ private:
     void failRun(const QDBusMessage &request, const QString &error);
     void discardRun();
     void replyError(const QDBusMessage &request, const char *name, const QString &text);
-    void replyNotAuthorized(const QDBusMessage &request, const QString &detail);
+    void replyNotAuthorized(const QDBusMessage &request, const char *action, const QString &detail);
     void sendToOwner(const char *signal, const QVariantList &arguments);
     // To the owner, or between two runs to the client the protection is for.
     void sendToProtected(const char *signal, const QVariantList &arguments);

@@ -1,5 +1,7 @@
 #include "vpn/TunnelLaunch.h"
 
+#include "protection/OpenVpnRun.h"
+
 QStringList TunnelLaunch::openVpnArguments() const
 {
     // Linux has no exit event to pass: OpenVPN is asked to end with SIGTERM.
@@ -10,9 +12,9 @@ QStringList TunnelLaunch::openVpnArguments() const
                              QStringLiteral("--dev-type"),
                              QStringLiteral("tun"),
                              QStringLiteral("--dev"),
-                             QLatin1String(DeviceName),
+                             QLatin1String(OpenVpnRun::DeviceName),
                              QStringLiteral("--mark"),
-                             QString::number(SocketMark)};
+                             QString::number(OpenVpnRun::SocketMark)};
     if (!proxyHost.isEmpty()) {
         arguments << QStringLiteral("--http-proxy") << proxyHost << QString::number(proxyPort);
         if (proxyAsksCredentials)

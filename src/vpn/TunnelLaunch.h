@@ -7,13 +7,6 @@
 // tunnel decides. Everything else on that line is fixed by whoever runs it.
 struct TunnelLaunch
 {
-    // The tunnel device has a name of ours, never one OpenVPN reports: what
-    // OpenVPN prints ends in text the server chooses, and the block lets the
-    // tunnel device through.
-    static constexpr char DeviceName[] = "quillnet0";
-    // OpenVPN marks the packets of its own connection to the server (or the
-    // proxy) with this, and the block lets only those through to it.
-    static constexpr quint32 SocketMark = 0x7155;
 
     // The configuration file; the CA certificate "cert.crt" lies beside it.
     QString configPath;

@@ -3,9 +3,9 @@
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "core/WorkingFiles.h"
+#include "protection/OpenVpnLineRules.h"
 #include "vpn/ConsolePrompt.h"
 #include "vpn/LocalConsole.h"
-#include "vpn/OpenVpnLineRules.h"
 #include "vpn/TunnelServiceApi.h"
 
 #include <QFile>

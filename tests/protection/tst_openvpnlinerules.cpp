@@ -1,7 +1,7 @@
 // What each line of OpenVPN's output means, for the lines of the OpenVPN
 // this client runs and for the older forms.
+#include "protection/OpenVpnLineRules.h"
 #include "vpn/ConsolePrompt.h"
-#include "vpn/OpenVpnLineRules.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "vpn/OpenVpnLineRules.h"
+#include "protection/OpenVpnLineRules.h"
 
 #include <QRegularExpression>
 
