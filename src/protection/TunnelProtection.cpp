@@ -59,8 +59,15 @@ TunnelProtection::TunnelProtection(const QDBusConnection &systemBus, const Place
             firewallAnswers.takeFirst()(ok, detail);
     });
     // A marker from a run that ended without release(): its block is still
-    // in the kernel, and still ours to lift.
-    blocking = QFile::exists(blockMarker());
+    // in the kernel, and still ours to lift. It names the user it was for
+    // (a marker of an older version is empty).
+    QFile marker(blockMarker());
+    blocking = marker.exists();
+    bool isNumber = false;
+    const uint markedUid =
+        marker.open(QIODevice::ReadOnly) ? marker.read(16).trimmed().toUInt(&isNumber) : 0;
+    if (isNumber)
+        ownerUid = markedOwner = markedUid;
 }
 
 TunnelProtection::~TunnelProtection()
@@ -225,10 +232,14 @@ void TunnelProtection::applyBlock(bool starting)
 
 void TunnelProtection::blockApplied(bool starting, bool ok, QString detail)
 {
-    if (ok && !blocking) {
-        // The marker first tells a later start that the block is ours.
+    if (ok && (!blocking || markedOwner != ownerUid)) {
+        // The marker first tells a later start that the block is ours, and
+        // whose.
         ok = QDir().mkpath(places.stateFolder) &&
-             PrivateFile::write(blockMarker(), QByteArray(), &detail);
+             PrivateFile::write(blockMarker(),
+                                ownerUid ? QByteArray::number(*ownerUid) : QByteArray(), &detail);
+        if (ok)
+            markedOwner = ownerUid;
     }
     if (ok) {
         blocking = true;

@@ -61,6 +61,9 @@ public:
     // The user whose tunnel is protected: from the next block on, only that
     // user's programs reach the web filter and the mail proxy on loopback.
     void setOwner(uint uid) { ownerUid = uid; }
+    // The user the block in place is for, also when an earlier run of the
+    // service made it; none when unknown.
+    std::optional<uint> owner() const { return blocking ? ownerUid : std::nullopt; }
     // Log-out or quit: the block and the DNS settings go, also those a
     // crashed run left (the kernel's table, whatever the markers say, and
     // the resolver file its marker keeps). released() follows.
@@ -131,8 +134,10 @@ private:
     QList<LocalSubnet> localSubnets; // those in the table now
     bool signInOpen = false;         // asked for, and not yet over
     bool signInReported = false;
-    std::optional<uint> ownerUid; // what signInChanged() last said
-    bool releasing = false;       // release() waits for nft or the resolver
+    std::optional<uint> ownerUid;
+    std::optional<uint>
+        markedOwner;        // what the block's marker says // what signInChanged() last said
+    bool releasing = false; // release() waits for nft or the resolver
     int pendingUndos = 0;
 
     QByteArray unread;

@@ -118,8 +118,9 @@ void TunnelService::Start(const QByteArray &configuration, const QByteArray &cer
         return;
     // Starting without the block lifts the one that stands: another user's
     // protection is an administrator's to lift.
-    const bool liftsAnother = !blockOutsideTunnel && protection->isActive() &&
-                              !protectedFor.isEmpty() && protectedUid != *uid;
+    const std::optional<uint> holder = protectionHolder();
+    const bool liftsAnother =
+        !blockOutsideTunnel && protection->isActive() && holder && *holder != *uid;
     const QList<ServerEndpoint> servers = TunnelEndpoints::fromConfiguration(configuration);
     const char *action = liftsAnother ? Api::ReleaseOtherAction : Api::ConnectAction;
     authority->check(request.service(), QLatin1String(action),
@@ -174,6 +175,13 @@ std::optional<uint> TunnelService::beginAuthorizing(const QDBusMessage &request)
     authorizing.insert(request.service(), uid.value());
     idleTimer->stop();
     return uid.value();
+}
+
+std::optional<uint> TunnelService::protectionHolder() const
+{
+    // A service started anew after a crash knows the user from the block's
+    // marker only.
+    return protectedFor.isEmpty() ? protection->owner() : std::optional<uint>(protectedUid);
 }
 
 void TunnelService::endAuthorizing(const QString &caller)
@@ -253,9 +261,11 @@ QStringList TunnelService::Release()
     const std::optional<uint> uid = beginAuthorizing(request);
     if (!uid)
         return {};
-    // The same user's client started anew (after a crash) asks as for a
-    // connection; anyone else's protection is an administrator's to lift.
-    const bool another = protectedFor.isEmpty() || *uid != protectedUid;
+    // The same user's client started anew (after a crash of either) asks as
+    // for a connection; anyone else's protection is an administrator's to
+    // lift.
+    const std::optional<uint> holder = protectionHolder();
+    const bool another = holder && *uid != *holder;
     const char *action = another ? Api::ReleaseOtherAction : Api::ConnectAction;
     authority->check(
         request.service(), QLatin1String(action),

@@ -70,6 +70,8 @@ private:
     // asked for it now.
     std::optional<uint> beginAuthorizing(const QDBusMessage &request);
     void endAuthorizing(const QString &caller);
+    // The user whose protection stands, when known.
+    std::optional<uint> protectionHolder() const;
     void release(const QDBusMessage &request);
     // Null when the sender owns the running tunnel; else the error is sent.
     TunnelRun *ownedRun();
