@@ -488,10 +488,10 @@ private slots:
             const int attempts = starts;
             emit console->signInChanged(true);
             QCOMPARE(state(), Tunnel::SignIn::Open);
-            QTRY_VERIFY_WITH_TIMEOUT(starts >= attempts + 2, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(starts >= attempts + 2, 20000);
             hangs = false;
             const int hung = starts;
-            QTRY_VERIFY_WITH_TIMEOUT(starts > hung, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(starts > hung, 20000);
             // The time is up, the tunnel still away: the hint again.
             emit console->signInChanged(false);
             QCOMPARE(state(), Tunnel::SignIn::Needed);
