@@ -11,15 +11,14 @@ Listens on PORT over IPv4 and IPv6. Prints "READY" once it listens. Runs
 until killed."""
 import argparse
 import html
-import http.server
 import subprocess
 import sys
 
 # IPv4 and IPv6 on one socket, as the internet host listens.
-from lab_echo_http import Server
+from lab_echo_http import Handler, Server
 
 
-class Portal(http.server.BaseHTTPRequestHandler):
+class Portal(Handler):
     def do_GET(self):
         title = html.escape(self.server.title)
         page = (
@@ -43,15 +42,6 @@ class Portal(http.server.BaseHTTPRequestHandler):
             return
         self.answer(200, "text/plain", b"Signed in\n")
 
-    def answer(self, status, content_type, body):
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-    def log_message(self, *args):
-        pass
 
 
 def main():
