@@ -37,3 +37,10 @@ function(quillnet_add_script_test name)
   cmake_parse_arguments(ARG "" "" "COMMAND;LABELS" ${ARGN})
   quillnet_register_test(${name} COMMAND ${ARG_COMMAND} LABELS ${ARG_LABELS})
 endfunction()
+
+# quillnet_brings_tunnel_up(<tests...>)
+# The client's OpenVPN always names its device quillnet0, so tests that
+# bring a real tunnel up in this network namespace take turns.
+function(quillnet_brings_tunnel_up)
+  set_property(TEST ${ARGN} APPEND PROPERTY RESOURCE_LOCK tunnel_device)
+endfunction()
