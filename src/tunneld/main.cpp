@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <malloc.h>
 
 namespace {
 
@@ -90,6 +91,12 @@ int main(int argc, char *argv[])
     if (parser.isSet(recoverOption))
         return recover(stateFolder);
 
+    // Every call is read whole before it can be judged, and anyone on the
+    // system bus may send calls of the bus's limit (32 MiB). glibc would
+    // raise its mmap threshold once the first such buffer is freed and keep
+    // the next ones in the heap for good; fixed, each goes back to the
+    // system as soon as its call is refused.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QDBusConnection bus = QDBusConnection::systemBus();
     TunnelService service(bus, parser.value(folderOption), stateFolder, idleSeconds * 1000);
     if (!bus.isConnected() || !service.publish()) {
