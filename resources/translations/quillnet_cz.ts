@@ -1158,9 +1158,9 @@ Provoz mimo tunel nebylo možné zablokovat.</translation>
         <translation>Quillnet</translation>
     </message>
     <message>
-        <source>Web filtering proxy couldn&apos;t bind to port 10080.
+        <source>Web filtering proxy couldn&apos;t bind to port %1.
 There may be other proxy running.</source>
-        <translation>Filtrovací proxy se nepodařilo otevřít port 10080.
+        <translation>Filtrovací proxy se nepodařilo otevřít port %1.
 Pravděpodobně běží jiná proxy.</translation>
     </message>
     <message>

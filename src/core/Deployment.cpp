@@ -72,7 +72,8 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
         QStringLiteral("service_http_port"), QStringLiteral("relay_host"),
         QStringLiteral("relay_port"),        QStringLiteral("alias_domain"),
         QStringLiteral("support_mailbox"),   QStringLiteral("web_base"),
-        QStringLiteral("server_cert"),       QStringLiteral("api_scheme")};
+        QStringLiteral("server_cert"),       QStringLiteral("api_scheme"),
+        QStringLiteral("web_filter_port"),   QStringLiteral("mail_proxy_port")};
     for (const QString &key : ini.allKeys()) {
         if (!known.contains(key))
             problems->append(QStringLiteral("%1: unknown key \"%2\" ignored").arg(path, key));
@@ -86,6 +87,8 @@ Deployment Deployment::fromFile(const QString &path, QStringList *problems)
     readText(ini, QStringLiteral("alias_domain"), &d.aliasDomain, problems);
     readText(ini, QStringLiteral("support_mailbox"), &d.supportMailbox, problems);
     readText(ini, QStringLiteral("web_base"), &d.webBase, problems);
+    readPort(ini, QStringLiteral("web_filter_port"), &d.webFilterPort, problems);
+    readPort(ini, QStringLiteral("mail_proxy_port"), &d.mailProxyPort, problems);
     if (!d.webBase.endsWith(QLatin1Char('/')))
         d.webBase += QLatin1Char('/');
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/LocalServicePorts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +26,11 @@ public:
     QString webBase; // ends with "/"; pages are appended to it
     QString organizationDomain;
     QString serverCertPath; // PEM file of the pinned service certificate
+    // The loopback ports of the local web filter and mail proxy. Users set
+    // their browser and mail program to these; tests move them to free ones
+    // so that a client running on the same machine does not disturb them.
+    quint16 webFilterPort = LocalServicePorts::WebFilter;
+    quint16 mailProxyPort = LocalServicePorts::MailProxy;
 
     // The values compiled into the program.
     static Deployment defaults();

@@ -86,7 +86,7 @@ void SmtpRoxyServer::setIdleTimeout(int ms)
 
 void SmtpRoxyServer::startProxy()
 {
-    startProxy(DefaultPort);
+    startProxy(Deployment::current().mailProxyPort);
 }
 
 void SmtpRoxyServer::startProxy(quint16 port)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/LocalServicePorts.h"
 #include "mail/MailInfo.h"
 #include "mail/SmtpInterceptionSession.h"
 
@@ -27,7 +26,6 @@ class SmtpRoxyServer : public QObject
 public:
     using ProxyState = SmtpInterceptionSession::State;
 
-    static constexpr quint16 DefaultPort = LocalServicePorts::MailProxy;
     // A relay that has not taken the connection by then counts as out of
     // reach.
     static constexpr int DefaultRelayConnectTimeoutMs = 15000;

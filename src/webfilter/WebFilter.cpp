@@ -1,5 +1,6 @@
 #include "webfilter/WebFilter.h"
 
+#include "core/Deployment.h"
 #include "core/WorkingFiles.h"
 #include "platform/OsToken.h"
 #include "webfilter/ActionFile.h"
@@ -7,11 +8,14 @@
 #include "webfilter/GeneratedFile.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace {
 
 const char programPath[] = "privoxy/Quillnet_webfilter";
 const char folder[] = "privoxy";
+const char shippedConfig[] = "config.txt";
+const char movedConfig[] = "config-moved.txt";
 
 } // namespace
 
@@ -53,8 +57,32 @@ void WebFilter::startPrivoxy()
     const QDir current = QDir::current();
     proc->setWorkingDirectory(current.absoluteFilePath(folder));
     proc->start(current.absoluteFilePath(programPath),
-                {QStringLiteral("--no-daemon"), QStringLiteral("config.txt")},
-                QIODevice::ReadWrite);
+                {QStringLiteral("--no-daemon"), QLatin1String(configFile())}, QIODevice::ReadWrite);
+}
+
+// Privoxy takes its port from its configuration alone: a deployment that
+// moves the filter to another port gets a copy of the shipped file that
+// listens there.
+const char *WebFilter::configFile()
+{
+    const quint16 port = Deployment::current().webFilterPort;
+    if (port == LocalServicePorts::WebFilter)
+        return shippedConfig;
+    QFile shipped(QStringLiteral("%1/%2").arg(QLatin1String(folder), QLatin1String(shippedConfig)));
+    if (!shipped.open(QIODevice::ReadOnly))
+        return shippedConfig; // Privoxy says why it cannot read it either
+    static const QRegularExpression listen(QStringLiteral("^listen-address .*$"),
+                                           QRegularExpression::MultilineOption);
+    const QString text =
+        QString::fromUtf8(shipped.readAll())
+            .replace(listen, QStringLiteral("listen-address 127.0.0.1:%1").arg(port));
+    const QString moved =
+        QStringLiteral("%1/%2").arg(QLatin1String(folder), QLatin1String(movedConfig));
+    if (!GeneratedFile::write(moved, text)) {
+        emit fileNotWritten(moved);
+        return shippedConfig;
+    }
+    return movedConfig;
 }
 
 void WebFilter::stopPrivoxy()
@@ -105,7 +133,8 @@ void WebFilter::checkLine()
             bindFailed = true;
             stopPrivoxy();
             emit bindError(tr("Quillnet"), tr("Web filtering proxy couldn't bind to port "
-                                              "10080.\nThere may be other proxy running."));
+                                              "%1.\nThere may be other proxy running.")
+                                               .arg(Deployment::current().webFilterPort));
         }
     }
 }

@@ -6,9 +6,9 @@
 #include <QStringList>
 
 // Runs Privoxy ("privoxy/Quillnet_webfilter" in the app folder) as the local
-// web filter on 127.0.0.1:10080 and writes the two files its "config.txt"
-// loads: the action file with the user's choices and the filter file. All
-// Privoxy prints is copied to "log-privoxy.txt".
+// web filter on 127.0.0.1:10080 (or the deployment's port) and writes the two files its
+// "config.txt" loads: the action file with the user's choices and the filter file. All Privoxy
+// prints is copied to "log-privoxy.txt".
 class WebFilter : public QObject
 {
     Q_OBJECT
@@ -46,6 +46,8 @@ public slots:
 
 private:
     void writeFilterFile();
+    // The configuration Privoxy is started with, in "privoxy/".
+    const char *configFile();
     void write(const QString &path, const QString &text);
 
     QProcess *proc;

@@ -1,6 +1,7 @@
 #include "OpenVpnServerPeer.h"
 
 #include "ChildProcess.h"
+#include "protection/OpenVpnRun.h"
 
 #include <QFile>
 #include <QProcess>
@@ -76,6 +77,14 @@ bool OpenVpnServerPeer::start(const QString &workDirectory, const QStringList &o
 {
     stop();
     error.clear();
+    // The client's tunnels all take this one name: a client connected on
+    // this machine (the demo, an installed one) leaves none for the test.
+    if (QFile::exists(QStringLiteral("/sys/class/net/") + QLatin1String(OpenVpnRun::DeviceName))) {
+        error = QStringLiteral("the tunnel device %1 is in use (is a Quillnet client connected on "
+                               "this machine?): the tests that bring a tunnel up need it")
+                    .arg(QLatin1String(OpenVpnRun::DeviceName));
+        return false;
+    }
     QByteArray output;
     // A start that fails or is ended part-way undoes itself.
     if (!runScript(QStringList{QStringLiteral("start"), workDirectory} + options, output, error))

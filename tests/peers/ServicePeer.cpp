@@ -1,6 +1,7 @@
 #include "ServicePeer.h"
 
 #include "ChildProcess.h"
+#include "LoopbackPorts.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -57,12 +58,18 @@ bool ServicePeer::start(const QStringList &extraArguments)
         error = ini.errorString();
         return false;
     }
+    // The local web filter and mail proxy on free ports too, so that a
+    // client running on this machine does not stand in the way.
     ini.write(QStringLiteral("service_host = 127.0.0.1\n"
                              "service_https_port = %1\n"
                              "service_http_port = %2\n"
-                             "api_scheme = https\n")
+                             "api_scheme = https\n"
+                             "web_filter_port = %3\n"
+                             "mail_proxy_port = %4\n")
                   .arg(https)
                   .arg(http)
+                  .arg(LoopbackPorts::unused())
+                  .arg(LoopbackPorts::unused())
                   .toUtf8());
     return true;
 }

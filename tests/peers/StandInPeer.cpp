@@ -35,7 +35,6 @@ bool StandInPeer::Object::handleMessage(const QDBusMessage &message,
     StandInPeer *const owner = peer;
     QTimer::singleShot(delay, this, [owner, reply, connection, call] {
         QDBusConnection(connection).send(reply);
-        owner->answered.ref();
         owner->tell("answered", call);
     });
     return true;

@@ -30,7 +30,6 @@ public:
     void setTellCalls(bool tell) { tellCalls = tell ? 1 : 0; }
 
     int callsReceived() const { return received.loadRelaxed(); }
-    int callsAnswered() const { return answered.loadRelaxed(); }
 
 protected:
     // What stands in for the service at one path.
@@ -67,5 +66,4 @@ private:
     QAtomicInt delayMs = 0;
     QAtomicInt tellCalls = 0;
     QAtomicInt received = 0;
-    QAtomicInt answered = 0;
 };

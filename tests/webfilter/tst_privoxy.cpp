@@ -2,6 +2,9 @@
 // folder's "privoxy/", between curl and a server that echoes the request
 // headers it receives.
 
+#include "AgentExamples.h"
+#include "core/Deployment.h"
+#include "peers/LoopbackPorts.h"
 #include "platform/OsToken.h"
 #include "webfilter/WebFilter.h"
 
@@ -14,8 +17,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "AgentExamples.h"
 
 namespace {
 
@@ -35,9 +36,7 @@ struct Fetched
 
 bool portOpen()
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, 10080);
-    return socket.waitForConnected(200);
+    return LoopbackPorts::listening(Deployment::current().webFilterPort);
 }
 
 } // namespace
@@ -81,9 +80,16 @@ void TestPrivoxy::initTestCase()
     const QString staged = qEnvironmentVariable("QUILLNET_APP_DIR") + "/privoxy/";
     if (!QFile::exists(staged + "Quillnet_webfilter"))
         QSKIP("Privoxy is not installed (scripts/install-deps installs it)");
+    QVERIFY(dir.isValid());
+    // On a free port, beside whatever this machine runs.
+    QFile deployment(dir.filePath("deployment.ini"));
+    QVERIFY(deployment.open(QIODevice::WriteOnly));
+    deployment.write(QByteArray("web_filter_port = ") +
+                     QByteArray::number(LoopbackPorts::unused()) + '\n');
+    deployment.close();
+    qputenv("QUILLNET_DEPLOYMENT", QFile::encodeName(deployment.fileName()));
     QVERIFY(!portOpen());
 
-    QVERIFY(dir.isValid());
     QVERIFY(QDir::setCurrent(dir.path()));
     QVERIFY(QDir().mkpath("privoxy"));
     for (const QString &name : QDir(staged).entryList(QDir::Files))
@@ -127,10 +133,11 @@ bool TestPrivoxy::startFilter(WebFilter &filter)
 Fetched TestPrivoxy::fetch(const QString &path, const QStringList &curlArgs)
 {
     QProcess curl;
-    curl.start("curl",
-               QStringList{"-s", "-D", "-", "--max-time", "10", "-x", "http://127.0.0.1:10080"} +
-                   curlArgs +
-                   QStringList{QString("http://127.0.0.1:%1%2").arg(echoPort).arg(path)});
+    curl.start(
+        "curl",
+        QStringList{"-s", "-D", "-", "--max-time", "10", "-x",
+                    QString("http://127.0.0.1:%1").arg(Deployment::current().webFilterPort)} +
+            curlArgs + QStringList{QString("http://127.0.0.1:%1%2").arg(echoPort).arg(path)});
     Fetched result;
     if (!curl.waitForFinished(15000) || curl.exitCode() != 0)
         return result;
@@ -355,7 +362,7 @@ void TestPrivoxy::killedProcessStopsOnce()
 void TestPrivoxy::bindFailureStopsAndReportsOnce()
 {
     QTcpServer taken;
-    QVERIFY(taken.listen(QHostAddress::LocalHost, 10080));
+    QVERIFY(taken.listen(QHostAddress::LocalHost, Deployment::current().webFilterPort));
     WebFilter own;
     QSignalSpy started(&own, &WebFilter::privoxyStarted);
     QSignalSpy stopped(&own, &WebFilter::privoxyStopped);
@@ -368,7 +375,8 @@ void TestPrivoxy::bindFailureStopsAndReportsOnce()
     }
     QFile log("log-privoxy.txt");
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().contains("Fatal error: can't bind to 127.0.0.1:10080"));
+    QVERIFY(log.readAll().contains("Fatal error: can't bind to 127.0.0.1:" +
+                                   QByteArray::number(Deployment::current().webFilterPort)));
 }
 
 QTEST_GUILESS_MAIN(TestPrivoxy)

@@ -1,5 +1,6 @@
 #include "ui/main/OutgoingMail.h"
 
+#include "core/Deployment.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "mail/SmtpRoxyServer.h"
@@ -59,7 +60,7 @@ void OutgoingMail::startProxy()
         showBindError(EmailPage::tr("Quillnet"),
                       EmailPage::tr("Mail anonymization proxy couldn't bind to port %1.\n"
                                     "There may be other mail proxy running.")
-                          .arg(SmtpRoxyServer::DefaultPort));
+                          .arg(Deployment::current().mailProxyPort));
         return;
     }
     flag.raise();

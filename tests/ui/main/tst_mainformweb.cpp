@@ -5,7 +5,9 @@
 #include "MainFormFixture.h"
 #include "ScriptedBoxes.h"
 #include "TestFiles.h"
+#include "core/Deployment.h"
 #include "core/SettingsKeys.h"
+#include "peers/LoopbackPorts.h"
 #include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/PersonalPage.h"
@@ -33,9 +35,7 @@ namespace {
 
 bool filterPortOpen()
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, 10080);
-    return socket.waitForConnected(200);
+    return LoopbackPorts::listening(Deployment::current().webFilterPort);
 }
 
 // Which ticks were seen, in order, while waiting for `done`.
@@ -92,7 +92,6 @@ private slots:
         const QString staged = qEnvironmentVariable("QUILLNET_APP_DIR") + "/privoxy/";
         if (!QFile::exists(staged + "Quillnet_webfilter"))
             QSKIP("Privoxy is not installed (scripts/install-deps installs it)");
-        QVERIFY(!filterPortOpen());
         QVERIFY(QDir().mkpath("privoxy"));
         for (const QString &name : QDir(staged).entryList(QDir::Files)) {
             QFile::remove("privoxy/" + name);
@@ -100,6 +99,8 @@ private slots:
         }
         QString error;
         QVERIFY2(fixture.start(&error), qPrintable(error));
+        // Only once the fixture has aimed the client at its own ports.
+        QVERIFY(!filterPortOpen());
     }
 
     void init()
