@@ -12,6 +12,7 @@
 #include "ui/main/MainForm.h"
 #include "ui/main/PersonalPage.h"
 #include "ui/main/WebPage.h"
+#include "ui/proxy/ProxyDlg.h"
 #include "ui/proxy/ProxyWdg.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/HintEdit.h"
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -144,6 +146,7 @@ private slots:
 
         // Changing tabs and closing the window over the proxy tab save too.
         form->selectPage(2);
+        choose("noRadBtn");
         form->selectSettingsTab(0);
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 0);
         form->selectSettingsTab(1);
@@ -151,6 +154,61 @@ private slots:
         fixture.tearDownWindow();
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
         QSettings().setValue(SettingsKey::ProxySource, 0);
+    }
+
+    // The login dialog's proxy form and the window's proxy tab edit one
+    // stored choice: the tab shows what is stored whenever it is shown, and
+    // never writes an older choice back.
+    void proxyTabShowsTheStoredChoice()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QWidget *proxyTab = child<QWidget>(form, "proxyWdg");
+        auto shown = [](QWidget *proxyForm) {
+            for (const char *button : {"noRadBtn", "ieRadBtn", "myRadBtn"})
+                if (proxyForm->findChild<QRadioButton *>(button)->isChecked())
+                    return QString::fromLatin1(button);
+            return QString();
+        };
+        auto stored = [] { return QSettings().value(SettingsKey::ProxySource).toInt(); };
+        // A dead proxy left stored would hold up every later login.
+        const auto noProxyAfterwards =
+            qScopeGuard([] { QSettings().setValue(SettingsKey::ProxySource, 0); });
+
+        // An own proxy saved on the tab, which stays the current one.
+        QSettings().setValue(SettingsKey::ProxySource, 0);
+        form->selectPage(2);
+        form->selectSettingsTab(1);
+        child<QRadioButton>(proxyTab, "myRadBtn")->setChecked(true);
+        child<QLineEdit>(proxyTab, "addressEdit")->setText("stale.proxy");
+        form->selectSettingsTab(0);
+        form->selectSettingsTab(1);
+        QCOMPARE(stored(), 2);
+
+        // "No proxy" saved in the login dialog's form reaches the tab.
+        QTimer::singleShot(0, fixture.loginDialog, [this] {
+            auto *dialog = fixture.loginDialog->findChild<ProxyDlg *>();
+            child<QRadioButton>(dialog, "noRadBtn")->setChecked(true);
+            child<QPushButton>(dialog, "saveBtn")->click();
+        });
+        fixture.loginDialog->stripeLinkActivated("proxy");
+        QCOMPARE(stored(), 0);
+        QCOMPARE(shown(proxyTab), QStringLiteral("noRadBtn"));
+        form->selectPage(0);
+        QCOMPARE(stored(), 0);
+
+        // So does a choice stored by anyone else (the login's fallback to
+        // the system's proxy), whether the page or the tab brings it into
+        // view.
+        QSettings().setValue(SettingsKey::ProxySource, 1);
+        form->selectPage(2);
+        QCOMPARE(shown(proxyTab), QStringLiteral("ieRadBtn"));
+        form->selectSettingsTab(0);
+        QSettings().setValue(SettingsKey::ProxySource, 2);
+        form->selectSettingsTab(1);
+        QCOMPARE(shown(proxyTab), QStringLiteral("myRadBtn"));
+        QCOMPARE(child<QLineEdit>(proxyTab, "addressEdit")->text(), QStringLiteral("stale.proxy"));
+        form->selectPage(0);
+        QCOMPARE(stored(), 2);
     }
 
     void contactChangedAndCleared()
