@@ -123,7 +123,10 @@ void PersonalPage::getContact()
 
 void PersonalPage::getContactDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    using Verdict = ResponseCheck::Verdict;
+    const Verdict verdict = ResponseCheck::judgeAccount(response, ok);
+    // "0" is no failure here: the service has no address on record.
+    if (!answerAccepted(verdict == Verdict::Refused ? Verdict::Ok : verdict, QString()))
         return;
     if (response == "0") {
         ui->contactLbl->clear();
@@ -162,7 +165,8 @@ void PersonalPage::changeContact()
 
 void PersonalPage::changeContactDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    if (!answerAccepted(ResponseCheck::judgeAccount(response, ok),
+                        tr("Your contact address was not changed.")))
         return;
     storeContact(ui->contactEdit->text());
     ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
@@ -186,7 +190,10 @@ void PersonalPage::changePassword()
 
 void PersonalPage::changePasswordDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    // Adopted only once the service has taken it: every later request, and
+    // the next login, would carry a password the service never accepted.
+    if (!answerAccepted(ResponseCheck::judgeAccount(response, ok),
+                        tr("Your password was not changed.")))
         return;
     const QString password = ui->passwdNewEdit->text();
     login->updatePassword(password);
@@ -195,10 +202,10 @@ void PersonalPage::changePasswordDone(QByteArray response, bool ok)
     ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
 }
 
-bool PersonalPage::answerAccepted(const QByteArray &response, bool ok)
+bool PersonalPage::answerAccepted(ResponseCheck::Verdict verdict, const QString &refusedText)
 {
     setInputsEnabled(true);
-    const QString error = verdictText(ResponseCheck::judgeAccount(response, ok));
+    const QString error = verdictText(verdict, refusedText);
     if (!error.isEmpty())
         ui->personalProgressLbl->setAlert(error, AlertMs);
     return error.isEmpty();

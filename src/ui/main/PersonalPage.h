@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ResponseCheck.h"
+
 #include <QByteArray>
 #include <QWidget>
 #include <functional>
@@ -53,8 +55,8 @@ private:
     void changePassword();
     void storeContact(const QString &contact);
     // Enables the inputs again after an answer; false (with the alert
-    // shown) when the answer is an error.
-    bool answerAccepted(const QByteArray &response, bool ok);
+    // shown, `refusedText` for a "0") when the answer is not a success.
+    bool answerAccepted(ResponseCheck::Verdict verdict, const QString &refusedText);
     // Sends a contact or password change with the inputs disabled.
     void sendChange(const std::function<bool()> &send);
 

@@ -262,6 +262,59 @@ private slots:
         QVERIFY(!form->personalPage()->contactLoaded());
     }
 
+    // A "0" is a refusal: the old password and address stay in use, and
+    // the user is told that nothing changed.
+    void refusedChangeKeepsTheOldValue_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("password") << "SetHeslo"
+                                  << "Your password was not changed.";
+        QTest::newRow("contact") << "SetEmail"
+                                 << "Your contact address was not changed.";
+    }
+
+    void refusedChangeKeepsTheOldValue()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, notice);
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        QSignalSpy passwordChanged(form, &MainForm::passwordChanged);
+        fixture.service.control("/_control/behave?path=/server/api.php&akce=" + operation +
+                                "&mode=zero");
+        PersonalPage *page = form->personalPage();
+        if (operation == QLatin1String("SetHeslo")) {
+            child<QLineEdit>(page, "passwdCurrentEdit")->setText("demo123");
+            child<QLineEdit>(page, "passwdNewEdit")->setText("newPass1");
+            child<QLineEdit>(page, "passwdConfirmEdit")->setText("newPass1");
+            child<QPushButton>(page, "passwdChangeBtn")->click();
+        } else {
+            child<QLineEdit>(page, "contactEdit")->setText("ann@example.org");
+            child<QPushButton>(page, "contactChangeBtn")->click();
+        }
+        QTRY_VERIFY(!form->requestServer()->isBusy());
+        QCOMPARE(personalNotice(), notice);
+        QVERIFY(child<QPushButton>(page, "passwdChangeBtn")->isEnabled());
+        QCOMPARE(passwordChanged.count(), 0);
+        QCOMPARE(fixture.loginDialog->currentPassword(), QStringLiteral("demo123"));
+        QCOMPARE(QSettings().value(SettingsKey::Password).toString(), QStringLiteral("demo123"));
+        QCOMPARE(child<QLabel>(page, "contactLbl")->text(), QStringLiteral("demo@contact.example"));
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
+                 QStringLiteral("demo@contact.example"));
+
+        // The window's next request still carries the old password.
+        fixture.service.takeRequests();
+        QVERIFY(form->requestServer()->getAliases());
+        QTRY_VERIFY(!form->requestServer()->isBusy());
+        // The transport may try a closed connection again by itself.
+        const QJsonArray requests = fixture.service.takeRequests();
+        QVERIFY(!requests.isEmpty());
+        for (const QJsonValue &request : requests)
+            QCOMPARE(request.toObject().value("args").toObject().value("heslo").toString(),
+                     QStringLiteral("demo123"));
+    }
+
     void passwordChecksAndChange()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
