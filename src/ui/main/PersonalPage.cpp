@@ -128,11 +128,16 @@ void PersonalPage::getContactDone(QByteArray response, bool ok)
     // "0" is no failure here: the service has no address on record.
     if (!answerAccepted(verdict == Verdict::Refused ? Verdict::Ok : verdict, QString()))
         return;
-    if (response == "0") {
+    // The free account's login hands an empty answer over: that account
+    // has no address, and the stored one stays for its registered user.
+    if (freeAccount) {
         ui->contactLbl->clear();
         return;
     }
-    const QString contact = response == "1" ? QString() : QString::fromUtf8(response);
+    // With nothing on record ("0") or the address cleared ("1"), an address
+    // stored before, maybe another user's, must not stay the reply address.
+    const QString contact =
+        verdict == Verdict::Refused || response == "1" ? QString() : QString::fromUtf8(response);
     // Judged like an address the user types: it becomes the support mail's
     // sender, in an SMTP command and a header line.
     if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
