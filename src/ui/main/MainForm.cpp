@@ -289,6 +289,9 @@ void MainForm::loginDone()
 {
     signedIn = true;
     takeLoginCredentials();
+    // The login may have forgotten the last account's contact address
+    // without the service telling this one's.
+    supportPage->reloadSender();
     setNoticesMuted(false);
     menuBtnBar->click(0);
 }

@@ -323,6 +323,21 @@ private slots:
         QCOMPARE(seen, loaded || mode.isEmpty() ? QStringList() : QStringList{"GetEmail"});
     }
 
+    // A login may forget the last account's address without the service
+    // telling the new one's: the support form follows the store each time
+    // a login ends.
+    void supportSenderFollowsTheNextLogin()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(),
+                 QStringLiteral("demo@contact.example"));
+        form->changeUser();
+        QSettings().setValue(SettingsKey::ContactEmail, QString());
+        form->loginDone();
+        QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(), QString());
+    }
+
     // A "0" is a refusal: the old password and address stay in use, and
     // the user is told that nothing changed.
     void refusedChangeKeepsTheOldValue_data()
