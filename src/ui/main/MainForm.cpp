@@ -345,7 +345,7 @@ void MainForm::getContactDone(QByteArray response, bool ok)
 void MainForm::changeUser()
 {
     email->forgetSettings();
-    personal->forgetContact();
+    personal->forgetAccount();
     signedIn = false;
     enableJunkMail(false);
     stopWebFilter();

@@ -104,6 +104,15 @@ void PersonalPage::setNoticesMuted(bool muted)
     ui->personalProgressLbl->muted = muted;
 }
 
+void PersonalPage::forgetAccount()
+{
+    loaded = false;
+    ui->contactLbl->clear();
+    for (QLineEdit *edit :
+         {ui->contactEdit, ui->passwdCurrentEdit, ui->passwdNewEdit, ui->passwdConfirmEdit})
+        edit->clear();
+}
+
 void PersonalPage::setInputsEnabled(bool en)
 {
     const bool on = en && !freeAccount;

@@ -28,8 +28,9 @@ public:
     void setFreeAccount(bool free);
     void setNoticesMuted(bool muted);
     bool contactLoaded() const { return loaded; }
-    // A new login: the contact is asked for again.
-    void forgetContact() { loaded = false; }
+    // A log-out: the next login asks for the contact again, and nothing
+    // this account was shown or typed stays for the next user.
+    void forgetAccount();
 
 signals:
     // The password has been changed at the service and in the controller.

@@ -338,6 +338,23 @@ private slots:
         QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(), QString());
     }
 
+    // Nothing one user typed on the tab is there for the next.
+    void logOutEmptiesThePersonalTab()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        const char *fields[] = {"contactEdit", "passwdCurrentEdit", "passwdNewEdit",
+                                "passwdConfirmEdit"};
+        for (const char *field : fields)
+            child<QLineEdit>(form->personalPage(), field)->setText("abc");
+        form->changeUser();
+        for (const char *field : fields)
+            QVERIFY2(child<QLineEdit>(form->personalPage(), field)->text().isEmpty(), field);
+        QVERIFY(child<QLabel>(form->personalPage(), "contactLbl")->text().isEmpty());
+        QCOMPARE(child<QPushButton>(form->personalPage(), "contactChangeBtn")->text(),
+                 QStringLiteral("Clear"));
+    }
+
     // A "0" is a refusal: the old password and address stay in use, and
     // the user is told that nothing changed.
     void refusedChangeKeepsTheOldValue_data()
