@@ -623,6 +623,14 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
         <source>Printers, file servers and other devices on the networks this computer is connected to stay reachable; nothing beyond them passes outside the tunnel.</source>
         <translation>Tiskárny, souborové servery a další zařízení v sítích, k nimž je tento počítač připojen, zůstanou dostupné; nic dalšího mimo tunel neprojde.</translation>
     </message>
+    <message>
+        <source>Your contact address was not changed.</source>
+        <translation>Vaše kontaktní adresa nebyla změněna.</translation>
+    </message>
+    <message>
+        <source>Your password was not changed.</source>
+        <translation>Vaše heslo nebylo změněno.</translation>
+    </message>
 </context>
 <context>
     <name>PictureLettering</name>

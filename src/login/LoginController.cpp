@@ -47,6 +47,12 @@ void LoginController::setRequestTimeouts(int requestMs, int downloadIdleMs)
 
 void LoginController::setAccount(const QString &user, const QString &password)
 {
+    useAccount(user, password);
+    contactOwner = user;
+}
+
+void LoginController::useAccount(const QString &user, const QString &password)
+{
     username = user;
     userPassword = password;
 }
@@ -74,7 +80,7 @@ bool LoginController::stopTunnel()
 
 void LoginController::logIn(const QString &user, const QString &password)
 {
-    setAccount(user, password);
+    useAccount(user, password);
     if (username.isEmpty() || userPassword.isEmpty()) {
         reconnecting = false;
         emit refused(MissingCredentials);
@@ -85,7 +91,7 @@ void LoginController::logIn(const QString &user, const QString &password)
 
 void LoginController::logInFree()
 {
-    setAccount(QLatin1String(FreeAccount), QLatin1String(FreeAccount));
+    useAccount(QLatin1String(FreeAccount), QLatin1String(FreeAccount));
     login();
 }
 
@@ -234,6 +240,7 @@ void LoginController::tunnelStatus(CnnStatus status)
 void LoginController::acceptLogin()
 {
     if (isFullAccount()) {
+        forgetOtherAccountsContact();
         requestServer->getReceiving();
         emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, true);
         emit stepStarted(LoadingSettings);
@@ -241,6 +248,18 @@ void LoginController::acceptLogin()
         emit accountLoading(tunnel ? tunnel->getIp() : QString(), location, false);
         getReceivingDone("0", true);
     }
+}
+
+// The stored contact address is the support mail's reply address (and
+// where a copy of it goes) and the forward of junk aliases: another
+// account's must not serve this one, not even when the service cannot tell
+// this one's. The free account has none and leaves it alone.
+void LoginController::forgetOtherAccountsContact()
+{
+    if (username == contactOwner)
+        return;
+    contactOwner = username;
+    QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), QString());
 }
 
 // The account's requests go through the tunnel: once it is down the

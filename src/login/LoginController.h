@@ -59,7 +59,8 @@ public:
     // Where the proxy's password comes from; the settings file without.
     void setPasswords(RememberedPasswords *remembered) { passwords = remembered; }
     RememberedPasswords *rememberedPasswords() const { return passwords; }
-    // The account of the last login, or the remembered one before any.
+    // The account of the last login, or the remembered one before any: the
+    // stored contact address is taken to be this account's.
     void setAccount(const QString &user, const QString &password);
     void logIn(const QString &user, const QString &password);
     void logInFree();
@@ -121,7 +122,11 @@ signals:
     void updateProgress(int done, int total);
 
 private:
+    void useAccount(const QString &user, const QString &password);
     void login();
+    // Another account's stored contact address goes before this one's data
+    // is loaded.
+    void forgetOtherAccountsContact();
     void startVpn();
     void disconnectVpn();
     bool writeTunnelFiles(const QByteArray &body);
@@ -136,6 +141,9 @@ private:
     RequestServer *updateServer;
     QString username;
     QString userPassword;
+    // Whose contact address the settings hold: the last registered account
+    // that logged in; empty when not known.
+    QString contactOwner;
     QString location;
     CnnStatus lastStatus = Disconnected;
     bool reconnecting = false;

@@ -17,7 +17,9 @@ Verdict ResponseCheck::judge(const QByteArray &response, bool ok, bool anyData)
 
 Verdict ResponseCheck::judgeAccount(const QByteArray &response, bool ok)
 {
-    return ok ? Verdict::Ok : transportFailure(response);
+    if (!ok)
+        return transportFailure(response);
+    return response == "0" ? Verdict::Refused : Verdict::Ok;
 }
 
 Verdict ResponseCheck::transportFailure(const QByteArray &response)

@@ -26,7 +26,9 @@ public:
     // is success.
     static Verdict judge(const QByteArray &response, bool ok, bool anyData);
 
-    // For the contact and password answers: any answer that arrived counts.
+    // For the contact and password answers: "0" is a refusal (for the
+    // contact query: nothing on record); any other answer that arrived
+    // counts.
     static Verdict judgeAccount(const QByteArray &response, bool ok);
 
     // The kind of a transport failure, from the reason the request client

@@ -324,6 +324,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(story, fullLoginAfter("EnablingAdapter").mid(1), 30000);
     }
 
+    // The stored contact address belongs to one account: the login of
+    // another forgets it before that account's own is asked for; a free
+    // login, which has none, leaves it. Before any login the owner is the
+    // remembered account.
+    void contactAddressStaysWithItsAccount_data()
+    {
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QStringList>("logins");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("the remembered account") << "demo" << QStringList{"demo:demo123"} << true;
+        QTest::newRow("the same account twice")
+            << "demo" << QStringList{"demo:demo123", "demo:demo123"} << true;
+        QTest::newRow("the free account in between")
+            << "demo" << QStringList{"free", "demo:demo123"} << true;
+        QTest::newRow("another account") << "demo" << QStringList{"fresh:fresh123"} << false;
+        QTest::newRow("another account after the free one")
+            << "demo" << QStringList{"free", "fresh:fresh123"} << false;
+        QTest::newRow("nobody remembered") << "" << QStringList{"demo:demo123"} << false;
+    }
+
+    void contactAddressStaysWithItsAccount()
+    {
+        QFETCH(QString, remembered);
+        QFETCH(QStringList, logins);
+        QFETCH(bool, kept);
+        const QString address = QStringLiteral("first@example.org");
+        QSettings().setValue(QLatin1String(SettingsKey::ContactEmail), address);
+        if (!remembered.isEmpty())
+            controller->setAccount(remembered, QString());
+        for (const QString &account : logins) {
+            story.clear();
+            if (account == QLatin1String("free"))
+                controller->logInFree();
+            else
+                controller->logIn(account.section(QLatin1Char(':'), 0, 0),
+                                  account.section(QLatin1Char(':'), 1));
+            QTRY_VERIFY_WITH_TIMEOUT(story.contains(QStringLiteral("loggedIn")), 30000);
+            controller->logout();
+            QTRY_COMPARE_WITH_TIMEOUT(tunnel->getStatus(), Disconnected, 15000);
+        }
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKey::ContactEmail)).toString(),
+                 kept ? address : QString());
+    }
+
     void restartedTunnelKeepsTheLogin()
     {
         logInAsDemo();

@@ -82,9 +82,9 @@ private slots:
         const QByteArray certMismatch(RequestServer::CertMismatchText);
         QTest::newRow("done") << QByteArray("1") << true << false << Verdict::Ok << Verdict::Ok;
         QTest::newRow("refused") << QByteArray("0") << true << false << Verdict::Refused
-                                 << Verdict::Ok;
+                                 << Verdict::Refused;
         QTest::newRow("refused is not data")
-            << QByteArray("0") << true << true << Verdict::Refused << Verdict::Ok;
+            << QByteArray("0") << true << true << Verdict::Refused << Verdict::Refused;
         QTest::newRow("data accepted")
             << QByteArray("a,b;c,") << true << true << Verdict::Ok << Verdict::Ok;
         QTest::newRow("data where a status is due")

@@ -340,6 +340,8 @@ void LoginDlg::stripeLinkActivated(QString link)
 {
     if (link == QLatin1String("proxy")) {
         auto *dialog = new ProxyDlg(this, passwords);
+        if (mainForm)
+            connect(dialog, &QDialog::accepted, mainForm, &MainForm::proxySettingsSaved);
         dialog->exec();
     } else if (link == QLatin1String("support")) {
         auto *dialog = new SupportDlg(controller, tunnel, this);

@@ -199,10 +199,20 @@ void MainForm::takeLoginCredentials()
     requests->setUser(login->user(), login->password());
 }
 
+bool MainForm::proxyTabInView() const
+{
+    return mainStackWdg->currentWidget() == settingsPage && proxyTabShown();
+}
+
 void MainForm::saveProxyTabIfShown()
 {
-    if (mainStackWdg->currentWidget() == settingsPage && proxyTabShown())
+    if (proxyTabInView())
         proxyWdg->saveSettings();
+}
+
+void MainForm::proxySettingsSaved()
+{
+    proxyWdg->loadSettings();
 }
 
 void MainForm::selectPage(int index)
@@ -235,6 +245,10 @@ void MainForm::menuSelected(int index)
     if (index > Exit)
         return;
     mainStackWdg->setCurrentIndex(index);
+    // The login dialog's proxy form, or a login through the system's proxy,
+    // may have stored another choice since the tab was last in view.
+    if (proxyTabInView())
+        proxyWdg->loadSettings();
 }
 
 void MainForm::tabSelected(int index)
@@ -243,6 +257,8 @@ void MainForm::tabSelected(int index)
         proxyWdg->saveSettings();
     if (index == 0 || index == 1)
         tabStackWdg->setCurrentIndex(index);
+    if (proxyTabInView())
+        proxyWdg->loadSettings();
 }
 
 void MainForm::enableNonfreeWidgets(bool reg_user)
@@ -273,6 +289,9 @@ void MainForm::loginDone()
 {
     signedIn = true;
     takeLoginCredentials();
+    // The login may have forgotten the last account's contact address
+    // without the service telling this one's.
+    supportPage->reloadSender();
     setNoticesMuted(false);
     menuBtnBar->click(0);
 }
@@ -326,7 +345,7 @@ void MainForm::getContactDone(QByteArray response, bool ok)
 void MainForm::changeUser()
 {
     email->forgetSettings();
-    personal->forgetContact();
+    personal->forgetAccount();
     signedIn = false;
     enableJunkMail(false);
     stopWebFilter();

@@ -59,6 +59,9 @@ public:
     int currentPage() const;
     void selectSettingsTab(int index);
     bool proxyTabShown() const;
+    // The proxy choice was saved elsewhere (the login dialog's form): the
+    // tab shows it and never writes the one it showed before back.
+    void proxySettingsSaved();
 
     WebPage *webPage() const { return web; }
     EmailPage *emailPage() const { return email; }
@@ -104,6 +107,8 @@ private:
     void connectShell();
     void menuSelected(int index);
     void tabSelected(int index);
+    // The settings page is current with its proxy tab.
+    bool proxyTabInView() const;
     // The proxy tab saves its settings when it is left while shown.
     void saveProxyTabIfShown();
     // Hands the controller's current credentials to the API client.

@@ -104,6 +104,15 @@ void PersonalPage::setNoticesMuted(bool muted)
     ui->personalProgressLbl->muted = muted;
 }
 
+void PersonalPage::forgetAccount()
+{
+    loaded = false;
+    ui->contactLbl->clear();
+    for (QLineEdit *edit :
+         {ui->contactEdit, ui->passwdCurrentEdit, ui->passwdNewEdit, ui->passwdConfirmEdit})
+        edit->clear();
+}
+
 void PersonalPage::setInputsEnabled(bool en)
 {
     const bool on = en && !freeAccount;
@@ -123,13 +132,21 @@ void PersonalPage::getContact()
 
 void PersonalPage::getContactDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    using Verdict = ResponseCheck::Verdict;
+    const Verdict verdict = ResponseCheck::judgeAccount(response, ok);
+    // "0" is no failure here: the service has no address on record.
+    if (!answerAccepted(verdict == Verdict::Refused ? Verdict::Ok : verdict, QString()))
         return;
-    if (response == "0") {
+    // The free account's login hands an empty answer over: that account
+    // has no address, and the stored one stays for its registered user.
+    if (freeAccount) {
         ui->contactLbl->clear();
         return;
     }
-    const QString contact = response == "1" ? QString() : QString::fromUtf8(response);
+    // With nothing on record ("0") or the address cleared ("1"), an address
+    // stored before, maybe another user's, must not stay the reply address.
+    const QString contact =
+        verdict == Verdict::Refused || response == "1" ? QString() : QString::fromUtf8(response);
     // Judged like an address the user types: it becomes the support mail's
     // sender, in an SMTP command and a header line.
     if (!contact.isEmpty() && !SupportRequest::isAddress(contact)) {
@@ -162,7 +179,8 @@ void PersonalPage::changeContact()
 
 void PersonalPage::changeContactDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    if (!answerAccepted(ResponseCheck::judgeAccount(response, ok),
+                        tr("Your contact address was not changed.")))
         return;
     storeContact(ui->contactEdit->text());
     ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
@@ -186,7 +204,10 @@ void PersonalPage::changePassword()
 
 void PersonalPage::changePasswordDone(QByteArray response, bool ok)
 {
-    if (!answerAccepted(response, ok))
+    // Adopted only once the service has taken it: every later request, and
+    // the next login, would carry a password the service never accepted.
+    if (!answerAccepted(ResponseCheck::judgeAccount(response, ok),
+                        tr("Your password was not changed.")))
         return;
     const QString password = ui->passwdNewEdit->text();
     login->updatePassword(password);
@@ -195,10 +216,10 @@ void PersonalPage::changePasswordDone(QByteArray response, bool ok)
     ui->personalProgressLbl->setOk(tr("Settings saved"), OkMs);
 }
 
-bool PersonalPage::answerAccepted(const QByteArray &response, bool ok)
+bool PersonalPage::answerAccepted(ResponseCheck::Verdict verdict, const QString &refusedText)
 {
     setInputsEnabled(true);
-    const QString error = verdictText(ResponseCheck::judgeAccount(response, ok));
+    const QString error = verdictText(verdict, refusedText);
     if (!error.isEmpty())
         ui->personalProgressLbl->setAlert(error, AlertMs);
     return error.isEmpty();

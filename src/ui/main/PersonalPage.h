@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ResponseCheck.h"
+
 #include <QByteArray>
 #include <QWidget>
 #include <functional>
@@ -26,8 +28,9 @@ public:
     void setFreeAccount(bool free);
     void setNoticesMuted(bool muted);
     bool contactLoaded() const { return loaded; }
-    // A new login: the contact is asked for again.
-    void forgetContact() { loaded = false; }
+    // A log-out: the next login asks for the contact again, and nothing
+    // this account was shown or typed stays for the next user.
+    void forgetAccount();
 
 signals:
     // The password has been changed at the service and in the controller.
@@ -53,8 +56,8 @@ private:
     void changePassword();
     void storeContact(const QString &contact);
     // Enables the inputs again after an answer; false (with the alert
-    // shown) when the answer is an error.
-    bool answerAccepted(const QByteArray &response, bool ok);
+    // shown, `refusedText` for a "0") when the answer is not a success.
+    bool answerAccepted(ResponseCheck::Verdict verdict, const QString &refusedText);
     // Sends a contact or password change with the inputs disabled.
     void sendChange(const std::function<bool()> &send);
 

@@ -97,6 +97,45 @@ private slots:
         QCOMPARE(tray()->toolTip(), QStringLiteral("Quillnet by Korvex"));
     }
 
+    // Two people on one machine: the second never gets the first one's
+    // contact address as the support form's reply address, even when the
+    // service cannot tell the second one's.
+    void nextAccountNeverUsesTheLastOnesContact_data()
+    {
+        QTest::addColumn<QString>("contactMode");
+        QTest::newRow("none on record") << "normal";
+        QTest::newRow("the contact request fails") << "close";
+    }
+
+    void nextAccountNeverUsesTheLastOnesContact()
+    {
+        QFETCH(QString, contactMode);
+        newDialog();
+        logInAsDemo();
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        MainForm *form = shownMainForm();
+        auto *sender = form->findChild<QLineEdit *>(QStringLiteral("senderEdit"));
+        QCOMPARE(sender->text(), QStringLiteral("demo@contact.example"));
+        // Logged out on the window's exit page, as the user does.
+        {
+            ScriptedBoxes yes(QMessageBox::Yes);
+            form->on_logoutImgBtn_clicked();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(button("loginBtn")->isEnabled(), 15000);
+        QVERIFY(!mainFormShown());
+
+        service.control(
+            QStringLiteral("/_control/behave?path=/server/api.php&akce=GetEmail&mode=") +
+            contactMode);
+        typeCredentials(QStringLiteral("fresh"), QStringLiteral("fresh123"));
+        QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(shownMainForm(), form);
+        QCOMPARE(sender->text(), QString());
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKey::ContactEmail)).toString(), QString());
+        logOutAndWait();
+    }
+
     void refusalsAndFailuresAreExplained_data()
     {
         QTest::addColumn<QString>("user");

@@ -12,6 +12,7 @@
 #include "ui/main/MainForm.h"
 #include "ui/main/PersonalPage.h"
 #include "ui/main/WebPage.h"
+#include "ui/proxy/ProxyDlg.h"
 #include "ui/proxy/ProxyWdg.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/HintEdit.h"
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -144,6 +146,7 @@ private slots:
 
         // Changing tabs and closing the window over the proxy tab save too.
         form->selectPage(2);
+        choose("noRadBtn");
         form->selectSettingsTab(0);
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 0);
         form->selectSettingsTab(1);
@@ -151,6 +154,61 @@ private slots:
         fixture.tearDownWindow();
         QCOMPARE(QSettings().value(SettingsKey::ProxySource).toInt(), 1);
         QSettings().setValue(SettingsKey::ProxySource, 0);
+    }
+
+    // The login dialog's proxy form and the window's proxy tab edit one
+    // stored choice: the tab shows what is stored whenever it is shown, and
+    // never writes an older choice back.
+    void proxyTabShowsTheStoredChoice()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        QWidget *proxyTab = child<QWidget>(form, "proxyWdg");
+        auto shown = [](QWidget *proxyForm) {
+            for (const char *button : {"noRadBtn", "ieRadBtn", "myRadBtn"})
+                if (proxyForm->findChild<QRadioButton *>(button)->isChecked())
+                    return QString::fromLatin1(button);
+            return QString();
+        };
+        auto stored = [] { return QSettings().value(SettingsKey::ProxySource).toInt(); };
+        // A dead proxy left stored would hold up every later login.
+        const auto noProxyAfterwards =
+            qScopeGuard([] { QSettings().setValue(SettingsKey::ProxySource, 0); });
+
+        // An own proxy saved on the tab, which stays the current one.
+        QSettings().setValue(SettingsKey::ProxySource, 0);
+        form->selectPage(2);
+        form->selectSettingsTab(1);
+        child<QRadioButton>(proxyTab, "myRadBtn")->setChecked(true);
+        child<QLineEdit>(proxyTab, "addressEdit")->setText("stale.proxy");
+        form->selectSettingsTab(0);
+        form->selectSettingsTab(1);
+        QCOMPARE(stored(), 2);
+
+        // "No proxy" saved in the login dialog's form reaches the tab.
+        QTimer::singleShot(0, fixture.loginDialog, [this] {
+            auto *dialog = fixture.loginDialog->findChild<ProxyDlg *>();
+            child<QRadioButton>(dialog, "noRadBtn")->setChecked(true);
+            child<QPushButton>(dialog, "saveBtn")->click();
+        });
+        fixture.loginDialog->stripeLinkActivated("proxy");
+        QCOMPARE(stored(), 0);
+        QCOMPARE(shown(proxyTab), QStringLiteral("noRadBtn"));
+        form->selectPage(0);
+        QCOMPARE(stored(), 0);
+
+        // So does a choice stored by anyone else (the login's fallback to
+        // the system's proxy), whether the page or the tab brings it into
+        // view.
+        QSettings().setValue(SettingsKey::ProxySource, 1);
+        form->selectPage(2);
+        QCOMPARE(shown(proxyTab), QStringLiteral("ieRadBtn"));
+        form->selectSettingsTab(0);
+        QSettings().setValue(SettingsKey::ProxySource, 2);
+        form->selectSettingsTab(1);
+        QCOMPARE(shown(proxyTab), QStringLiteral("myRadBtn"));
+        QCOMPARE(child<QLineEdit>(proxyTab, "addressEdit")->text(), QStringLiteral("stale.proxy"));
+        form->selectPage(0);
+        QCOMPARE(stored(), 2);
     }
 
     void contactChangedAndCleared()
@@ -188,20 +246,166 @@ private slots:
         QCOMPARE(personalNotice(), QStringLiteral("Settings saved"));
     }
 
-    void contactRefusedKeepsStoredAddress()
+    // The stored address is the support form's reply address and the
+    // forward of junk aliases: it is this account's or none, whatever the
+    // answer. The answer, whatever it is, ends the busy notice.
+    void contactAnswerDecidesTheStoredAddress_data()
     {
-        QSettings().setValue(SettingsKey::ContactEmail, "kept@example.org");
-        MainForm *form = fixture.logIn("demo", "demo123");
-        fixture.service.control("/_control/behave?path=/server/api.php&akce=GetEmail&mode=zero");
-        form->selectPage(2);
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("an address") << "demo"
+                                    << "demo123"
+                                    << "normal"
+                                    << "demo@contact.example"
+                                    << "Settings loaded" << true;
+        QTest::newRow("none on record") << "fresh"
+                                        << "fresh123"
+                                        << "normal"
+                                        << ""
+                                        << "Settings loaded" << true;
+        QTest::newRow("refused") << "demo"
+                                 << "demo123"
+                                 << "zero"
+                                 << ""
+                                 << "Settings loaded" << true;
+        // Nothing is known: the next visit asks again.
+        QTest::newRow("no answer") << "demo"
+                                   << "demo123"
+                                   << "close"
+                                   << "before@example.org"
+                                   << "Unknown server error occurred." << false;
+        // The free account has no contact: a registered user's stays.
+        QTest::newRow("free account") << "vestor"
+                                      << "vestor"
+                                      << ""
+                                      << "before@example.org"
+                                      << "You are logged in free Quillnet.\nTo take advantage "
+                                         "of these services, please register."
+                                      << false;
+    }
+
+    void contactAnswerDecidesTheStoredAddress()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, mode);
+        QFETCH(QString, stored);
+        QFETCH(QString, notice);
+        QFETCH(bool, loaded);
+        QSettings().setValue(SettingsKey::ContactEmail, "before@example.org");
+        MainForm *form = fixture.logIn(user, password);
+        if (mode.isEmpty()) {
+            // The login hands the free account's empty contact over.
+            fixture.loginDialog->acceptLogin();
+        } else {
+            fixture.service.control("/_control/behave?path=/server/api.php&akce=GetEmail&mode=" +
+                                    mode);
+            form->selectPage(2);
+        }
         QTRY_VERIFY(!form->requestServer()->isBusy());
-        QCOMPARE(fixture.requestsSeen(), QStringList{"GetEmail"});
-        QVERIFY(child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
+        QTRY_COMPARE(personalNotice(), notice);
+        QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(), stored);
+        QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(), stored);
+        QCOMPARE(child<QLabel>(form->personalPage(), "contactLbl")->text(),
+                 loaded ? stored : QString());
+        QCOMPARE(form->personalPage()->contactLoaded(), loaded);
+        fixture.requestsSeen();
+        form->selectPage(0);
+        form->selectPage(2);
+        QTest::qWait(300);
+        // The transport may try a closed connection again by itself.
+        QStringList seen = fixture.requestsSeen();
+        seen.removeDuplicates();
+        QCOMPARE(seen, loaded || mode.isEmpty() ? QStringList() : QStringList{"GetEmail"});
+    }
+
+    // A login may forget the last account's address without the service
+    // telling the new one's: the support form follows the store each time
+    // a login ends.
+    void supportSenderFollowsTheNextLogin()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(),
+                 QStringLiteral("demo@contact.example"));
+        form->changeUser();
+        QSettings().setValue(SettingsKey::ContactEmail, QString());
+        form->loginDone();
+        QCOMPARE(child<QLineEdit>(form, "senderEdit")->text(), QString());
+    }
+
+    // Nothing one user typed on the tab is there for the next.
+    void logOutEmptiesThePersonalTab()
+    {
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        const char *fields[] = {"contactEdit", "passwdCurrentEdit", "passwdNewEdit",
+                                "passwdConfirmEdit"};
+        for (const char *field : fields)
+            child<QLineEdit>(form->personalPage(), field)->setText("abc");
+        form->changeUser();
+        for (const char *field : fields)
+            QVERIFY2(child<QLineEdit>(form->personalPage(), field)->text().isEmpty(), field);
         QVERIFY(child<QLabel>(form->personalPage(), "contactLbl")->text().isEmpty());
+        QCOMPARE(child<QPushButton>(form->personalPage(), "contactChangeBtn")->text(),
+                 QStringLiteral("Clear"));
+    }
+
+    // A "0" is a refusal: the old password and address stay in use, and
+    // the user is told that nothing changed.
+    void refusedChangeKeepsTheOldValue_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("password") << "SetHeslo"
+                                  << "Your password was not changed.";
+        QTest::newRow("contact") << "SetEmail"
+                                 << "Your contact address was not changed.";
+    }
+
+    void refusedChangeKeepsTheOldValue()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, notice);
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        QSignalSpy passwordChanged(form, &MainForm::passwordChanged);
+        fixture.service.control("/_control/behave?path=/server/api.php&akce=" + operation +
+                                "&mode=zero");
+        PersonalPage *page = form->personalPage();
+        if (operation == QLatin1String("SetHeslo")) {
+            child<QLineEdit>(page, "passwdCurrentEdit")->setText("demo123");
+            child<QLineEdit>(page, "passwdNewEdit")->setText("newPass1");
+            child<QLineEdit>(page, "passwdConfirmEdit")->setText("newPass1");
+            child<QPushButton>(page, "passwdChangeBtn")->click();
+        } else {
+            child<QLineEdit>(page, "contactEdit")->setText("ann@example.org");
+            child<QPushButton>(page, "contactChangeBtn")->click();
+        }
+        QTRY_VERIFY(!form->requestServer()->isBusy());
+        QCOMPARE(personalNotice(), notice);
+        QVERIFY(child<QPushButton>(page, "passwdChangeBtn")->isEnabled());
+        QCOMPARE(passwordChanged.count(), 0);
+        QCOMPARE(fixture.loginDialog->currentPassword(), QStringLiteral("demo123"));
+        QCOMPARE(QSettings().value(SettingsKey::Password).toString(), QStringLiteral("demo123"));
+        QCOMPARE(child<QLabel>(page, "contactLbl")->text(), QStringLiteral("demo@contact.example"));
         QCOMPARE(QSettings().value(SettingsKey::ContactEmail).toString(),
-                 QStringLiteral("kept@example.org"));
-        // Not loaded: the next visit asks again.
-        QVERIFY(!form->personalPage()->contactLoaded());
+                 QStringLiteral("demo@contact.example"));
+
+        // The window's next request still carries the old password.
+        fixture.service.takeRequests();
+        QVERIFY(form->requestServer()->getAliases());
+        QTRY_VERIFY(!form->requestServer()->isBusy());
+        // The transport may try a closed connection again by itself.
+        const QJsonArray requests = fixture.service.takeRequests();
+        QVERIFY(!requests.isEmpty());
+        for (const QJsonValue &request : requests)
+            QCOMPARE(request.toObject().value("args").toObject().value("heslo").toString(),
+                     QStringLiteral("demo123"));
     }
 
     void passwordChecksAndChange()
