@@ -438,6 +438,10 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>The server&apos;s answer is too large.</source>
         <translation>Odpověď serveru je příliš velká.</translation>
     </message>
+    <message>
+        <source>The update was downloaded but could not be started.</source>
+        <translation>Aktualizace se stáhla, ale nepodařilo se ji spustit.</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

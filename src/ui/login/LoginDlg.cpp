@@ -264,6 +264,10 @@ void LoginDlg::showRefusal(LoginController::Refusal refusal, const QString &deta
     case LoginController::UpdateFailed:
         myAttention(tr("Update failed."), tr("The update could not be downloaded."));
         break;
+    case LoginController::UpdaterNotStarted:
+        myAttention(tr("Update failed."),
+                    tr("The update was downloaded but could not be started."));
+        break;
     }
 }
 
