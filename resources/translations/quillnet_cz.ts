@@ -1272,5 +1272,9 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
         <source>Open the network for sign-in (2 minutes)</source>
         <translation>Otevřít síť pro přihlášení (2 minuty)</translation>
     </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Nepřipojeno</translation>
+    </message>
 </context>
 </TS>
