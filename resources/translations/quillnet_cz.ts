@@ -210,6 +210,14 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
         <source>Receiving disabled</source>
         <translation>Příjem vypnut</translation>
     </message>
+    <message>
+        <source>Only letters a-z, digits and . - _ can be used in an alias.</source>
+        <translation>V aliasu lze použít jen písmena a-z, číslice a znaky . - _</translation>
+    </message>
+    <message>
+        <source>Only letters a-z, digits, @ and . - _ can be used in an e-mail address.</source>
+        <translation>V e-mailové adrese lze použít jen písmena a-z, číslice, @ a znaky . - _</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
