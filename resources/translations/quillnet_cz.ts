@@ -322,7 +322,7 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
     </message>
     <message>
         <source>Are you sure you want to exit?</source>
-        <translation>Opravdu chcete skončit?</translation>
+        <translation>Opravdu chcete Quillnet ukončit?</translation>
     </message>
     <message>
         <source>If you are using proxy server click for &lt;a href=&apos;proxy&apos;&gt;Proxy settings&lt;/a&gt;. In case you are looking for help use &lt;a href=&apos;support&apos;&gt;Support&lt;/a&gt; dialog.</source>
@@ -477,6 +477,14 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>Are you sure you want to cancel the outgoing e-mail?</source>
         <translation>Opravdu chcete zrušit odchozí e-mail?</translation>
     </message>
+    <message>
+        <source>To:</source>
+        <translation>Komu:</translation>
+    </message>
+    <message>
+        <source>Subject:</source>
+        <translation>Předmět:</translation>
+    </message>
 </context>
 <context>
     <name>MainForm</name>
@@ -523,8 +531,8 @@ Chcete se odpojit?</translation>
     <message>
         <source>There is still active connection that will be closed if you exit Quillnet.
 Are you sure you want to exit?</source>
-        <translation>Stále je aktivní spojení, které bude ukončeno, pokud Quillnet ukončíte.
-Opravdu chcete program ukončit?</translation>
+        <translation>Stále je aktivní spojení, které se ukončením Quillnetu přeruší.
+Opravdu chcete Quillnet ukončit?</translation>
     </message>
     <message>
         <source>Quillnet is reconnecting</source>
@@ -993,7 +1001,7 @@ Chcete svůj požadavek přesto odeslat?</translation>
     </message>
     <message>
         <source>&amp;Junk mail</source>
-        <translation>&amp;Nevyžádaná pošta</translation>
+        <translation>&amp;Jednorázový e-mail</translation>
     </message>
     <message>
         <source>&amp;Show</source>
@@ -1010,8 +1018,8 @@ Chcete svůj požadavek přesto odeslat?</translation>
     <message>
         <source>There is still active connection that will be closed if you exit Quillnet.
 Are you sure you want to exit?</source>
-        <translation>Stále je aktivní připojení, které bude ukončeno, pokud Quillnet ukončíte.
-Opravdu chcete skončit?</translation>
+        <translation>Stále je aktivní spojení, které se ukončením Quillnetu přeruší.
+Opravdu chcete Quillnet ukončit?</translation>
     </message>
 </context>
 <context>
