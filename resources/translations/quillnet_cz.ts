@@ -273,14 +273,6 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
         <translation>zde</translation>
     </message>
     <message>
-        <source>Fill in your user name and password, please.</source>
-        <translation>Vyplňte prosím uživatelské jméno a heslo.</translation>
-    </message>
-    <message>
-        <source>If you don&apos;t have one, you can login to free version of quillnet with the other button.</source>
-        <translation>Pokud účet nemáte, můžete se druhým tlačítkem přihlásit do bezplatné verze Quillnetu.</translation>
-    </message>
-    <message>
         <source>Authenticating user</source>
         <translation>Ověřování uživatele</translation>
     </message>
@@ -439,16 +431,24 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <translation>Konfigurace tunelu odmítnuta.</translation>
     </message>
     <message>
-        <source>The server asked for &quot;%1&quot; (line %2), which Quillnet does not allow.</source>
-        <translation>Server požadoval „%1“ (řádek %2), což Quillnet nepovoluje.</translation>
-    </message>
-    <message>
         <source>The server&apos;s answer is too large.</source>
         <translation>Odpověď serveru je příliš velká.</translation>
     </message>
     <message>
         <source>The update was downloaded but could not be started.</source>
         <translation>Aktualizace se stáhla, ale nepodařilo se ji spustit.</translation>
+    </message>
+    <message>
+        <source>Fill in your user name and password.</source>
+        <translation>Vyplňte uživatelské jméno a heslo.</translation>
+    </message>
+    <message>
+        <source>No account? Log in to the free Quillnet with the other button.</source>
+        <translation>Nemáte-li účet, přihlaste se do bezplatného Quillnetu druhým tlačítkem.</translation>
+    </message>
+    <message>
+        <source>Setting not allowed on line %1: &quot;%2&quot;</source>
+        <translation>Nepovolené nastavení na řádku %1: „%2“</translation>
     </message>
 </context>
 <context>

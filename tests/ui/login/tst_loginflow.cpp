@@ -106,7 +106,7 @@ private slots:
         QTest::newRow("empty password") << "demo"
                                         << ""
                                         << ""
-                                        << "Fill in your user name and password, please.";
+                                        << "Fill in your user name and password.";
         QTest::newRow("service refuses") << "demo"
                                          << "wrong"
                                          << ""
