@@ -108,7 +108,7 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
     </message>
     <message>
         <source>Click here to add a new alias...</source>
-        <translation>Klikněte sem pro přidání nového aliasu...</translation>
+        <translation>Klikněte sem a přidejte nový alias...</translation>
     </message>
     <message>
         <source>Checking alias</source>

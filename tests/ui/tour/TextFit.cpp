@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextDocumentFragment>
+#include <QTreeWidget>
 
 namespace {
 
@@ -149,6 +150,26 @@ void checkCombo(const QComboBox *combo, Report &report)
     }
 }
 
+// Each row's cells; a view shortens what does not fit with an ellipsis.
+void checkTree(const QTreeWidget *tree, Report &report)
+{
+    const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem *item = tree->topLevelItem(row);
+        for (int column = 0; column < tree->columnCount(); ++column) {
+            const QString text = item->text(column);
+            if (text.isEmpty())
+                continue;
+            const QVariant font = item->data(column, Qt::FontRole);
+            const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : tree->font());
+            int room = tree->columnWidth(column) - margins;
+            if (column == 0 && tree->rootIsDecorated())
+                room -= tree->indentation();
+            report.needs(tree, text, "wide", metrics.horizontalAdvance(text), room);
+        }
+    }
+}
+
 void checkGroupBox(const QGroupBox *box, Report &report)
 {
     QStyleOptionGroupBox option;
@@ -172,6 +193,8 @@ QString textOf(const QWidget *widget)
         return combo->currentText();
     if (auto *box = qobject_cast<const QGroupBox *>(widget))
         return box->title();
+    if (auto *tree = qobject_cast<const QTreeWidget *>(widget))
+        return tree->headerItem()->text(0);
     return QString();
 }
 
@@ -198,6 +221,8 @@ QStringList clippedTexts(QWidget *window)
             checkCombo(combo, report);
         else if (auto *box = qobject_cast<const QGroupBox *>(widget))
             checkGroupBox(box, report);
+        else if (auto *tree = qobject_cast<const QTreeWidget *>(widget))
+            checkTree(tree, report);
     }
     return report.lines;
 }

@@ -12,6 +12,6 @@ class QWidget;
 // A word-wrapped label needs the height its text takes at its width and
 // the width of its longest word; any other label, button, check box or
 // combo box item needs its text's width (and a label its lines' height)
-// inside the box the style draws it in. A widget reaching beyond its
-// parent is cut off there too.
+// inside the box the style draws it in, and a list's row its cell's width.
+// A widget reaching beyond its parent is cut off there too.
 QStringList clippedTexts(QWidget *window);
