@@ -48,8 +48,11 @@ QList<QByteArray> tunnelFailures()
     QFile catalogue(QDir(qEnvironmentVariable("QUILLNET_SOURCE_DIR"))
                         .filePath(QStringLiteral("resources/translations/quillnet_cz.ts")));
     QList<QByteArray> sources;
-    if (!catalogue.open(QIODevice::ReadOnly))
+    if (!catalogue.open(QIODevice::ReadOnly)) {
+        qWarning("tour: no catalogue at %s: %s", qPrintable(catalogue.fileName()),
+                 qPrintable(catalogue.errorString()));
         return sources;
+    }
     QXmlStreamReader xml(&catalogue);
     QString context;
     while (!xml.atEnd()) {
