@@ -108,7 +108,7 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
     </message>
     <message>
         <source>Click here to add a new alias...</source>
-        <translation>Klikněte sem pro přidání nového aliasu...</translation>
+        <translation>Klikněte sem a přidejte nový alias...</translation>
     </message>
     <message>
         <source>Checking alias</source>
@@ -210,6 +210,14 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
         <source>Receiving disabled</source>
         <translation>Příjem vypnut</translation>
     </message>
+    <message>
+        <source>Only letters a-z, digits and . - _ can be used in an alias.</source>
+        <translation>V aliasu lze použít jen písmena a-z, číslice a znaky . - _</translation>
+    </message>
+    <message>
+        <source>Only letters a-z, digits, @ and . - _ can be used in an e-mail address.</source>
+        <translation>V e-mailové adrese lze použít jen písmena a-z, číslice, @ a znaky . - _</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
@@ -265,14 +273,6 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
         <translation>zde</translation>
     </message>
     <message>
-        <source>Fill in your user name and password, please.</source>
-        <translation>Vyplňte prosím uživatelské jméno a heslo.</translation>
-    </message>
-    <message>
-        <source>If you don&apos;t have one, you can login to free version of quillnet with the other button.</source>
-        <translation>Pokud účet nemáte, můžete se druhým tlačítkem přihlásit do bezplatné verze Quillnetu.</translation>
-    </message>
-    <message>
         <source>Authenticating user</source>
         <translation>Ověřování uživatele</translation>
     </message>
@@ -314,7 +314,7 @@ Pravděpodobně běží jiná poštovní proxy.</translation>
     </message>
     <message>
         <source>Are you sure you want to exit?</source>
-        <translation>Opravdu chcete skončit?</translation>
+        <translation>Opravdu chcete Quillnet ukončit?</translation>
     </message>
     <message>
         <source>If you are using proxy server click for &lt;a href=&apos;proxy&apos;&gt;Proxy settings&lt;/a&gt;. In case you are looking for help use &lt;a href=&apos;support&apos;&gt;Support&lt;/a&gt; dialog.</source>
@@ -431,12 +431,24 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <translation>Konfigurace tunelu odmítnuta.</translation>
     </message>
     <message>
-        <source>The server asked for &quot;%1&quot; (line %2), which Quillnet does not allow.</source>
-        <translation>Server požadoval „%1“ (řádek %2), což Quillnet nepovoluje.</translation>
-    </message>
-    <message>
         <source>The server&apos;s answer is too large.</source>
         <translation>Odpověď serveru je příliš velká.</translation>
+    </message>
+    <message>
+        <source>The update was downloaded but could not be started.</source>
+        <translation>Aktualizace se stáhla, ale nepodařilo se ji spustit.</translation>
+    </message>
+    <message>
+        <source>Fill in your user name and password.</source>
+        <translation>Vyplňte uživatelské jméno a heslo.</translation>
+    </message>
+    <message>
+        <source>No account? Log in to the free Quillnet with the other button.</source>
+        <translation>Nemáte-li účet, přihlaste se do bezplatného Quillnetu druhým tlačítkem.</translation>
+    </message>
+    <message>
+        <source>Setting not allowed on line %1: &quot;%2&quot;</source>
+        <translation>Nepovolené nastavení na řádku %1: „%2“</translation>
     </message>
 </context>
 <context>
@@ -464,6 +476,14 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
     <message>
         <source>Are you sure you want to cancel the outgoing e-mail?</source>
         <translation>Opravdu chcete zrušit odchozí e-mail?</translation>
+    </message>
+    <message>
+        <source>To:</source>
+        <translation>Komu:</translation>
+    </message>
+    <message>
+        <source>Subject:</source>
+        <translation>Předmět:</translation>
     </message>
 </context>
 <context>
@@ -511,8 +531,8 @@ Chcete se odpojit?</translation>
     <message>
         <source>There is still active connection that will be closed if you exit Quillnet.
 Are you sure you want to exit?</source>
-        <translation>Stále je aktivní spojení, které bude ukončeno, pokud Quillnet ukončíte.
-Opravdu chcete program ukončit?</translation>
+        <translation>Stále je aktivní spojení, které se ukončením Quillnetu přeruší.
+Opravdu chcete Quillnet ukončit?</translation>
     </message>
     <message>
         <source>Quillnet is reconnecting</source>
@@ -989,7 +1009,7 @@ Chcete svůj požadavek přesto odeslat?</translation>
     </message>
     <message>
         <source>&amp;Junk mail</source>
-        <translation>&amp;Nevyžádaná pošta</translation>
+        <translation>&amp;Jednorázový e-mail</translation>
     </message>
     <message>
         <source>&amp;Show</source>
@@ -1006,8 +1026,8 @@ Chcete svůj požadavek přesto odeslat?</translation>
     <message>
         <source>There is still active connection that will be closed if you exit Quillnet.
 Are you sure you want to exit?</source>
-        <translation>Stále je aktivní připojení, které bude ukončeno, pokud Quillnet ukončíte.
-Opravdu chcete skončit?</translation>
+        <translation>Stále je aktivní spojení, které se ukončením Quillnetu přeruší.
+Opravdu chcete Quillnet ukončit?</translation>
     </message>
 </context>
 <context>
@@ -1275,6 +1295,10 @@ Chcete-li zůstat v anonymitě, zablokujte je.</translation>
     <message>
         <source>Open the network for sign-in (2 minutes)</source>
         <translation>Otevřít síť pro přihlášení (2 minuty)</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Nepřipojeno</translation>
     </message>
 </context>
 </TS>

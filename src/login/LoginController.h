@@ -46,7 +46,8 @@ public:
         InvalidResponse,
         ConfigRefused, // detail: the directive, line: where
         FilesNotWritten,
-        UpdateFailed
+        UpdateFailed,     // the download did not arrive whole
+        UpdaterNotStarted // it arrived, but could not be run
     };
     Q_ENUM(Refusal)
 

@@ -59,18 +59,17 @@ void LoginController::downloadUpdateDone(QByteArray response, bool ok)
     Q_UNUSED(response)
     emit statusCleared();
     QFile updater{QLatin1String(UpdaterFile)};
-    // An updater that cannot be made executable fails as a failed download.
-    if (ok && updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser)) {
-        if (QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
-            // Not quit(): in Qt 6 that first asks every window to close, and
-            // the login dialog answers a close with a question.
-            QCoreApplication::exit(0);
-            return;
-        }
+    if (ok && updater.setPermissions(updater.permissions() | QFile::ExeOwner | QFile::ExeUser) &&
+        QProcess::startDetached(QDir::current().filePath(QLatin1String(UpdaterFile)), {})) {
+        // Not quit(): in Qt 6 that first asks every window to close, and
+        // the login dialog answers a close with a question.
+        QCoreApplication::exit(0);
+        return;
     }
     // Whatever part of it arrived is never run.
     updater.remove();
     reconnecting = false;
-    emit refused(UpdateFailed);
+    // Support needs to know which: the network, or this machine.
+    emit refused(ok ? UpdaterNotStarted : UpdateFailed);
     emit idle();
 }

@@ -402,6 +402,48 @@ private slots:
         QTRY_VERIFY(!dialog);
     }
 
+    // One window put out of sight alone (Escape in the main window) leaves
+    // the others and asks nothing, even with a tunnel up: with a tray it comes
+    // back with the rest, without one it only goes down to the task bar.
+    void oneWindowHiddenAlone_data()
+    {
+        QTest::addColumn<bool>("withTray");
+        QTest::addColumn<bool>("alone"); // no other window on screen
+        QTest::newRow("tray") << true << false;
+        QTest::newRow("tray, the last window") << true << true;
+        QTest::newRow("no tray") << false << false;
+        QTest::newRow("no tray, the last window") << false << true;
+    }
+
+    void oneWindowHiddenAlone()
+    {
+        QFETCH(bool, withTray);
+        QFETCH(bool, alone);
+        auto tunnel = tunnelUp();
+        auto tray = makeTray(withTray, tunnel.get());
+        auto login = shownWindow("login", QRect(40, 50, 300, 400), tray.get());
+        auto main = shownWindow("main", QRect(200, 100, 400, 300), tray.get());
+        if (alone)
+            login->hide();
+        Answerer answerer(QMessageBox::Yes);
+        QCOMPARE(runProgram([&] { tray->hideWindow(main.get()); }), StillRunning);
+        QCOMPARE(answerer.asked, QStringList());
+        QCOMPARE(login->isVisible(), !alone);
+        if (!withTray) {
+            QVERIFY(main->isVisible() && main->isMinimized());
+            return;
+        }
+        QVERIFY(!main->isVisible());
+        // Nothing left on screen: the program is hidden, and the icon's
+        // click brings it back.
+        QCOMPARE(tray->isHidden(), alone);
+        QCOMPARE(tray->hideAction->isVisible(), !alone);
+        tray->showApp();
+        QVERIFY(main->isVisible());
+        QCOMPARE(main->geometry(), QRect(200, 100, 400, 300));
+        QCOMPARE(login->isVisible(), !alone);
+    }
+
     // Without a tray: the windows are never hidden away, and going out of
     // sight ends the program through the Quit question.
 

@@ -1,133 +1,37 @@
 // Shows every window and page of the client against the local test service
-// and saves a picture of each, for the documentation. Run it through
-// scripts/screenshots, which gives it a private X screen.
+// and saves a picture of each the documentation shows (with --every-state,
+// of every state the tour passes), in Czech as the program shows itself
+// (with --english, without its catalogue). A text cut off in any state
+// fails the run, naming the widget. Run it through scripts/screenshots,
+// which gives it a private X screen.
 //
-// Usage: screenshot_tour OUTPUT_FOLDER
+// Usage: screenshot_tour OUTPUT_FOLDER [--english] [--every-state]
 
 #include "MainFormFixture.h"
+#include "TextFit.h"
+#include "WindowTour.h"
 #include "core/Catalogues.h"
-#include "ui/login/LoginDlg.h"
-#include "ui/mail/MailDialog.h"
-#include "ui/main/EmailPage.h"
-#include "ui/main/MainForm.h"
-#include "ui/main/PersonalPage.h"
-#include "ui/main/WebPage.h"
-#include "ui/proxy/ProxyDlg.h"
-#include "ui/support/SupportDlg.h"
-#include "ui/support/SupportWdg.h"
-#include "ui/widgets/AnimStatus.h"
-#include "ui/widgets/HintEdit.h"
-#include "ui/widgets/ImageBtnBar.h"
-#include "ui/widgets/ProgressLbl.h"
-#include "vpn/VPNConnection.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTreeWidget>
+#include <QWidget>
 #include <cstdio>
-
-namespace {
-
-QDir output;
-
-// Lets the window settle (layout, pictures, answers on their way) first.
-bool save(QWidget *window, const char *name)
-{
-    window->raise();
-    QTest::qWait(400);
-    const QString path = output.filePath(QLatin1String(name) + QStringLiteral(".png"));
-    if (!window->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-bool tourLogin(MainFormFixture &fixture)
-{
-    LoginDlg dialog(fixture.tunnel, fixture.tray);
-    dialog.show();
-    QTest::qWait(1500); // its update check
-    bool ok = save(&dialog, "login");
-    dialog.mySetStatus(LoginDlg::tr("Authenticating user"), AutoAnim, 0);
-    ok &= save(&dialog, "login-busy");
-    dialog.myClearStatus();
-    dialog.myAttention(LoginDlg::tr("Login failed."),
-                       LoginDlg::tr("Check your user name and password, please."));
-    ok &= save(&dialog, "login-attention");
-    return ok;
-}
-
-bool tourMainWindow(MainFormFixture &fixture)
-{
-    MainForm *form = fixture.logIn(QStringLiteral("demo"), QStringLiteral("demo123"));
-    form->setLocation(QStringLiteral("10.8.0.6"), QStringLiteral("Loopback One"));
-    bool ok = save(form, "main-web");
-    const char *pages[] = {"main-web", "main-email", "main-personal", "main-support", "main-exit"};
-    for (int page = 1; page < 5; ++page) {
-        form->selectPage(page);
-        QTest::qWait(1500); // the page's first answers
-        ok &= save(form, pages[page]);
-    }
-    form->selectPage(2);
-    form->selectSettingsTab(1);
-    ok &= save(form, "main-proxy");
-    form->selectSettingsTab(0);
-
-    form = fixture.logIn(QStringLiteral("vestor"), QStringLiteral("vestor"));
-    form->selectPage(1);
-    ok &= save(form, "main-email-free");
-    fixture.tearDownWindow();
-    return ok;
-}
-
-bool tourDialogs(MainFormFixture &fixture)
-{
-    MailInfo info;
-    info.messageId = QStringLiteral("<1@example.org>");
-    info.from = QStringLiteral("Ann Smith <ann@example.org>");
-    info.subject = QStringLiteral("Tickets for Friday");
-    info.recipients = QStringList{QStringLiteral("<bob@example.net>")};
-    MailDialog mail(info);
-    mail.setMailList({QStringLiteral("shopping"), QStringLiteral("news.letters")}, 0);
-    mail.show();
-    bool ok = save(&mail, "mail-confirm");
-
-    // As the login window opens it: no account logged in.
-    auto *support = new SupportDlg(nullptr, fixture.tunnel);
-    support->show();
-    ok &= save(support, "support");
-    support->findChild<SupportWdg *>()->openMail();
-    ok &= save(support, "support-form");
-    delete support;
-
-    auto *proxy = new ProxyDlg;
-    proxy->show();
-    ok &= save(proxy, "proxy");
-    delete proxy;
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // As the program itself shows them.
-    installCatalogues(app);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: screenshot_tour OUTPUT_FOLDER\n");
+    QStringList options = app.arguments().mid(1);
+    const bool english = options.removeAll(QStringLiteral("--english"));
+    const bool everyState = options.removeAll(QStringLiteral("--every-state"));
+    if (options.size() != 1) {
+        std::fprintf(stderr, "usage: screenshot_tour OUTPUT_FOLDER [--english] [--every-state]\n");
         return 2;
     }
-    output = QDir(QString::fromLocal8Bit(argv[1]));
+    if (!english)
+        installCatalogues(app);
+    const QDir output(options.first());
     if (!output.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(options.first()));
         return 1;
     }
     MainFormFixture fixture;
@@ -136,6 +40,24 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "test service: %s\n", qPrintable(error));
         return 1;
     }
-    const bool ok = tourLogin(fixture) && tourMainWindow(fixture) && tourDialogs(fixture);
-    return ok ? 0 : 1;
+    int clipped = 0;
+    const bool saved =
+        WindowTour(fixture).run([&](QWidget *window, const QString &name, bool documented) {
+            const QString path = output.filePath(name + QStringLiteral(".png"));
+            if (documented || everyState) {
+                if (!window->grab().save(path)) {
+                    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                    return false;
+                }
+                std::printf("%s\n", qPrintable(path));
+            }
+            for (const QString &line : clippedTexts(window)) {
+                std::fprintf(stderr, "%s: cut off: %s\n", qPrintable(name), qPrintable(line));
+                ++clipped;
+            }
+            return true;
+        });
+    if (clipped)
+        std::fprintf(stderr, "%d texts do not fit their place\n", clipped);
+    return saved && clipped == 0 ? 0 : 1;
 }

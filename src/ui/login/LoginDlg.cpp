@@ -240,10 +240,8 @@ void LoginDlg::showRefusal(LoginController::Refusal refusal, const QString &deta
 {
     switch (refusal) {
     case LoginController::MissingCredentials:
-        myAttention(
-            tr("Fill in your user name and password, please."),
-            tr("If you don't have one, you can login to free version of quillnet with the other "
-               "button."));
+        myAttention(tr("Fill in your user name and password."),
+                    tr("No account? Log in to the free Quillnet with the other button."));
         break;
     case LoginController::LoginFailed:
         myAttention(tr("Login failed."), tr("Check your user name and password, please."));
@@ -252,10 +250,14 @@ void LoginDlg::showRefusal(LoginController::Refusal refusal, const QString &deta
         myAttention(tr("Error occured."), tr("Invalid server response."));
         break;
     case LoginController::ConfigRefused:
+        // The directive ends the text and keeps to one line however long
+        // the server made it, so the attention keeps to its three lines.
         myAttention(tr("Tunnel configuration refused."),
-                    tr("The server asked for \"%1\" (line %2), which Quillnet does not allow.")
-                        .arg(detail.toHtmlEscaped())
-                        .arg(line));
+                    tr("Setting not allowed on line %1: \"%2\"")
+                        .arg(line)
+                        .arg(ui->userInfoLbl->fontMetrics()
+                                 .elidedText(detail, Qt::ElideRight, 180)
+                                 .toHtmlEscaped()));
         break;
     case LoginController::FilesNotWritten:
         myAttention(tr("Configuration files creation failed"),
@@ -263,6 +265,10 @@ void LoginDlg::showRefusal(LoginController::Refusal refusal, const QString &deta
         break;
     case LoginController::UpdateFailed:
         myAttention(tr("Update failed."), tr("The update could not be downloaded."));
+        break;
+    case LoginController::UpdaterNotStarted:
+        myAttention(tr("Update failed."),
+                    tr("The update was downloaded but could not be started."));
         break;
     }
 }

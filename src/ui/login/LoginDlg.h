@@ -51,6 +51,8 @@ public:
     QString currentUser() const { return controller->user(); }
     QString currentPassword() const { return controller->password(); }
     const LoginController *account() const { return controller; }
+    // Tells the user why the login did not go on, in the dialog's words.
+    void showRefusal(LoginController::Refusal refusal, const QString &detail, int line);
 
 public slots:
     void on_loginBtn_clicked();
@@ -93,7 +95,6 @@ private:
     void setTrayIcon(const char *icon, const QString &toolTip);
     void connectController();
     void showStep(LoginController::Step step);
-    void showRefusal(LoginController::Refusal refusal, const QString &detail, int line);
     void prepareMainForm(const QString &ip, const QString &location, bool fullAccount);
     MainForm *newMainForm();
     void handOver(bool webFilter, bool mailProxy);

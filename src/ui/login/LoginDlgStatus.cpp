@@ -2,7 +2,6 @@
 // state in the button and the tray.
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
-#include "ui/main/WebPage.h"
 #include "ui/tray/TrayWidget.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/widgets/Pictures.h"
@@ -151,9 +150,6 @@ void LoginDlg::setTrayIcon(const char *icon, const QString &toolTip)
 void LoginDlg::vpnStatus(CnnStatus status, QString text)
 {
     mySetStatus(text, status == Connected ? NoAnim : AutoAnim, 0);
-    // The address is hidden only while the tunnel is up.
-    if (mainForm)
-        mainForm->webPage()->showTunnelUp(status == Connected);
     if (status == NoStatus || status == lastStatus)
         return;
     const CnnStatus previous = lastStatus;

@@ -14,7 +14,7 @@
 
 namespace {
 
-// One "caption: value" row; the captions are not translated.
+// One "caption: value" row.
 QHBoxLayout *captionRow(const QString &caption, const QString &value, QWidget *parent)
 {
     auto *row = new QHBoxLayout;
@@ -76,9 +76,8 @@ MailDialog::MailDialog(const MailInfo &info, QWidget *parent)
     layout->setSpacing(6);
     layout->setContentsMargins(9, 9, 9, 9);
     layout->addWidget(titleLbl);
-    layout->addLayout(
-        captionRow(QStringLiteral("To:"), info.recipients.join(QStringLiteral(", ")), this));
-    layout->addLayout(captionRow(QStringLiteral("Subject:"), decodeHeaderWord(info.subject), this));
+    layout->addLayout(captionRow(tr("To:"), info.recipients.join(QStringLiteral(", ")), this));
+    layout->addLayout(captionRow(tr("Subject:"), decodeHeaderWord(info.subject), this));
     layout->addWidget(yesBtn);
     layout->addWidget(noBtn);
     layout->addWidget(cancelBtn);

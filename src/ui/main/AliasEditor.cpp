@@ -7,6 +7,7 @@
 #include "ui/main/AliasTable.h"
 #include "ui/main/EmailPage.h"
 #include "ui/main/VerdictText.h"
+#include "ui/widgets/HintEdit.h"
 #include "ui/widgets/RegExpSValidator.h"
 #include "ui_EmailPage.h"
 
@@ -35,6 +36,17 @@ AliasEditor::AliasEditor(Ui::EmailPage *ui, AliasTable *table, RequestServer *re
     ui->mailDomainLbl->setText(AliasTable::atDomain());
     ui->mailChangeBtn->hide();
 
+    // A refused character is never dropped quietly: the whole input stays
+    // out, and the user learns what the field takes.
+    connect(ui->mailAliasEdit, &HintEdit::inputRefused, this, [this, ui] {
+        refuseInput(ui->mailAliasEdit,
+                    EmailPage::tr("Only letters a-z, digits and . - _ can be used in an alias."));
+    });
+    connect(ui->mailForwardEdit, &HintEdit::inputRefused, this, [this, ui] {
+        refuseInput(ui->mailForwardEdit,
+                    EmailPage::tr("Only letters a-z, digits, @ and . - _ can be used in an "
+                                  "e-mail address."));
+    });
     connect(ui->mailAliasEdit, &QLineEdit::textEdited, this, &AliasEditor::aliasEdited);
     connect(ui->mailForwardEdit, &QLineEdit::textEdited, this, &AliasEditor::aliasEdited);
     connect(ui->mailAliasEdit, &QLineEdit::returnPressed, ui->mailForwardEdit,
@@ -92,6 +104,12 @@ bool AliasEditor::editedAliasValid()
     ui->mailProgressLbl->setAlert(error, 6000);
     ui->mailForwardEdit->setFocus();
     return false;
+}
+
+void AliasEditor::refuseInput(HintEdit *edit, const QString &text)
+{
+    edit->alertOn();
+    ui->mailProgressLbl->setAlert(text, 6000);
 }
 
 QString AliasEditor::answerError(const QByteArray &response, bool ok, const QString &refusedText)

@@ -7,6 +7,7 @@
 #include <QString>
 
 class AliasTable;
+class HintEdit;
 class RequestServer;
 
 namespace Ui {
@@ -54,6 +55,7 @@ private:
     MailRedir editedAlias() const;
     // False, with the reason shown, when the service would refuse the edits.
     bool editedAliasValid();
+    void refuseInput(HintEdit *edit, const QString &text);
     // Releases the controls; the words for a failed answer, or empty.
     QString answerError(const QByteArray &response, bool ok, const QString &refusedText);
     void showSaved();

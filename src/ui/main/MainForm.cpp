@@ -402,14 +402,24 @@ void MainForm::closeEvent(QCloseEvent *e)
         tray->hideApp();
 }
 
+// Enter and Escape put this window away and leave the program's others
+// alone; closing the window (its button, the desktop) hides them all.
 void MainForm::accept()
 {
-    close();
+    hideAlone();
 }
 
 void MainForm::reject()
 {
-    close();
+    hideAlone();
+}
+
+void MainForm::hideAlone()
+{
+    if (tray)
+        tray->hideWindow(this);
+    else
+        showMinimized();
 }
 
 bool MainForm::event(QEvent *e)

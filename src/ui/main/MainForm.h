@@ -117,6 +117,7 @@ private:
     void requestsFree();
     void enableJunkMail(bool on);
     bool tunnelDown() const;
+    void hideAlone();
 
     LoginController *login;
     Tunnel *tunnel;

@@ -65,6 +65,12 @@ WebPage::WebPage(Tunnel *tunnel, QWidget *parent)
     connectControls();
     connect(ui->signInBtn, &QPushButton::clicked, this, &WebPage::signInRequested);
     showSignIn(Tunnel::SignIn::None);
+    // Made ahead of the login, or while the tunnel comes up: the page says
+    // what the tunnel does now, not what a login will make of it.
+    showTunnelUp(tunnel && tunnel->getStatus() == Connected);
+    if (tunnel)
+        connect(tunnel, &Tunnel::statusChanged, this,
+                [this](CnnStatus status) { showTunnelUp(status == Connected); });
     // The filter is off until it reports its start.
     showFilterRunning(false);
     clearFilterTip();
@@ -190,6 +196,7 @@ void WebPage::setLocation(const QString &ip, const QString &location)
 void WebPage::showTunnelUp(bool up)
 {
     ui->hiddenChLbl->setVisible(up);
+    ui->hiddenLbl->setText(up ? tr("Real IP address is hidden") : tr("Not connected"));
 }
 
 QString WebPage::signInNeededText()

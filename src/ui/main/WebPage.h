@@ -29,9 +29,10 @@ public:
     void stopWebFilter();
     bool webFilterRunning() const;
     void setLocation(const QString &ip, const QString &location);
-    // The tick before "Real IP address is hidden" shows only while the
-    // tunnel is up: reconnecting, nothing hides the address (the block
-    // only holds traffic back).
+    // The page follows its tunnel: "Real IP address is hidden" with its
+    // tick only while the tunnel is up, "Not connected" otherwise (while
+    // reconnecting nothing hides the address; the block only holds traffic
+    // back).
     void showTunnelUp(bool up);
     bool addressTickShown() const;
     // The notice of a network that may want its sign-in page, with the

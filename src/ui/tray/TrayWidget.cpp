@@ -226,6 +226,30 @@ void TrayWidget::hideApp()
     active = false;
 }
 
+void TrayWidget::hideWindow(QDialog *window)
+{
+    const int index = indexOf(window);
+    if (index == -1 || !trayAvailable()) {
+        window->showMinimized();
+        return;
+    }
+    Window &record = windows[index];
+    if (!record.hiddenByTray && window->isVisible()) {
+        record.wasVisible = true;
+        record.geometry = window->saveGeometry();
+        record.hiddenByTray = true;
+        window->hide();
+    }
+    for (const Window &other : std::as_const(windows)) {
+        if (other.window && other.window->isVisible())
+            return;
+    }
+    hideAction->setVisible(false);
+    hidden = true;
+    focusTimer->stop();
+    active = false;
+}
+
 void TrayWidget::showApp()
 {
     const QList<Window> before = windows;

@@ -58,6 +58,12 @@ public:
     void removeWindow(QDialog *window);
     int indexOf(QDialog *window) const;
 
+    // Puts one registered window out of sight and leaves the others: it
+    // comes back with them at the next showApp(), and when nothing is left
+    // on screen the program counts as hidden. Without a tray nothing would
+    // bring it back, so it only goes down to the task bar; nothing is asked.
+    void hideWindow(QDialog *window);
+
     // One of the program's windows is active, or was so less than a second ago.
     bool isActive() const { return active; }
     // The program's windows are hidden to the tray.

@@ -10,6 +10,11 @@ HintEdit::HintEdit(QWidget *parent) : QLineEdit(parent)
     // Any change of the content, typed or set by program, answers the alert
     // and makes the content the user's own.
     connect(this, &QLineEdit::textChanged, this, &HintEdit::alertOff);
+    // A hint is no input: a validator refuses its spaces.
+    connect(this, &QLineEdit::inputRejected, this, [this] {
+        if (!settingHint)
+            emit inputRefused();
+    });
 }
 
 void HintEdit::setHint(const QString &text)
@@ -29,7 +34,9 @@ void HintEdit::hintOn()
         hintOff();
         return;
     }
+    settingHint = true;
     setText(hint);
+    settingHint = false;
     setStyleSheet(HintStyle);
     hintShown = true;
 }

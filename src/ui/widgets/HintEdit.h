@@ -15,6 +15,11 @@ public:
     void setHint(const QString &text);
     QString userText() const;
 
+signals:
+    // The user typed or pasted something the validator refused whole; the
+    // content stayed as it was. The hint itself never counts.
+    void inputRefused();
+
 public slots:
     void hintOn();
     void hintOff();
@@ -28,6 +33,7 @@ protected:
 private:
     QString hint;
     bool hintShown = false;
+    bool settingHint = false;
 
     Q_DISABLE_COPY_MOVE(HintEdit)
 };

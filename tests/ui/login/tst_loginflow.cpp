@@ -145,7 +145,7 @@ private slots:
         QTest::newRow("empty password") << "demo"
                                         << ""
                                         << ""
-                                        << "Fill in your user name and password, please.";
+                                        << "Fill in your user name and password.";
         QTest::newRow("service refuses") << "demo"
                                          << "wrong"
                                          << ""
@@ -322,22 +322,41 @@ private slots:
         QCOMPARE(toolRuns().last(), QStringLiteral("disable"));
     }
 
-    // An error page in place of the updater is neither kept nor run, and
-    // the user is told.
-    void failedUpdateDownloadRunsNothing()
+    // An updater that did not arrive, or arrived and does not start, is
+    // neither kept nor run, and the user is told which of the two it was.
+    void failedUpdateRunsNothing_data()
     {
+        QTest::addColumn<QString>("offer");
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("error page") << "offer=1"
+                                    << "http-error"
+                                    << "The update could not be downloaded.";
+        // Bytes that are no program: downloaded whole, refused by exec.
+        QTest::newRow("not a program") << "offer=1&size=300000"
+                                       << "normal"
+                                       << "The update was downloaded but could not be started.";
+    }
+
+    void failedUpdateRunsNothing()
+    {
+        QFETCH(QString, offer);
+        QFETCH(QString, download);
+        QFETCH(QString, reason);
         QFile::remove(QStringLiteral("updater-ran"));
-        service.control(QStringLiteral("/_control/update?offer=1"));
-        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=http-error"));
+        service.control(QStringLiteral("/_control/update?") + offer);
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=") + download);
         {
             ScriptedBoxes yes(QMessageBox::Yes);
             newDialog();
         }
         QTRY_VERIFY_WITH_TIMEOUT(attention().contains(QStringLiteral("Update failed.")), 20000);
+        QVERIFY2(attention().contains(reason), qPrintable(attention()));
         QVERIFY(button("loginBtn")->isEnabled());
         QVERIFY(!QFile::exists(QStringLiteral("update")));
         QTest::qWait(500);
         QVERIFY(!QFile::exists(QStringLiteral("updater-ran")));
+        service.control(QStringLiteral("/_control/behave?path=/download/update&mode=normal"));
         service.control(QStringLiteral("/_control/update?offer=0"));
     }
 

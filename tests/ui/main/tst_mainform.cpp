@@ -109,6 +109,8 @@ private slots:
         QVERIFY(!child<QLineEdit>(form->personalPage(), "contactEdit")->isEnabled());
     }
 
+    // The close button hides the program to the tray; Escape hides the
+    // main window alone, and the tray brings it back where it was.
     void closingHidesToTheTray()
     {
         MainForm *form = fixture.logIn("demo", "demo123");
@@ -116,12 +118,19 @@ private slots:
         form->close();
         QVERIFY(!form->isVisible());
         QVERIFY(fixture.tray->junkAction->isEnabled());
-        // Enter and Escape only close the window.
         fixture.tray->showApp();
         QVERIFY(form->isVisible());
+
+        fixture.loginDialog->show();
+        const QRect where = form->geometry();
         QTest::keyClick(form, Qt::Key_Escape);
         QVERIFY(!form->isVisible());
+        QVERIFY(fixture.loginDialog->isVisible());
+        QVERIFY(!fixture.tray->isHidden());
+        fixture.loginDialog->hide();
         fixture.tray->showApp();
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->geometry(), where);
     }
 
     void proxyTabSavedWhenLeft()

@@ -369,6 +369,63 @@ private slots:
         QCOMPARE(rows().size(), 4);
     }
 
+    // What the two fields cannot hold is refused whole, typed or pasted, and
+    // the user is told which characters they take; nothing is altered.
+    void unfitInputRefusedVisibly_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("paste");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal");
+        const QString alias =
+            QStringLiteral("Only letters a-z, digits and . - _ can be used in an alias.");
+        const QString address = QStringLiteral(
+            "Only letters a-z, digits, @ and . - _ can be used in an e-mail address.");
+        QTest::newRow("alias pasted") << "mailAliasEdit" << true << "a+b"
+                                      << "" << alias;
+        // Typing on takes the red away; the notice stays its while.
+        QTest::newRow("alias typed") << "mailAliasEdit" << false << "a+"
+                                     << "a" << alias;
+        QTest::newRow("address pasted") << "mailForwardEdit" << true << "bob+news@example.org"
+                                        << "" << address;
+        QTest::newRow("address with a space pasted")
+            << "mailForwardEdit" << true << "bob@example.org "
+            << "" << address;
+        QTest::newRow("good alias pasted") << "mailAliasEdit" << true << "shop.2024"
+                                           << "shop.2024"
+                                           << "";
+        QTest::newRow("good address pasted") << "mailForwardEdit" << true << "bob_1@example.org"
+                                             << "bob_1@example.org"
+                                             << "";
+    }
+
+    void unfitInputRefusedVisibly()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, paste);
+        QFETCH(QString, input);
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        openPage("demo", "demo123");
+        HintEdit *edit = child<HintEdit>(form->emailPage(), qPrintable(field));
+        retype(edit, QString());
+        if (paste) {
+            QApplication::clipboard()->setText(input);
+            edit->paste();
+        } else {
+            QTest::keyClicks(edit, input);
+        }
+        QCOMPARE(edit->userText(), text);
+        if (refusal.isEmpty()) {
+            QVERIFY2(!notice().startsWith("Only letters"), qPrintable(notice()));
+            QCOMPARE(edit->styleSheet(), QString());
+        } else {
+            QCOMPARE(notice(), refusal);
+            QCOMPARE(edit->styleSheet(), QStringLiteral("background: #FFDDDD"));
+        }
+    }
+
     void listSortedByEitherColumn()
     {
         openPage("demo", "demo123");
