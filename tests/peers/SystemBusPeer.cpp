@@ -77,18 +77,18 @@ public:
         bool answer;
         uint refused;
         int delayMs;
+        const uint subjectUid = connection.interface()->serviceUid(question.subjectName).value();
         {
             QMutexLocker locked(&lock);
             asked << question;
-            answer = authorized && question.action != refusedAction;
+            // polkit asks root for nothing, an administrator's action included.
+            answer = authorized && (question.action != refusedAction || subjectUid == 0);
             refused = refusedUid;
             delayMs = refusalDelayMs;
         }
         // One user refused after a while, as polkit would once that user
         // left an agent's password prompt unanswered.
-        const bool refusing =
-            refused != NoUid &&
-            connection.interface()->serviceUid(question.subjectName).value() == refused;
+        const bool refusing = refused != NoUid && subjectUid == refused;
         if (refusing)
             answer = false;
         QDBusArgument result;

@@ -1,9 +1,10 @@
 // quillnet_system_bus_peer: the private system-like bus of the tests as a
 // program of its own, for scripts (the demo) that want the tunnel service
 // activated as the installed package has it. Polkit's stand-in on it says
-// yes to everything but the action given with --refuse-action. With
-// --resolved, a stand-in for systemd-resolved is on it too, appending the
-// calls it accepted to FILE, one line each (see ResolvedStandIn.h).
+// yes to everything but the action given with --refuse-action, which it
+// grants root alone, as polkit does. With --resolved, a stand-in for
+// systemd-resolved is on it too, appending the calls it accepted to FILE,
+// one line each (see ResolvedStandIn.h).
 //
 //   quillnet_system_bus_peer [--service FILE --exec COMMAND] [--resolved FILE]
 //                            [--refuse-action ACTION] POLICY...
@@ -54,7 +55,7 @@ int main(int argc, char *argv[])
         QStringLiteral("file"));
     const QCommandLineOption refuseOption(
         QStringLiteral("refuse-action"),
-        QStringLiteral("A polkit action refused to everyone (an administrator's, say)."),
+        QStringLiteral("A polkit action refused to everyone but root (an administrator's, say)."),
         QStringLiteral("action"));
     parser.addOption(refuseOption);
     parser.addOption(serviceOption);

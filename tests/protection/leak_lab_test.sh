@@ -501,6 +501,24 @@ grep -q "Quillnet: traffic outside the tunnel no longer blocked" "$work/user/log
 lab run cat /etc/resolv.conf | cmp -s - "$work/resolv.conf.before" || fail "the next log-out left /etc/resolv.conf changed"
 check "after the next log-out IPv4 goes" direct "$(lab fetch 4)"
 
+# An administrator may lift a user's protection between two of its runs
+# (while the machine sleeps, here): that user's client hears of it, says so
+# and no longer counts on the block.
+say "an administrator lifts the protection"
+start_client --block
+echo suspend >&7
+wait_until 15 adapter_gone || abort "the tunnel did not close for the sleep"
+[ -n "$(lab run nft list table inet quillnet 2>/dev/null)" ] || abort "the sleep lifted the block"
+lifted=$(lab run env DBUS_SYSTEM_BUS_ADDRESS="$bus_address" dbus-send --system --print-reply \
+    --dest=net.quillnet.Tunnel /net/quillnet/Tunnel net.quillnet.Tunnel.Release 2>&1) ||
+    fail "root could not lift the protection: $lifted"
+wait_until 10 grep -q '^error ' "$work/client.out" ||
+    fail "the user's client was not told: $(tail -n 3 "$work/client.out" | tr '\n' ' ')"
+grep -q "Quillnet: the protection was lifted: another user lifted the protection" "$work/user/log.txt" ||
+    fail "the user's log does not say who lifted it: $(tail -n 3 "$work/user/log.txt")"
+[ -z "$(lab run nft list table inet quillnet 2>/dev/null)" ] || fail "the block stood after it was lifted"
+log_out
+
 # The local network allowed: the machine's own networks are reached
 # directly, and nothing beyond them; the internet host behind the ISP
 # only through the tunnel.
