@@ -552,9 +552,6 @@ private slots:
     // and nothing once refused; serving goes on.
     void aFloodOfOversizedCallsCostsLittleMemory()
     {
-#ifdef __SANITIZE_ADDRESS__
-        QSKIP("the sanitizer keeps freed memory in quarantine");
-#endif
         QCOMPARE(call(QStringLiteral("Stop")).errorName(), QLatin1String(Api::Error::NotRunning));
         QDBusConnectionInterface *busInterface = QDBusConnection::systemBus().interface();
         const uint pid = busInterface->servicePid(QLatin1String(Api::Service));
@@ -582,10 +579,14 @@ private slots:
             QVERIFY(pending.isError());
         }
         QCOMPARE(busInterface->servicePid(QLatin1String(Api::Service)).value(), pid);
+        // The sanitizer keeps what is freed in quarantine: there the flood
+        // only has to be answered.
+#ifndef __SANITIZE_ADDRESS__
         const qint64 peakGrowth = memoryKiB(pid, "VmHWM") - peakBefore;
         QVERIFY2(peakGrowth < (2 * CallMiB + 20) << 10, qPrintable(QString::number(peakGrowth)));
         // The last call's buffers go once the bus has its answer.
         QTRY_VERIFY_WITH_TIMEOUT(memoryKiB(pid, "VmRSS") - residentBefore < 8 << 10, 10000);
+#endif
         QCOMPARE(call(QStringLiteral("Stop")).errorName(), QLatin1String(Api::Error::NotRunning));
         for (int sender = 0; sender < 3; ++sender)
             QDBusConnection::disconnectFromBus(QStringLiteral("flood%1").arg(sender));
