@@ -13,6 +13,7 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+#include "remote/ClientCommands.h"
 #include "secrets/KeychainSecretStore.h"
 #include "secrets/RememberedPasswords.h"
 #include "ui/app/AfterFirstPaint.h"
@@ -65,6 +66,15 @@ void chooseTunnelMode(VPNConnection *openVpn, DeferredConsole *console)
                          console->useMode(choice.mode);
                      });
     query->ask();
+}
+
+// The tray's connect and disconnect, acted on by the windows.
+ClientCommands *offerCommands(LoginDlg *loginDlg, TrayWidget *tray, Tunnel *tunnel)
+{
+    auto *commands = new ClientCommands(loginDlg->loginController(), tunnel);
+    loginDlg->followCommands(commands);
+    tray->offerCommands(commands);
+    return commands;
 }
 
 } // namespace
@@ -141,6 +151,7 @@ int main(int argc, char *argv[])
     KeychainSecretStore keyring;
     RememberedPasswords passwords(&keyring);
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
+    ClientCommands *commands = offerCommands(loginDlg, tray, tunnel);
     loginDlg->setVisible(true);
 
     // Once the dialog is up: the tray icon, who runs OpenVPN, and sleep,
@@ -156,6 +167,8 @@ int main(int argc, char *argv[])
 
     const int result = app.exec();
 
+    // It acts on the dialog's login: it goes first.
+    delete commands;
     // The dialog saves the check boxes as it goes: the keyring gets a
     // moment to confirm, or the settings file keeps the password.
     delete loginDlg;
