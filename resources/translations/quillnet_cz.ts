@@ -450,6 +450,18 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>Setting not allowed on line %1: &quot;%2&quot;</source>
         <translation>Nepovolené nastavení na řádku %1: „%2“</translation>
     </message>
+    <message>
+        <source>Traffic outside the tunnel is not blocked</source>
+        <translation>Provoz mimo tunel není blokován</translation>
+    </message>
+    <message>
+        <source>Traffic outside the tunnel is blocked, except to the local network</source>
+        <translation>Provoz mimo tunel je blokován, kromě místní sítě</translation>
+    </message>
+    <message>
+        <source>Traffic outside the tunnel is blocked</source>
+        <translation>Provoz mimo tunel je blokován</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>
@@ -1028,6 +1040,20 @@ Chcete svůj požadavek přesto odeslat?</translation>
 Are you sure you want to exit?</source>
         <translation>Stále je aktivní spojení, které se ukončením Quillnetu přeruší.
 Opravdu chcete Quillnet ukončit?</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Připojit</translation>
+    </message>
+    <message>
+        <source>&amp;Disconnect</source>
+        <translation>&amp;Odpojit</translation>
+    </message>
+    <message>
+        <source>There is still active connection that will be closed.
+Do you want to disconnect?</source>
+        <translation>Stále je aktivní spojení, které bude ukončeno.
+Chcete se odpojit?</translation>
     </message>
 </context>
 <context>

@@ -2,7 +2,9 @@
 // the three process-wide objects (tunnel, tray, login dialog), the event
 // loop and the ordered shut-down. They live here and nowhere else: every
 // other object is handed the ones it needs when it is made.
-// The program takes no options of its own; the arguments go to QApplication.
+// A command line with a command, --help or --version is answered before any
+// of that, without a display and without the guard; otherwise the arguments
+// go to QApplication.
 
 #include "core/ApplicationNames.h"
 #include "core/Catalogues.h"
@@ -13,6 +15,9 @@
 #include "platform/PowerEvents.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/TerminationSignals.h"
+#include "remote/ClientCommands.h"
+#include "remote/CommandLine.h"
+#include "remote/RemoteControl.h"
 #include "secrets/KeychainSecretStore.h"
 #include "secrets/RememberedPasswords.h"
 #include "ui/app/AfterFirstPaint.h"
@@ -31,6 +36,7 @@
 #include <QResource>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +73,28 @@ void chooseTunnelMode(VPNConnection *openVpn, DeferredConsole *console)
     query->ask();
 }
 
+// The tray's and the command line's connect, disconnect and quit, acted on
+// by the windows and, once the dialog is up, offered on the session bus.
+ClientCommands *offerCommands(LoginDlg *loginDlg, TrayWidget *tray, Tunnel *tunnel)
+{
+    auto *commands = new ClientCommands(loginDlg->loginController(), tunnel);
+    loginDlg->followCommands(commands);
+    tray->offerCommands(commands);
+    // After the answer has gone out. exit(), not quit(): see TrayWidget.
+    QObject::connect(
+        commands, &ClientCommands::quitWanted, commands, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+    return commands;
+}
+
+void publishCommands(ClientCommands *commands)
+{
+    auto *remote = new RemoteControl(commands, QDBusConnection::sessionBus());
+    if (!remote->publish())
+        std::fprintf(stderr, "quillnet: no commands from the command line: %s\n",
+                     qPrintable(remote->errorString()));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -75,6 +103,20 @@ int main(int argc, char *argv[])
     // details: whatever this process and its children create is the user's
     // alone.
     ::umask(077);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine(arguments);
+    if (commandLine.request() != CommandLine::StartClient) {
+        const int result = commandLine.answer();
+        // Nothing is left to tear down, and Qt's bus thread would still
+        // take the bus's last signals while the process's static objects go,
+        // which it reports with a warning now and then.
+        std::fflush(nullptr);
+        ::_exit(result);
+    }
+
     // Any window of this process, the "already running" box included, shows
     // through X11 when the Wayland compositor named does not answer.
     DisplayPlatform::addFallback();
@@ -141,14 +183,17 @@ int main(int argc, char *argv[])
     KeychainSecretStore keyring;
     RememberedPasswords passwords(&keyring);
     LoginDlg *loginDlg = new LoginDlg(tunnel, tray, &passwords);
+    ClientCommands *commands = offerCommands(loginDlg, tray, tunnel);
     loginDlg->setVisible(true);
 
-    // Once the dialog is up: the tray icon, who runs OpenVPN, and sleep,
-    // which closes the tunnel first (waking up opens it again). None of
-    // them is needed to show the dialog, and each reaches a bus.
-    AfterFirstPaint::run(loginDlg, [tunnel, openVpn, console, tray] {
+    // Once the dialog is up: the tray icon, who runs OpenVPN, the commands
+    // on the session bus, and sleep, which closes the tunnel first (waking
+    // up opens it again). None of them is needed to show the dialog, and
+    // each reaches a bus.
+    AfterFirstPaint::run(loginDlg, [tunnel, openVpn, console, tray, commands] {
         tray->appear();
         chooseTunnelMode(openVpn, console);
+        publishCommands(commands);
         auto *powerEvents = new PowerEvents(tunnel);
         QObject::connect(powerEvents, &PowerEvents::suspending, tunnel, &Tunnel::systemSuspending);
         QObject::connect(powerEvents, &PowerEvents::resumed, tunnel, &Tunnel::systemResumed);
@@ -156,6 +201,9 @@ int main(int argc, char *argv[])
 
     const int result = app.exec();
 
+    // It acts on the dialog's login: it goes first, and no command comes in
+    // any more.
+    delete commands;
     // The dialog saves the check boxes as it goes: the keyring gets a
     // moment to confirm, or the settings file keeps the password.
     delete loginDlg;

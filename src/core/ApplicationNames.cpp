@@ -9,4 +9,5 @@ void setApplicationNames()
     QCoreApplication::setOrganizationName(QStringLiteral("Korvex"));
     QCoreApplication::setOrganizationDomain(Deployment::current().organizationDomain);
     QCoreApplication::setApplicationName(QStringLiteral("Quillnet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLNET_VERSION));
 }

@@ -33,6 +33,12 @@ LoginController::LoginController(Tunnel *tunnel, const QString &serviceHost, QOb
     connect(updateServer, &RequestServer::downloadUpdateDone, this,
             &LoginController::downloadUpdateDone);
     connect(updateServer, &RequestServer::updateProgress, this, &LoginController::updateProgress);
+    for (RequestServer *server : {requestServer, updateServer}) {
+        // A client says it is busy just before its request is under way.
+        connect(server, &RequestServer::requestServerBusy, this, &LoginController::workingChanged,
+                Qt::QueuedConnection);
+        connect(server, &RequestServer::requestServerFree, this, &LoginController::workingChanged);
+    }
     if (tunnel) {
         lastStatus = tunnel->getStatus();
         connect(tunnel, &Tunnel::statusChanged, this, &LoginController::tunnelStatus);
@@ -62,6 +68,11 @@ bool LoginController::isFullAccount() const
     const QLatin1String free(FreeAccount);
     return !username.isEmpty() && !userPassword.isEmpty() &&
            !(username == free && userPassword == free);
+}
+
+bool LoginController::isWorking() const
+{
+    return requestServer->isBusy() || updateServer->isBusy();
 }
 
 bool LoginController::tunnelStillUp()

@@ -78,9 +78,17 @@ public:
     void abandonReconnect() { reconnecting = false; }
 
     bool isFullAccount() const;
+    // A login can run without asking: the account of the last login, or
+    // the remembered one with its password.
+    bool hasAccount() const { return !username.isEmpty() && !userPassword.isEmpty(); }
     bool isReconnecting() const { return reconnecting; }
+    // The configuration is being fetched or an update checked or loaded: a
+    // new login now would cross the one under way.
+    bool isWorking() const;
     QString user() const { return username; }
     QString password() const { return userPassword; }
+    // Where the last configuration said its server stands.
+    QString serverLocation() const { return location; }
 
     void checkUpdate();
     // After the user agreed to the offered update.
@@ -97,6 +105,8 @@ public slots:
     void downloadUpdateDone(QByteArray response, bool ok);
 
 signals:
+    // isWorking() may have changed.
+    void workingChanged();
     void stepStarted(LoginController::Step step);
     void statusCleared();
     void refused(LoginController::Refusal refusal, QString detail = QString(), int line = 0);

@@ -25,6 +25,7 @@ void ScriptedTunnel::start()
     if (status == Connecting || status == Connected)
         return;
     ip.clear();
+    protectWith(blockOutsideTunnel, allowLocalNetwork);
     report(status == Reconnecting ? Reconnecting : Connecting, "Initializing");
     if (connectsByItself)
         QTimer::singleShot(0, this, [this] {

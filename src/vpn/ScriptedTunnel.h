@@ -41,6 +41,8 @@ public:
     void setConfig(const QString &path) override { configPath = path; }
     void setCredentials(const QString &user, const QString &password) override;
     void setProxy(const QNetworkProxy &proxy) override { tunnelProxy = proxy; }
+    void setBlockOutsideTunnel(bool block) override { blockOutsideTunnel = block; }
+    void setAllowLocalNetwork(bool allow) override { allowLocalNetwork = allow; }
     CnnStatus getStatus() const override { return status; }
     QString getIp() const override { return ip; }
     QString getAdapterGuid() const override { return QStringLiteral("tun0"); }
@@ -64,6 +66,8 @@ private:
     QString userName;
     QString userPassword;
     QNetworkProxy tunnelProxy;
+    bool blockOutsideTunnel = false;
+    bool allowLocalNetwork = false;
 
     Q_DISABLE_COPY_MOVE(ScriptedTunnel)
 };

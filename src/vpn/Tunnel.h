@@ -27,6 +27,14 @@ public:
     };
     Q_ENUM(SignIn)
 
+    // What keeps traffic from going around the tunnel: the block outside
+    // it, and whether the subnets the machine is on pass that block.
+    struct Protection
+    {
+        bool block = false;
+        bool localNetwork = false;
+    };
+
     explicit Tunnel(QObject *parent = nullptr);
 
     virtual void start() = 0;
@@ -58,6 +66,10 @@ public:
     // The tunnel device of the last run (Windows: the adapter's GUID).
     virtual QString getAdapterGuid() const = 0;
     virtual QTime getConnectedSince() const = 0;
+    // The protection in force: what the running tunnel was started (or made
+    // anew) with. It stands until the user logs out, also while the tunnel
+    // reconnects or the machine sleeps; none once Disconnected.
+    Protection protection() const;
 
 signals:
     void statusChanged(CnnStatus status, QString text);
@@ -69,6 +81,12 @@ public slots:
     virtual void systemSuspending() = 0;
     virtual void systemResumed() = 0;
 
+protected:
+    // A run starts, or is made anew, with this protection.
+    void protectWith(bool block, bool localNetwork);
+
 private:
+    Protection inForce;
+
     Q_DISABLE_COPY_MOVE(Tunnel)
 };

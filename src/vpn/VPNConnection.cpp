@@ -189,6 +189,7 @@ void VPNConnection::start()
     launch.proxyAsksCredentials = !proxyUser.isEmpty();
     launch.blockOutsideTunnel = blockOutsideTunnel;
     launch.allowLocalNetwork = allowLocalNetwork;
+    protectWith(blockOutsideTunnel, allowLocalNetwork);
     launch.program = storedSetting(SettingsKey::OpenvpnExe).toString();
     if (launch.program.isEmpty())
         launch.program = defaultProgram();

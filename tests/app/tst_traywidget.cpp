@@ -172,8 +172,11 @@ private slots:
         QStringList entries;
         for (const QAction *action : tray->contextMenu()->actions())
             entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        QCOMPARE(entries, QStringList({"&Junk mail", "-", "&Show", "&Hide", "-", "&Quit"}));
+        QCOMPARE(entries, QStringList({"&Connect", "&Disconnect", "-", "&Junk mail", "-", "&Show",
+                                       "&Hide", "-", "&Quit"}));
         QVERIFY(!tray->junkAction->isEnabled());
+        // Without the client's commands there is nothing to connect with.
+        QVERIFY(!tray->connectAction->isEnabled() && !tray->disconnectAction->isEnabled());
 
         QSignalSpy junk(tray.get(), &TrayWidget::junkMailTriggered);
         tray->junkEnable(true);

@@ -474,6 +474,9 @@ private slots:
         vpn.openForSignIn();
         ::kill(readAll(answers + QStringLiteral(".pid")).toInt(), SIGKILL);
         QVERIFY(waitFor(status, Reconnecting));
+        // What the client tells of its protection (tray, command line)
+        // stands through the outage.
+        QCOMPARE(vpn.protection().block, block);
         const auto state = [&] { return vpn.signInState(); };
         if (!block) {
             QTest::qWait(1000);
@@ -502,6 +505,7 @@ private slots:
         vpn.stop(false);
         QVERIFY(waitFor(status, Disconnected));
         QCOMPARE(console->openings.size(), block ? 1 : 0);
+        QVERIFY(!vpn.protection().block);
     }
 
     // The user's stop during the wait between two tries ends it all.

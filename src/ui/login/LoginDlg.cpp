@@ -3,6 +3,7 @@
 #include "core/Deployment.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
+#include "remote/ClientCommands.h"
 #include "secrets/RememberedPasswords.h"
 #include "ui/app/AfterFirstPaint.h"
 #include "ui/main/MainForm.h"
@@ -314,6 +315,34 @@ void LoginDlg::handOver(bool webFilter, bool mailProxy)
     mainForm->loginDone();
     QTimer::singleShot(0, mainForm, &QWidget::show);
     accept();
+}
+
+void LoginDlg::followCommands(ClientCommands *commands)
+{
+    connect(commands, &ClientCommands::loggingIn, this, [this] {
+        // The button that shows the login is the one relogin() would press.
+        busyButton = isFullAccount() ? ui->loginBtn : ui->freeLoginBtn;
+        takeScreenBack();
+    });
+    connect(commands, &ClientCommands::loggingOut, this, &LoginDlg::takeScreenBack);
+    connect(commands, &ClientCommands::loginFormWanted, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+}
+
+void LoginDlg::takeScreenBack()
+{
+    // The main window stops its services and hands over to this dialog.
+    if (mainForm) {
+        mainForm->changeUser();
+        return;
+    }
+    uiSetEnabled(false);
+    show();
+    raise();
+    activateWindow();
 }
 
 void LoginDlg::logout()

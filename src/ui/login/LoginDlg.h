@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QPointer>
 
+class ClientCommands;
 class MainForm;
 class QAbstractButton;
 class RememberedPasswords;
@@ -51,6 +52,12 @@ public:
     QString currentUser() const { return controller->user(); }
     QString currentPassword() const { return controller->password(); }
     const LoginController *account() const { return controller; }
+    // For the commands from outside the windows (ClientCommands).
+    LoginController *loginController() const { return controller; }
+    // A login or log-out asked for from the tray or the command line takes
+    // the screen back first, as the main window's exit page does; a
+    // connect without a known account shows this dialog for one.
+    void followCommands(ClientCommands *commands);
     // Tells the user why the login did not go on, in the dialog's words.
     void showRefusal(LoginController::Refusal refusal, const QString &detail, int line);
 
@@ -98,6 +105,10 @@ private:
     void prepareMainForm(const QString &ip, const QString &location, bool fullAccount);
     MainForm *newMainForm();
     void handOver(bool webFilter, bool mailProxy);
+    void takeScreenBack();
+    // The tray's tool tip while the tunnel's protection stands: `tip`, and
+    // then what that protection is.
+    QString withProtection(const QString &tip) const;
 
     Ui::LoginDialog *ui;
     Tunnel *const tunnel;

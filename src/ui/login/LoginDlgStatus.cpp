@@ -180,7 +180,8 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         busyButton->setText(tr("Stop connecting"));
         busyButton->setEnabled(true);
         if (previous == Connected) {
-            setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
+            setTrayIcon(":/img/icon/reconnecting.png",
+                        withProtection(tr("Quillnet is reconnecting")));
         }
         break;
     case Connected: {
@@ -189,13 +190,13 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         const QString tip = tr("IP: %1\nConnected since %2")
                                 .arg(tunnel->getIp(),
                                      tunnel->getConnectedSince().toString(QStringLiteral("hh:mm")));
-        setTrayIcon(":/img/icon/connected.png", plainTip + QLatin1Char('\n') + tip);
+        setTrayIcon(":/img/icon/connected.png", withProtection(plainTip + QLatin1Char('\n') + tip));
         if (tray)
             tray->showMessage(tr("Quillnet connected"), tip, QSystemTrayIcon::Information, 10000);
         break;
     }
     case Reconnecting:
-        setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
+        setTrayIcon(":/img/icon/reconnecting.png", withProtection(tr("Quillnet is reconnecting")));
         busyButton->setText(tr("Stop reconnecting"));
         busyButton->setEnabled(true);
         break;
@@ -208,7 +209,8 @@ void LoginDlg::vpnStatus(CnnStatus status, QString text)
         busyButton->setEnabled(false);
         break;
     case Suspended:
-        setTrayIcon(":/img/icon/disconnected.png", plainTip);
+        // Asleep, the tunnel is down and its protection stands.
+        setTrayIcon(":/img/icon/disconnected.png", withProtection(plainTip));
         break;
     case NoStatus:
         break;
@@ -251,8 +253,21 @@ void LoginDlg::showCnnFailureMsg()
            "href='support'>Support</a> dialog."));
 }
 
+QString LoginDlg::withProtection(const QString &tip) const
+{
+    const Tunnel::Protection protection = tunnel ? tunnel->protection() : Tunnel::Protection();
+    QString line;
+    if (!protection.block)
+        line = tr("Traffic outside the tunnel is not blocked");
+    else if (protection.localNetwork)
+        line = tr("Traffic outside the tunnel is blocked, except to the local network");
+    else
+        line = tr("Traffic outside the tunnel is blocked");
+    return tip + QLatin1Char('\n') + line;
+}
+
 void LoginDlg::reconnectVpn()
 {
-    setTrayIcon(":/img/icon/reconnecting.png", tr("Quillnet is reconnecting"));
+    setTrayIcon(":/img/icon/reconnecting.png", withProtection(tr("Quillnet is reconnecting")));
     controller->reconnect();
 }

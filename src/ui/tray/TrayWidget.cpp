@@ -1,6 +1,7 @@
 #include "ui/tray/TrayWidget.h"
 
 #include "platform/TrayHost.h"
+#include "remote/ClientCommands.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/widgets/Pictures.h"
@@ -32,12 +33,20 @@ QAction *menuAction(const char *icon, const QString &text, QObject *parent)
 } // namespace
 
 TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
-    : QObject(parent), junkAction(menuAction("mail", tr("&Junk mail"), this)),
+    : QObject(parent), connectAction(menuAction("connected", tr("&Connect"), this)),
+      disconnectAction(menuAction("disconnected", tr("&Disconnect"), this)),
+      junkAction(menuAction("mail", tr("&Junk mail"), this)),
       showAction(menuAction("show", tr("&Show"), this)),
       hideAction(menuAction("hide", tr("&Hide"), this)),
       quitAction(menuAction("quit", tr("&Quit"), this)), tunnel(tunnel), menu(new QMenu),
       focusTimer(new QTimer(this))
 {
+    // Enabled by the commands' state once there are commands.
+    connectAction->setEnabled(false);
+    disconnectAction->setEnabled(false);
+    menu->addAction(connectAction);
+    menu->addAction(disconnectAction);
+    menu->addSeparator();
     // Enabled by the main window once a full account is logged in.
     junkAction->setEnabled(false);
     menu->addAction(junkAction);
@@ -46,6 +55,8 @@ TrayWidget::TrayWidget(const Tunnel *tunnel, QObject *parent)
     menu->addAction(hideAction);
     menu->addSeparator();
     menu->addAction(quitAction);
+    connect(connectAction, &QAction::triggered, this, &TrayWidget::connectVpn);
+    connect(disconnectAction, &QAction::triggered, this, &TrayWidget::disconnectVpn);
     connect(junkAction, &QAction::triggered, this, &TrayWidget::junkMailTriggered);
     connect(showAction, &QAction::triggered, this, &TrayWidget::showApp);
     connect(hideAction, &QAction::triggered, this, &TrayWidget::hideApp);
@@ -123,6 +134,44 @@ void TrayWidget::followDialogs(const OpenDialogs &dialogs)
     connect(&dialogs, &OpenDialogs::closed, this, &TrayWidget::removeWindow);
     connect(&dialogs, &OpenDialogs::activated, this, &TrayWidget::focusIn);
     connect(&dialogs, &OpenDialogs::deactivated, this, &TrayWidget::focusOut);
+}
+
+void TrayWidget::offerCommands(ClientCommands *offered)
+{
+    if (commands)
+        commands->disconnect(this);
+    commands = offered;
+    if (commands)
+        connect(commands, &ClientCommands::availabilityChanged, this, &TrayWidget::followCommands);
+    followCommands();
+}
+
+void TrayWidget::followCommands()
+{
+    connectAction->setEnabled(commands && commands->canConnect());
+    disconnectAction->setEnabled(commands && commands->canDisconnect());
+}
+
+void TrayWidget::connectVpn()
+{
+    if (commands)
+        commands->connectNow();
+}
+
+void TrayWidget::disconnectVpn()
+{
+    // The menu may have been opened before the tunnel went down by itself.
+    if (!commands || !commands->canDisconnect())
+        return;
+    if (MessageBox::question(nullptr, tr("Quillnet"),
+                             tr("There is still active connection that will be closed.\n"
+                                "Do you want to disconnect?"),
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // The question waited for the user: the tunnel may be down by now.
+    if (commands && commands->canDisconnect())
+        commands->disconnectNow();
 }
 
 bool TrayWidget::trayAvailable() const

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+class ClientCommands;
 class OpenDialogs;
 class QAction;
 class QDialog;
@@ -49,6 +50,10 @@ public:
     // and their activation counts as the program's.
     void followDialogs(const OpenDialogs &dialogs);
 
+    // The menu's Connect and Disconnect act through `commands` and are
+    // enabled as it says; without commands both stay disabled.
+    void offerCommands(ClientCommands *commands);
+
     // The main windows are appended, short-lived dialogs put in front, so
     // that hiding treats the dialogs first and showing brings them back last,
     // on top of the main windows. A window already present is not added
@@ -70,6 +75,8 @@ public:
     bool isHidden() const { return hidden; }
 
     // The menu entries; the main window switches the junk-mail one directly.
+    QAction *const connectAction;
+    QAction *const disconnectAction;
     QAction *const junkAction;
     QAction *const showAction;
     QAction *const hideAction;
@@ -91,6 +98,9 @@ signals:
     void activated(QSystemTrayIcon::ActivationReason reason);
 
 public slots:
+    void connectVpn();
+    // Asks first, as the main window's log-out does.
+    void disconnectVpn();
     void toggleVisibility(QSystemTrayIcon::ActivationReason reason);
     void showApp();
     void hideApp();
@@ -121,8 +131,10 @@ private:
     void leave();
     void checkWindowsReachable();
     void makeIconOnceTheTrayAnswered();
+    void followCommands();
 
     QPointer<const Tunnel> tunnel;
+    QPointer<ClientCommands> commands;
     QMenu *menu;
     TrayHost *host = nullptr;
     // Null until the desktop's tray has answered, or said it has none.

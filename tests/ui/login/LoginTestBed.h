@@ -7,6 +7,7 @@
 #include "core/ApplicationNames.h"
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
+#include "remote/ClientCommands.h"
 #include "ui/app/OpenDialogs.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/MainForm.h"
@@ -117,6 +118,16 @@ public:
     {
         delete bedDialog;
         bedDialog = new LoginDlg(bedTunnel, bedTray, bedPasswords);
+    }
+
+    // The tray's and the command line's commands on the dialog, wired as
+    // main() wires them; they go with the dialog.
+    ClientCommands *offerCommands()
+    {
+        auto *commands = new ClientCommands(bedDialog->loginController(), bedTunnel, bedDialog);
+        bedDialog->followCommands(commands);
+        bedTray->offerCommands(commands);
+        return commands;
     }
 
     // The next dialogs keep their passwords there; null: in the settings file.

@@ -7,8 +7,10 @@
 #include "net/RequestServer.h"
 #include "ui/login/LoginTestBed.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTimer>
 
 class TestLoginFlow : public QObject, public LoginTestBed
@@ -358,6 +360,91 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("updater-ran")));
         service.control(QStringLiteral("/_control/behave?path=/download/update&mode=normal"));
         service.control(QStringLiteral("/_control/update?offer=0"));
+    }
+
+    // The tray's Connect logs in with the remembered account, or brings the
+    // login window for one; its Disconnect asks, and logs out as the main
+    // window's exit page does. Both follow the state, and while connected
+    // the tool tip says what protection is in force.
+    void trayConnectsAndDisconnects_data()
+    {
+        QTest::addColumn<bool>("remembered");
+        QTest::addColumn<bool>("block");
+        QTest::addColumn<bool>("localNetwork");
+        QTest::addColumn<QString>("protection");
+        QTest::newRow("block") << true << true << false << "Traffic outside the tunnel is blocked";
+        QTest::newRow("block, local network")
+            << true << true << true
+            << "Traffic outside the tunnel is blocked, except to the local network";
+        QTest::newRow("no block") << true << false << true
+                                  << "Traffic outside the tunnel is not blocked";
+        QTest::newRow("nothing remembered") << false << true << false << "";
+    }
+
+    void trayConnectsAndDisconnects()
+    {
+        QFETCH(bool, remembered);
+        QFETCH(bool, block);
+        QFETCH(bool, localNetwork);
+        QFETCH(QString, protection);
+        QSettings settings;
+        // The bed's tunnels never block: the scripted one only says it does.
+        const auto noBlock = qScopeGuard([] {
+            QSettings().setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), false);
+            QSettings().remove(QLatin1String(SettingsKey::AllowLocalNetwork));
+        });
+        settings.setValue(QLatin1String(SettingsKey::BlockOutsideTunnel), block);
+        settings.setValue(QLatin1String(SettingsKey::AllowLocalNetwork), localNetwork);
+        settings.setValue(QLatin1String(SettingsKey::RememberUser), remembered);
+        if (remembered) {
+            settings.setValue(QLatin1String(SettingsKey::Username), QStringLiteral("demo"));
+            settings.setValue(QLatin1String(SettingsKey::Password), QStringLiteral("demo123"));
+        }
+        newDialog();
+        offerCommands();
+        QAction *connectAction = tray()->connectAction;
+        QAction *disconnectAction = tray()->disconnectAction;
+        QVERIFY(connectAction->isEnabled() && !disconnectAction->isEnabled());
+        requestsSeen();
+
+        dialog()->hide(); // the program in the tray
+        connectAction->trigger();
+        if (!remembered) {
+            QVERIFY(dialog()->isVisible());
+            QTest::qWait(300);
+            QCOMPARE(requestsSeen(), QStringList());
+            QCOMPARE(tunnel()->getStatus(), Disconnected);
+            return;
+        }
+        // While the login runs there is nothing to connect.
+        QTRY_VERIFY(!connectAction->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+        QCOMPARE(requestsSeen().value(0), QStringLiteral("/server/config.php"));
+        QCOMPARE(scriptedTunnel()->user(), QStringLiteral("demo"));
+        QVERIFY(!connectAction->isEnabled() && disconnectAction->isEnabled());
+        QCOMPARE(tray()->toolTip().split(QLatin1Char('\n')).constLast(), protection);
+
+        const QString question = QStringLiteral(
+            "There is still active connection that will be closed.\nDo you want to disconnect?");
+        {
+            ScriptedBoxes no(QMessageBox::No);
+            disconnectAction->trigger();
+            QCOMPARE(no.texts(), QStringList{question});
+        }
+        QVERIFY(mainFormShown());
+        QCOMPARE(tunnel()->getStatus(), Connected);
+        {
+            ScriptedBoxes yes(QMessageBox::Yes);
+            disconnectAction->trigger();
+            QCOMPARE(yes.texts(), QStringList{question});
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(tunnel()->getStatus(), Disconnected, 15000);
+        QVERIFY(!mainFormShown());
+        QVERIFY(dialog()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(button("loginBtn")->isEnabled(), 15000);
+        QCOMPARE(toolRuns(), (QStringList{"enable", "disable"}));
+        QCOMPARE(tray()->toolTip(), QStringLiteral("Quillnet by Korvex"));
+        QVERIFY(connectAction->isEnabled() && !disconnectAction->isEnabled());
     }
 
     // Last: once the client has ended the event loop, no nested loop of this
