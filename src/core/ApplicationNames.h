@@ -1,5 +1,5 @@
 #pragma once
 
-// Sets the organization and application names. They decide where QSettings
+// Sets the organization and application names and the version. They decide where QSettings
 // keeps the user's choices, so this runs before anything reads a setting.
 void setApplicationNames();
