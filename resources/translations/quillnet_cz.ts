@@ -651,6 +651,22 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
         <source>Your password was not changed.</source>
         <translation>Vaše heslo nebylo změněno.</translation>
     </message>
+    <message>
+        <source>Start Quillnet when I log in</source>
+        <translation>Spouštět Quillnet po přihlášení</translation>
+    </message>
+    <message>
+        <source>Quillnet starts with your desktop. With &quot;Login automatically on quillnet startup&quot; in the login window, you are connected after every login.</source>
+        <translation>Quillnet se spustí spolu s vaší pracovní plochou. Se zaškrtnutou volbou „Přihlásit automaticky při spuštění Quillnetu“ v přihlašovacím okně jste připojeni po každém přihlášení.</translation>
+    </message>
+    <message>
+        <source>Quillnet could not be added to the programs started when you log in.</source>
+        <translation>Quillnet se nepodařilo přidat mezi programy spouštěné po přihlášení.</translation>
+    </message>
+    <message>
+        <source>Quillnet could not be removed from the programs started when you log in.</source>
+        <translation>Quillnet se nepodařilo odebrat z programů spouštěných po přihlášení.</translation>
+    </message>
 </context>
 <context>
     <name>PictureLettering</name>
