@@ -450,6 +450,26 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>Setting not allowed on line %1: &quot;%2&quot;</source>
         <translation>Nepovolené nastavení na řádku %1: „%2“</translation>
     </message>
+    <message>
+        <source>A new version of Quillnet is available; you have %1.</source>
+        <translation>K dispozici je nová verze Quillnetu; vy máte verzi %1.</translation>
+    </message>
+    <message>
+        <source>Quillnet %1 is available; you have %2.</source>
+        <translation>K dispozici je Quillnet %1; vy máte verzi %2.</translation>
+    </message>
+    <message>
+        <source>Quillnet was installed from a package: update it with your package manager, or get the new package from the download page and open it.</source>
+        <translation>Quillnet byl nainstalován z balíčku: aktualizujte jej správcem balíčků, nebo si nový balíček stáhněte ze stránky ke stažení a otevřete jej.</translation>
+    </message>
+    <message>
+        <source>Open download page</source>
+        <translation>Otevřít stránku ke stažení</translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation>Teď ne</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>

@@ -98,6 +98,7 @@ private:
     void prepareMainForm(const QString &ip, const QString &location, bool fullAccount);
     MainForm *newMainForm();
     void handOver(bool webFilter, bool mailProxy);
+    void askPackageUpdate(const QString &version);
 
     Ui::LoginDialog *ui;
     Tunnel *const tunnel;
