@@ -439,7 +439,7 @@ private slots:
                 });
         controller->setProgramPath(program);
         controller->checkUpdate();
-        QTRY_COMPARE_WITH_TIMEOUT(story, expected, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(story, expected, 15000);
         QTest::qWait(200);
         QCOMPARE(story, expected);
         QCOMPARE(requestsSeen(), QStringList{"/server/update.php"});
