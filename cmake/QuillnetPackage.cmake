@@ -16,6 +16,23 @@ install(FILES ${QUILLNET_RESOURCES}/privoxy/config.txt
 install(PROGRAMS ${QUILLNET_RESOURCES}/adapter/tapinstall DESTINATION ${QUILLNET_INSTALL_DIR}/adapter)
 install(PROGRAMS ${QUILLNET_RESOURCES}/launcher/quillnet.sh DESTINATION bin RENAME quillnet)
 install(FILES ${QUILLNET_RESOURCES}/desktop/quillnet.desktop DESTINATION share/applications)
+
+# Where a user looks first: the manual page, gzipped as Debian keeps them,
+# and the AppStream metadata that software centres show, both carrying this
+# build's version.
+set(QUILLNET_MANUAL ${PROJECT_BINARY_DIR}/man/quillnet.1)
+configure_file(${QUILLNET_RESOURCES}/man/quillnet.1.in ${QUILLNET_MANUAL} @ONLY)
+add_custom_command(OUTPUT ${QUILLNET_MANUAL}.gz
+  COMMAND gzip -9nc quillnet.1 > quillnet.1.gz
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/man
+  DEPENDS ${QUILLNET_MANUAL}
+  COMMENT "Compressing the manual page")
+add_custom_target(quillnet_manual ALL DEPENDS ${QUILLNET_MANUAL}.gz)
+install(FILES ${QUILLNET_MANUAL}.gz DESTINATION share/man/man1)
+set(QUILLNET_METAINFO ${PROJECT_BINARY_DIR}/metainfo/net.quillnet.Quillnet.metainfo.xml)
+configure_file(${QUILLNET_RESOURCES}/desktop/net.quillnet.Quillnet.metainfo.xml.in
+  ${QUILLNET_METAINFO} @ONLY)
+install(FILES ${QUILLNET_METAINFO} DESTINATION share/metainfo)
 # The tunnel service: the system bus starts it (through systemd where there
 # is one) when a client calls it; polkit decides who may connect.
 install(TARGETS quillnet-tunneld RUNTIME DESTINATION ${QUILLNET_INSTALL_DIR})
@@ -31,6 +48,7 @@ install(FILES ${QUILLNET_RESOURCES}/tunneld/net.quillnet.tunnel.policy
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillnet)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Korvex)
 set(CPACK_PACKAGE_CONTACT "Korvex <support@quillnet.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop client for the Quillnet privacy service")

@@ -462,6 +462,26 @@ Chcete ji nyní stáhnout a nainstalovat?</translation>
         <source>Traffic outside the tunnel is blocked</source>
         <translation>Provoz mimo tunel je blokován</translation>
     </message>
+    <message>
+        <source>A new version of Quillnet is available; you have %1.</source>
+        <translation>K dispozici je nová verze Quillnetu; vy máte verzi %1.</translation>
+    </message>
+    <message>
+        <source>Quillnet %1 is available; you have %2.</source>
+        <translation>K dispozici je Quillnet %1; vy máte verzi %2.</translation>
+    </message>
+    <message>
+        <source>Quillnet was installed from a package: update it with your package manager, or get the new package from the download page and open it.</source>
+        <translation>Quillnet byl nainstalován z balíčku: aktualizujte jej správcem balíčků, nebo si nový balíček stáhněte ze stránky ke stažení a otevřete jej.</translation>
+    </message>
+    <message>
+        <source>Open download page</source>
+        <translation>Otevřít stránku ke stažení</translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation>Teď ne</translation>
+    </message>
 </context>
 <context>
     <name>MailDialog</name>
@@ -662,6 +682,22 @@ Chcete-li využívat tyto služby, zaregistrujte se.</translation>
     <message>
         <source>Your password was not changed.</source>
         <translation>Vaše heslo nebylo změněno.</translation>
+    </message>
+    <message>
+        <source>Start Quillnet when I log in</source>
+        <translation>Spouštět Quillnet po přihlášení</translation>
+    </message>
+    <message>
+        <source>Quillnet starts with your desktop. With &quot;Login automatically on quillnet startup&quot; in the login window, you are connected after every login.</source>
+        <translation>Quillnet se spustí spolu s vaší pracovní plochou. Se zaškrtnutou volbou „Přihlásit automaticky při spuštění Quillnetu“ v přihlašovacím okně jste připojeni po každém přihlášení.</translation>
+    </message>
+    <message>
+        <source>Quillnet could not be added to the programs started when you log in.</source>
+        <translation>Quillnet se nepodařilo přidat mezi programy spouštěné po přihlášení.</translation>
+    </message>
+    <message>
+        <source>Quillnet could not be removed from the programs started when you log in.</source>
+        <translation>Quillnet se nepodařilo odebrat z programů spouštěných po přihlášení.</translation>
     </message>
 </context>
 <context>

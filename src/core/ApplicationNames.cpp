@@ -1,5 +1,6 @@
 #include "core/ApplicationNames.h"
 
+#include "core/ApplicationVersion.h"
 #include "core/Deployment.h"
 
 #include <QCoreApplication>
@@ -9,5 +10,5 @@ void setApplicationNames()
     QCoreApplication::setOrganizationName(QStringLiteral("Korvex"));
     QCoreApplication::setOrganizationDomain(Deployment::current().organizationDomain);
     QCoreApplication::setApplicationName(QStringLiteral("Quillnet"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLNET_VERSION));
+    QCoreApplication::setApplicationVersion(QLatin1String(ApplicationVersion));
 }

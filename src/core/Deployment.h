@@ -46,4 +46,6 @@ public:
     static const Deployment &current();
 
     QString registrationLink() const { return webBase + QStringLiteral("register.php"); }
+    // Where a packaged client's user gets a new package.
+    QString downloadLink() const { return webBase + QStringLiteral("download.php"); }
 };

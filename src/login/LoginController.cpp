@@ -1,5 +1,6 @@
 #include "login/LoginController.h"
 
+#include "core/Installation.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "net/RequestServer.h"
@@ -21,7 +22,8 @@ bool proxyFallbackTried = false;
 } // namespace
 
 LoginController::LoginController(Tunnel *tunnel, const QString &serviceHost, QObject *parent)
-    : QObject(parent), tunnel(tunnel), requestServer(new RequestServer(serviceHost, this)),
+    : QObject(parent), tunnel(tunnel), programPath(Installation::current().programPath()),
+      requestServer(new RequestServer(serviceHost, this)),
       updateServer(new RequestServer(serviceHost, this))
 {
     connect(requestServer, &RequestServer::getConfigDone, this, &LoginController::getConfigDone);

@@ -90,8 +90,13 @@ public:
     // Where the last configuration said its server stands.
     QString serverLocation() const { return location; }
 
+    // Where the program runs from decides how an update comes: a package's
+    // program is replaced by its package manager, never by a download
+    // (tests place it anywhere; the running program's path by default).
+    void setProgramPath(const QString &path) { programPath = path; }
     void checkUpdate();
-    // After the user agreed to the offered update.
+    // After the user agreed to the offered update; a packaged program
+    // downloads nothing.
     void downloadUpdate();
 
 public slots:
@@ -129,6 +134,9 @@ signals:
     // The account was loaded after the tunnel had gone down.
     void loadingStopped();
     void updateOffered();
+    // An update for a packaged program: the user installs it with the
+    // package manager. `version` is empty when the offer does not say.
+    void packageUpdateOffered(QString version);
     void noUpdate();
     void updateProgress(int done, int total);
 
@@ -147,6 +155,7 @@ private:
     QNetworkProxy proxy(int source) const;
 
     Tunnel *tunnel;
+    QString programPath;
     RememberedPasswords *passwords = nullptr;
     RequestServer *requestServer;
     RequestServer *updateServer;

@@ -1,5 +1,7 @@
 // The update check before the first login, and the updater's download.
+#include "core/Installation.h"
 #include "login/LoginController.h"
+#include "login/OfferedVersion.h"
 #include "net/RequestServer.h"
 #include "proxy/ProxySettings.h"
 #include "vpn/Tunnel.h"
@@ -36,6 +38,13 @@ void LoginController::checkUpdateDone(QByteArray response, bool ok)
         // Only an encrypted download is ever offered.
         if (url.isValid() &&
             url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
+            // The package manager owns a packaged program's files: a
+            // downloaded updater could not replace them, and a program
+            // fetched into the user's folder is never run in its place.
+            if (Installation(programPath).isPackaged()) {
+                emit packageUpdateOffered(offeredVersion(url));
+                return;
+            }
             updateUrl = url;
             emit updateOffered();
             return;
@@ -46,6 +55,12 @@ void LoginController::checkUpdateDone(QByteArray response, bool ok)
 
 void LoginController::downloadUpdate()
 {
+    // Never offered to a packaged program; should it still be asked for,
+    // nothing lands in the user's folder.
+    if (Installation(programPath).isPackaged()) {
+        emit idle();
+        return;
+    }
     emit stepStarted(DownloadingUpdate);
     // Not sent (the file cannot be written): nothing would ever answer.
     if (!updateServer->downloadUpdate(updateUrl, QLatin1String(UpdaterFile))) {

@@ -62,16 +62,19 @@ bus_service=/usr/share/dbus-1/system-services/net.quillnet.Tunnel.service
 unit=/usr/lib/systemd/system/quillnet-tunneld.service
 recover_unit=/usr/lib/systemd/system/quillnet-tunneld-recover.service
 polkit_action=/usr/share/polkit-1/actions/net.quillnet.tunnel.policy
+manual=/usr/share/man/man1/quillnet.1.gz
+metainfo=/usr/share/metainfo/net.quillnet.Quillnet.metainfo.xml
 for shipped in /usr/bin/quillnet $lib/quillnet $lib/graphics.rcc $lib/privoxy/config.txt \
     $lib/privoxy/quillnet-base.action $lib/adapter/tapinstall $lib/quillnet-tunneld \
     $bus_policy $bus_service $unit $recover_unit $polkit_action \
-    /usr/share/applications/quillnet.desktop /usr/share/icons/hicolor/48x48/apps/quillnet.png; do
+    /usr/share/applications/quillnet.desktop /usr/share/icons/hicolor/48x48/apps/quillnet.png \
+    $manual $metainfo; do
     check "the package holds $shipped" grep -q " $shipped\$" "$work/contents"
 done
 # Privoxy comes from its own package, which keeps it up to date.
 check "only the program's own places are filled" \
     test -z "$(awk '$1 !~ /^d/ { print $3 }' "$work/contents" |
-        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png|$bus_policy|$bus_service|$unit|$recover_unit|$polkit_action)\$")"
+        grep -Ev "^(/usr/bin/quillnet|$lib/.*|/usr/share/applications/quillnet\.desktop|/usr/share/icons/hicolor/[0-9]+x[0-9]+/apps/quillnet\.png|$bus_policy|$bus_service|$unit|$recover_unit|$polkit_action|$manual|$metainfo)\$")"
 check "Privoxy is not shipped" test -z "$(grep -i webfilter "$work/contents")"
 check "everything belongs to root" test -z "$(awk '$2 != "root/root"' "$work/contents")"
 check "nothing is writable by group or others" \
@@ -108,6 +111,35 @@ else
 fi
 check "the desktop entry starts the launcher" grep -qx 'Exec=quillnet' "$desktop"
 check "the desktop entry names the installed icon" grep -qx 'Icon=quillnet' "$desktop"
+check "the desktop entry has a Czech name and comment" \
+    sh -c "grep -q '^Name\[cs\]=.' '$desktop' && grep -q '^Comment\[cs\]=.' '$desktop'"
+
+# --- what a user and a software centre read -----------------------------------
+
+if command -v appstreamcli >/dev/null; then
+    check "appstreamcli accepts the AppStream metadata" appstreamcli validate --no-net "$root$metainfo"
+else
+    echo "SKIP: appstreamcli missing"
+fi
+# shellcheck disable=SC2317 # called through check
+manual_renders() {
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root$manual" 2>&1 >/dev/null) &&
+        [ -z "$warnings" ]
+}
+if command -v man >/dev/null; then
+    check "man renders the manual page without a warning" manual_renders
+else
+    echo "SKIP: man missing"
+fi
+# The package's version is the client's own (tst_applicationversion compares
+# that with the build's), as the metadata and the manual page give it.
+version=$(dpkg-deb -f "$deb" Version)
+echo "Version: $version"
+check "the AppStream release is the package's version" \
+    grep -q "<release version=\"$version\"" "$root$metainfo"
+check "the manual page gives the package's version" \
+    sh -c "zcat '$root$manual' | grep -q '^\.TH QUILLNET 1 \"[^\"]*\" \"Quillnet $version\"'"
 
 # --- the tunnel service's files ----------------------------------------------
 
@@ -297,6 +329,8 @@ else
     check "dpkg installs the package" dpkg -i "$deb"
     check "the launcher is on the search path" test -x /usr/bin/quillnet
     check "the desktop entry is installed" test -f /usr/share/applications/quillnet.desktop
+    check "man finds the installed manual page" test "$(man -w quillnet 2>/dev/null)" = $manual
+    check "the AppStream metadata is installed" test -f $metainfo
     if command -v systemd-analyze >/dev/null; then
         check "systemd accepts the tunnel service's units" systemd-analyze verify $unit $recover_unit
     else
@@ -319,6 +353,7 @@ else
     installed=''
     check "the launcher is gone" test ! -e /usr/bin/quillnet
     check "the desktop entry is gone" test ! -e /usr/share/applications/quillnet.desktop
+    check "the manual page and the metadata are gone" test ! -e $manual -a ! -e $metainfo
     check "the program's folder is gone" test ! -e $lib
 fi
 

@@ -19,6 +19,7 @@
 #include <QMetaEnum>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 namespace {
@@ -377,25 +378,72 @@ private slots:
         QCOMPARE(story, QStringList());
     }
 
+    // Where the program runs from decides the offer: a packaged program is
+    // told the version its package manager is to install, from the offered
+    // file's name, and never downloads anything.
     void updateCheck_data()
     {
         QTest::addColumn<QString>("offer");
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("none") << "0" << QStringList{"CheckingUpdates", "noUpdate"};
-        QTest::newRow("offered") << "1" << QStringList{"CheckingUpdates", "updateOffered"};
+        const QString own = QDir::current().filePath(QStringLiteral("app/quillnet"));
+        const QString packaged = QStringLiteral("/usr/lib/quillnet/quillnet");
+        const QString offered = QStringLiteral("offer=1&answer=");
+        auto answer = [&](const char *url) {
+            return offered + QString::fromLatin1(QUrl::toPercentEncoding(QLatin1String(url)));
+        };
+        QTest::newRow("none") << "offer=0" << own << QStringList{"CheckingUpdates", "noUpdate"};
+        QTest::newRow("offered") << "offer=1" << own
+                                 << QStringList{"CheckingUpdates", "updateOffered"};
+        QTest::newRow("own folder, an administrator's prefix")
+            << "offer=1"
+            << "/usr/local/lib/quillnet/quillnet"
+            << QStringList{"CheckingUpdates", "updateOffered"};
+        QTest::newRow("own folder, an unpacked package")
+            << "offer=1"
+            << "/tmp/unpacked/usr/lib/quillnet/quillnet"
+            << QStringList{"CheckingUpdates", "updateOffered"};
+        QTest::newRow("package, Debian's name")
+            << answer("https://127.0.0.1/download/quillnet_2.1.0-1_amd64.deb") << packaged
+            << QStringList{"CheckingUpdates", "package update 2.1.0", "idle"};
+        QTest::newRow("package, an archive's name")
+            << answer("https://127.0.0.1/get/quillnet-2.10.tar.gz") << packaged
+            << QStringList{"CheckingUpdates", "package update 2.10", "idle"};
+        QTest::newRow("package, no version named")
+            << "offer=1" << packaged << QStringList{"CheckingUpdates", "package update ", "idle"};
+        // Only the file's name counts: a query may carry anything.
+        QTest::newRow("package, a version only in the query")
+            << answer("https://127.0.0.1/download.php?file=quillnet_9.9.deb") << packaged
+            << QStringList{"CheckingUpdates", "package update ", "idle"};
+        QTest::newRow("refused offer to a package")
+            << answer("http://127.0.0.1/quillnet_2.1.deb") << packaged
+            << QStringList{"CheckingUpdates", "noUpdate"};
     }
 
     void updateCheck()
     {
         QFETCH(QString, offer);
+        QFETCH(QString, program);
         QFETCH(QStringList, expected);
-        service.control(QStringLiteral("/_control/update?offer=") + offer);
+        QFile::remove(QLatin1String(LoginController::UpdaterFile));
+        service.control(QStringLiteral("/_control/update?") + offer);
         connect(controller.get(), &LoginController::noUpdate, this,
                 [this] { story << "noUpdate"; });
         connect(controller.get(), &LoginController::updateOffered, this,
                 [this] { story << "updateOffered"; });
+        connect(controller.get(), &LoginController::packageUpdateOffered, this,
+                [this](const QString &version) {
+                    story << QStringLiteral("package update ") + version;
+                    // Asked to download all the same, it fetches nothing.
+                    controller->downloadUpdate();
+                });
+        controller->setProgramPath(program);
         controller->checkUpdate();
-        QTRY_COMPARE_WITH_TIMEOUT(story, expected, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(story, expected, 15000);
+        QTest::qWait(200);
+        QCOMPARE(story, expected);
+        QCOMPARE(requestsSeen(), QStringList{"/server/update.php"});
+        QVERIFY(!QFile::exists(QLatin1String(LoginController::UpdaterFile)));
         service.control(QStringLiteral("/_control/update?offer=0"));
     }
 };

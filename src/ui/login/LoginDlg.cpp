@@ -128,6 +128,9 @@ void LoginDlg::connectController()
     });
     connect(controller, &LoginController::updateOffered, this,
             [this] { QTimer::singleShot(0, this, &LoginDlg::downloadUpdate); });
+    connect(controller, &LoginController::packageUpdateOffered, this, [this](QString version) {
+        QTimer::singleShot(0, this, [this, version] { askPackageUpdate(version); });
+    });
     connect(controller, &LoginController::noUpdate, this, &LoginDlg::checkAutoLogin);
     connect(controller, &LoginController::updateProgress, this, &LoginDlg::updateProgress);
 }

@@ -109,6 +109,7 @@ private:
     // The tray's tool tip while the tunnel's protection stands: `tip`, and
     // then what that protection is.
     QString withProtection(const QString &tip) const;
+    void askPackageUpdate(const QString &version);
 
     Ui::LoginDialog *ui;
     Tunnel *const tunnel;

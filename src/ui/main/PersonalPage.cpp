@@ -1,17 +1,21 @@
 #include "ui/main/PersonalPage.h"
 
 #include "core/InputPatterns.h"
+#include "core/Installation.h"
 #include "core/SettingsKeys.h"
 #include "core/StoredSetting.h"
 #include "login/LoginController.h"
 #include "net/RequestServer.h"
+#include "platform/AutostartEntry.h"
 #include "support/SupportRequest.h"
 #include "ui/main/VerdictText.h"
 #include "ui/widgets/RegExpSValidator.h"
 #include "ui_PersonalPage.h"
 
+#include <QDir>
 #include <QRegularExpressionValidator>
 #include <QSettings>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -80,6 +84,39 @@ void PersonalPage::setUpInputs()
         QSettings().setValue(QLatin1String(SettingsKey::AllowLocalNetwork), checked);
         emit allowLocalNetworkChanged(checked);
     });
+    // Not an account's setting: free accounts have it too.
+    showStartAtLogin();
+    connect(ui->startAtLoginChk, &QCheckBox::toggled, this, &PersonalPage::setStartAtLogin);
+}
+
+void PersonalPage::showEvent(QShowEvent *event)
+{
+    showStartAtLogin();
+    QWidget::showEvent(event);
+}
+
+void PersonalPage::showStartAtLogin()
+{
+    const QSignalBlocker quiet(ui->startAtLoginChk);
+    ui->startAtLoginChk->setChecked(AutostartEntry::isEnabled());
+}
+
+void PersonalPage::setStartAtLogin(bool start)
+{
+    QString error;
+    // The session starts the program as the user does now, in this folder
+    // where there is no launcher to choose one.
+    if (start ? AutostartEntry::enable(Installation::current(), QDir::currentPath(), &error)
+              : AutostartEntry::disable(&error)) {
+        showStartAtLogin();
+        return;
+    }
+    qWarning("quillnet: %s", qPrintable(error));
+    ui->personalProgressLbl->setAlert(
+        start ? tr("Quillnet could not be added to the programs started when you log in.")
+              : tr("Quillnet could not be removed from the programs started when you log in."),
+        AlertMs);
+    showStartAtLogin();
 }
 
 void PersonalPage::setFreeAccount(bool free)

@@ -50,8 +50,15 @@ public slots:
     // The tab's inputs; never on for a free account.
     void setInputsEnabled(bool en);
 
+protected:
+    // The start-at-login box shows the desktop's autostart entry as it is
+    // now: the desktop's own tools may have removed or turned it off.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void setUpInputs();
+    void setStartAtLogin(bool start);
+    void showStartAtLogin();
     void changeContact();
     void changePassword();
     void storeContact(const QString &contact);

@@ -113,11 +113,16 @@ public:
         bedTunnel = nullptr;
     }
 
-    // A login dialog on the bed's tunnel and tray, in place of any other.
-    void replaceDialog()
+    // A login dialog on the bed's tunnel and tray, in place of any other,
+    // whose program runs from `programPath` (by default from a folder of its
+    // own, wherever the build lies).
+    void replaceDialog(const QString &programPath = QString())
     {
         delete bedDialog;
         bedDialog = new LoginDlg(bedTunnel, bedTray, bedPasswords);
+        // Before the update check, which waits for the event loop.
+        bedDialog->findChild<LoginController *>()->setProgramPath(
+            programPath.isEmpty() ? scratchFile(QStringLiteral("app/quillnet")) : programPath);
     }
 
     // The tray's and the command line's commands on the dialog, wired as

@@ -4,18 +4,24 @@
 // tst_logincontroller, the real tunnel's share in tst_logindlg and
 // tst_loginfaults.
 #include "ScriptedBoxes.h"
+#include "core/ApplicationVersion.h"
+#include "core/Deployment.h"
 #include "net/RequestServer.h"
 #include "ui/login/LoginTestBed.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QTimer>
+#include <QUrl>
 
 class TestLoginFlow : public QObject, public LoginTestBed
 {
     Q_OBJECT
+
+    QStringList openedUrls;
 
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
 
@@ -33,6 +39,10 @@ class TestLoginFlow : public QObject, public LoginTestBed
         typeCredentials(QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::mouseClick(button("loginBtn"), Qt::LeftButton);
     }
+
+public slots:
+    // The desktop's browser, for the links the client opens.
+    void openUrl(const QUrl &url) { openedUrls << url.toString(); }
 
 private slots:
     void initTestCase()
@@ -445,6 +455,54 @@ private slots:
         QCOMPARE(toolRuns(), (QStringList{"enable", "disable"}));
         QCOMPARE(tray()->toolTip(), QStringLiteral("Quillnet by Korvex"));
         QVERIFY(connectAction->isEnabled() && !disconnectAction->isEnabled());
+    }
+
+    // A packaged client names the new version and the way to it, opens the
+    // download page if asked, and goes on to the automatic login as after a
+    // declined update; it never downloads a program.
+    void packagedClientPointsToThePackageManager_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("opened");
+        QTest::newRow("download page")
+            << int(QMessageBox::Open) << QStringList{Deployment::current().downloadLink()};
+        QTest::newRow("not now") << int(QMessageBox::Close) << QStringList();
+    }
+
+    void packagedClientPointsToThePackageManager()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, opened);
+        openedUrls.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+        const auto forgetHandler =
+            qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
+        const QString url = QStringLiteral("https://127.0.0.1/download/quillnet_2.1.0_amd64.deb");
+        service.control(QStringLiteral("/_control/update?offer=1&answer=") +
+                        QString::fromLatin1(QUrl::toPercentEncoding(url)));
+        QSettings settings;
+        settings.setValue(QLatin1String(SettingsKey::RememberUser), true);
+        settings.setValue(QLatin1String(SettingsKey::AutoLogin), true);
+        settings.setValue(QLatin1String(SettingsKey::Username), QStringLiteral("demo"));
+        settings.setValue(QLatin1String(SettingsKey::Password), QStringLiteral("demo123"));
+        settings.sync();
+        {
+            ScriptedBoxes boxes{QMessageBox::StandardButton(answer)};
+            replaceDialog(QStringLiteral("/usr/lib/quillnet/quillnet"));
+            QTRY_VERIFY_WITH_TIMEOUT(mainFormShown(), 30000);
+            QCOMPARE(boxes.texts(),
+                     QStringList{QStringLiteral("Quillnet 2.1.0 is available; you have %1.\n"
+                                                "Quillnet was installed from a package: update it "
+                                                "with your package manager, or get the new package "
+                                                "from the download page and open it.")
+                                     .arg(QLatin1String(ApplicationVersion))});
+        }
+        QCOMPARE(openedUrls, opened);
+        QCOMPARE(requestsSeen().mid(0, 2),
+                 (QStringList{"/server/update.php", "/server/config.php"}));
+        QVERIFY(!QFile::exists(QLatin1String(LoginDlg::UpdaterFile)));
+        logOutAndWait();
+        service.control(QStringLiteral("/_control/update?offer=0"));
     }
 
     // Last: once the client has ended the event loop, no nested loop of this

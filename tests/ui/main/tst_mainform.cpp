@@ -5,8 +5,10 @@
 
 #include "MainFormFixture.h"
 #include "ScriptedBoxes.h"
+#include "TestFiles.h"
 #include "core/SettingsKeys.h"
 #include "net/RequestServer.h"
+#include "platform/AutostartEntry.h"
 #include "ui/login/LoginDlg.h"
 #include "ui/main/EmailPage.h"
 #include "ui/main/MainForm.h"
@@ -22,6 +24,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -253,6 +257,47 @@ private slots:
         QTRY_VERIFY(child<QLabel>(form->personalPage(), "contactLbl")->text().isEmpty());
         QTRY_VERIFY(fixture.account("demo").value("email").toString().isEmpty());
         QCOMPARE(personalNotice(), QStringLiteral("Settings saved"));
+    }
+
+    // The box writes and removes the desktop's autostart entry for this
+    // program, shows what the desktop's own tools did to it since, and says
+    // so when nothing can be written (tst_autostartentry starts the entry).
+    void startAtLoginFollowsTheAutostartEntry()
+    {
+        QFile::remove(AutostartEntry::path());
+        MainForm *form = fixture.logIn("demo", "demo123");
+        openPersonalTab(form);
+        auto *box = child<QCheckBox>(form->personalPage(), "startAtLoginChk");
+        const QString entry = AutostartEntry::path();
+        const QString folder = QFileInfo(entry).absolutePath();
+        const auto cleanUp = qScopeGuard([&] {
+            QFile::remove(folder);
+            QDir(folder).removeRecursively();
+        });
+        QVERIFY(!box->isChecked());
+
+        box->click();
+        QVERIFY(box->isChecked());
+        const QStringList lines = readLines(entry);
+        // This program, started where it runs now (tst_autostartentry reads
+        // the Exec line as sessions do).
+        QVERIFY(lines.contains("TryExec=" + QCoreApplication::applicationFilePath()));
+        QVERIFY(lines.contains("Path=" + QDir::currentPath()));
+
+        QVERIFY(QFile::remove(entry));
+        form->selectPage(0);
+        form->selectPage(2);
+        QVERIFY(!box->isChecked());
+
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        box->click();
+        QVERIFY(!box->isChecked());
+        QCOMPARE(personalNotice(),
+                 QStringLiteral("Quillnet could not be added to the programs started when you "
+                                "log in."));
     }
 
     // The stored address is the support form's reply address and the
